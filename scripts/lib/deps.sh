@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages that building, testing and running Morvale need.
+set -e
+PKGS="g++ cmake ninja-build libgtest-dev clang-format libcrypt-dev apache2 apache2-dev swish-e media-types python3 python3-aiosmtpd procps"
+missing=""
+for p in $PKGS; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    echo "Installing:$missing"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing >/dev/null
+fi

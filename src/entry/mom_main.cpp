@@ -1,0 +1,4 @@
+// Entry of the command-line program: one request per process.
+int main() {
+    return 0;
+}
