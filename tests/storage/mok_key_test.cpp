@@ -138,6 +138,12 @@ struct Env {
     }
 };
 
+// One bundle for the common-keyword tests of this program.
+MOX_AUX_T *shared_aux() {
+    static Env *env = new Env();
+    return &env->aux;
+}
+
 } // namespace mok_test
 
 namespace {
