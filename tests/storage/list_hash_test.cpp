@@ -1,9 +1,11 @@
 // Linked lists and hash tables, on the real memory service (and one that fails on demand).
 #include "mols_list.h"
+#include "moh_hash.h"
 #include "moim_interm.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@ namespace {
 
 // Allocations left before the next one fails; negative means never fail.
 int g_allocs_left = -1;
+// Blocks handed out by failing_malloc and not yet given back through counting_free.
+long g_live_blocks = 0;
 
 int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
     if (g_allocs_left == 0) {
@@ -21,7 +25,16 @@ int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcep
     }
     if (g_allocs_left > 0)
         g_allocs_left--;
-    return moux_mem_malloc(mem, pool, out, size);
+    int ret = moux_mem_malloc(mem, pool, out, size);
+    if (ret == 0)
+        g_live_blocks++;
+    return ret;
+}
+
+int counting_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
+    if (block != nullptr)
+        g_live_blocks--;
+    return moux_mem_free(mem, pool, block);
 }
 
 int failing_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
@@ -59,6 +72,7 @@ struct ListFixture : ::testing::Test {
     void use_failing_memory() {
         b.mem.malloc = failing_malloc;
         b.mem.store_string = failing_store_string;
+        b.mem.free = counting_free;
     }
 };
 
@@ -214,6 +228,193 @@ TEST_F(ListFixture, FailedAddLeavesListAsItWas) {
     g_allocs_left = 0;
     mot_test::capture_stderr([&] { EXPECT_EQ(mols_list_new(&other, nullptr, &b.mem), 1); });
     EXPECT_EQ(other, nullptr);
+}
+
+struct HashFixture : ListFixture {
+    MOIM_INTERM_T interm{};
+    void SetUp() override {
+        ListFixture::SetUp();
+        g_live_blocks = 0;
+        interm.low = b.low;
+        interm.mem = &b.mem;
+        interm.error = &b.error;
+    }
+    MOH_HASH_T *make(int buckets, int list_size) {
+        MOH_HASH_T *h = nullptr;
+        EXPECT_EQ(moh_hash_init(&interm, nullptr, buckets, list_size, &h), 0);
+        return h;
+    }
+    void *find(MOH_HASH_T *h, const std::string &key, bool expect_found = true) {
+        mo_boolean_t found = !expect_found;
+        void *ref = reinterpret_cast<void *>(1);
+        EXPECT_EQ(moh_hash_find(&interm, h, key.c_str(), &found, &ref), 0);
+        EXPECT_EQ(found, expect_found ? TRUE : FALSE) << key;
+        if (!expect_found) {
+            EXPECT_EQ(ref, nullptr);
+        }
+        return ref;
+    }
+    // Largest bucket list anywhere in the table, nested tables included.
+    static int deepest_list(MOH_HASH_T *h, int *depth) {
+        int most = 0;
+        for (int i = 0; i < h->num_buckets; i++) {
+            MOH_HASH_RECORD_T *r = &h->table[i];
+            if (r->type == MOH_BUCKET_NESTED) {
+                MOH_HASH_T *n = static_cast<MOH_HASH_T *>(r->ref);
+                EXPECT_EQ(n->num_buckets, h->num_buckets + 2);
+                EXPECT_EQ(n->max_list_size, h->max_list_size + 2);
+                EXPECT_EQ(r->list_size, 0);
+                int d = 0;
+                most = std::max(most, deepest_list(n, &d));
+                *depth = std::max(*depth, d + 1);
+                continue;
+            }
+            int count = 0;
+            for (auto *kl = static_cast<MOH_HASH_KEYLIST_T *>(r->ref); kl; kl = kl->next)
+                count++;
+            EXPECT_EQ(count, r->list_size);
+            EXPECT_LE(count, h->max_list_size);
+            most = std::max(most, count);
+        }
+        return most;
+    }
+};
+
+TEST_F(HashFixture, HashFunctionTakesSignedBytesOfTheFirstHundred) {
+    EXPECT_EQ(moh_hash_fn("ab", 31), (97u * 100 + 98) % 31);
+    EXPECT_EQ(moh_hash_fn("", 31), 0u);
+    // 0xFF counts as -1, so h wraps to 2^32 - 1, and 2^32 - 1 mod 31 is 3 (255 mod 31 would be 7).
+    EXPECT_EQ(moh_hash_fn("\xff", 31), 3u);
+    EXPECT_EQ(moh_hash_fn("\xff", 1000), 4294967295u % 1000);
+    // Byte 101 onward does not count, but byte 100 does.
+    std::string base(100, 'q');
+    for (char c : std::string("abcdefgh"))
+        EXPECT_EQ(moh_hash_fn((base + c + "tail").c_str(), 31), moh_hash_fn(base.c_str(), 31));
+    std::string shorter(99, 'q');
+    std::vector<unsigned> buckets;
+    for (char c : std::string("abcdefghijklmnopqrstuvwxyz0123456789"))
+        buckets.push_back(moh_hash_fn((shorter + c).c_str(), 31));
+    std::sort(buckets.begin(), buckets.end());
+    EXPECT_GT(std::unique(buckets.begin(), buckets.end()) - buckets.begin(), 20);
+}
+
+TEST_F(HashFixture, FullBucketNestsWiderAndLonger) {
+    MOH_HASH_T *h = make(1, 2);
+    int ra = 1, rb = 2, rc = 3;
+    ASSERT_EQ(moh_hash_add(&interm, h, "a", &ra), 0);
+    ASSERT_EQ(moh_hash_add(&interm, h, "b", &rb), 0);
+    EXPECT_EQ(h->table[0].type, MOH_BUCKET_LIST);
+    EXPECT_EQ(h->table[0].list_size, 2);
+    ASSERT_EQ(moh_hash_add(&interm, h, "c", &rc), 0);
+    ASSERT_EQ(h->table[0].type, MOH_BUCKET_NESTED);
+    EXPECT_EQ(h->table[0].list_size, 0);
+    MOH_HASH_T *n = static_cast<MOH_HASH_T *>(h->table[0].ref);
+    EXPECT_EQ(n->num_buckets, 3);
+    EXPECT_EQ(n->max_list_size, 4);
+    EXPECT_EQ(find(h, "a"), &ra);
+    EXPECT_EQ(find(h, "b"), &rb);
+    EXPECT_EQ(find(h, "c"), &rc);
+    find(h, "d", false);
+    EXPECT_EQ(moh_hash_destroy(&interm, h), 0);
+}
+
+TEST_F(HashFixture, ExistingKeyKeepsFirstReference) {
+    MOH_HASH_T *h = make(31, 2);
+    int first = 1, second = 2;
+    ASSERT_EQ(moh_hash_add(&interm, h, "/data/file.dat", &first), 0);
+    ASSERT_EQ(moh_hash_add(&interm, h, "/data/file.dat", &second), 0);
+    EXPECT_EQ(find(h, "/data/file.dat"), &first);
+    EXPECT_EQ(h->table[moh_hash_fn("/data/file.dat", 31)].list_size, 1);
+    find(h, "/data/file.da", false);
+    find(h, "", false);
+}
+
+TEST_F(HashFixture, KeysDifferingAfterByte100AreBothFound) {
+    MOH_HASH_T *h = make(31, 2);
+    std::string base(100, 'k');
+    std::vector<std::string> keys;
+    for (int i = 0; i < 12; i++)
+        keys.push_back(base + std::to_string(i));
+    // All land in one bucket at every level, so the table nests several times.
+    for (size_t i = 0; i < keys.size(); i++)
+        ASSERT_EQ(moh_hash_add(&interm, h, keys[i].c_str(), reinterpret_cast<void *>(i + 1)), 0);
+    for (size_t i = 0; i < keys.size(); i++)
+        EXPECT_EQ(find(h, keys[i]), reinterpret_cast<void *>(i + 1));
+    int depth = 0;
+    deepest_list(h, &depth);
+    EXPECT_GE(depth, 3);
+    find(h, base, false);
+}
+
+TEST_F(HashFixture, ManyKeysStayFindableAndBucketsStayShort) {
+    use_failing_memory(); // counting only: nothing is set to fail
+    MOH_HASH_T *h = make(31, 2);
+    const int n = 5000;
+    for (int i = 0; i < n; i++) {
+        std::string k = "/home/mo/data/list_" + std::to_string(i * 7919) + ".dat";
+        ASSERT_EQ(moh_hash_add(&interm, h, k.c_str(), reinterpret_cast<void *>(static_cast<intptr_t>(i + 1))),
+                  0);
+    }
+    for (int i = 0; i < n; i++) {
+        std::string k = "/home/mo/data/list_" + std::to_string(i * 7919) + ".dat";
+        ASSERT_EQ(find(h, k), reinterpret_cast<void *>(static_cast<intptr_t>(i + 1)));
+    }
+    int depth = 0;
+    int longest = deepest_list(h, &depth);
+    EXPECT_GE(depth, 1);
+    EXPECT_LE(longest, 2 + 2 * depth);
+    EXPECT_GT(g_live_blocks, n);
+    // Destroy hands back every block, key copies included.
+    EXPECT_EQ(moh_hash_destroy(&interm, h), 0);
+    EXPECT_EQ(g_live_blocks, 0);
+}
+
+TEST_F(HashFixture, FailedNestingLosesNoKey) {
+    use_failing_memory();
+    MOH_HASH_T *h = make(1, 2);
+    int ra = 1, rb = 2;
+    moh_hash_add(&interm, h, "a", &ra);
+    moh_hash_add(&interm, h, "b", &rb);
+    // The nested table's record and buckets succeed, the first moved key's element fails.
+    for (int left : {0, 1, 2, 3, 4, 5}) {
+        long before = g_live_blocks;
+        g_allocs_left = left;
+        std::string err =
+            mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, "c", nullptr), 1); });
+        g_allocs_left = -1;
+        EXPECT_NE(err.find("Out of memory"), std::string::npos);
+        EXPECT_EQ(g_live_blocks, before) << "half-built nested table is given back";
+        EXPECT_EQ(h->table[0].type, MOH_BUCKET_LIST);
+        EXPECT_EQ(find(h, "a"), &ra);
+        EXPECT_EQ(find(h, "b"), &rb);
+        find(h, "c", false);
+    }
+    // Nested, but the new key's own element fails: the old keys are in the nested table.
+    g_allocs_left = 6;
+    mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, "c", nullptr), 1); });
+    g_allocs_left = -1;
+    EXPECT_EQ(h->table[0].type, MOH_BUCKET_NESTED);
+    EXPECT_EQ(find(h, "a"), &ra);
+    EXPECT_EQ(find(h, "b"), &rb);
+    find(h, "c", false);
+    ASSERT_EQ(moh_hash_add(&interm, h, "c", &ra), 0);
+    EXPECT_EQ(find(h, "c"), &ra);
+}
+
+TEST_F(HashFixture, BadSizesAndMissingKeyAreReported) {
+    MOH_HASH_T *h = reinterpret_cast<MOH_HASH_T *>(1);
+    std::string err =
+        mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_init(&interm, nullptr, 0, 2, &h), 1); });
+    EXPECT_NE(err.find("Invalid hash table size: 0 buckets of 2 keys\n"), std::string::npos) << err;
+    EXPECT_EQ(h, nullptr);
+    h = make(31, 2);
+    err = mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, nullptr, nullptr), 1); });
+    EXPECT_NE(err.find("No key given"), std::string::npos);
+    mo_boolean_t found = TRUE;
+    void *ref = h;
+    EXPECT_EQ(moh_hash_find(&interm, h, nullptr, &found, &ref), 0);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(ref, nullptr);
 }
 
 } // namespace
