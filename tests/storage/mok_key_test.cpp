@@ -8,6 +8,7 @@
 #include "mome_mem_cmn.h"
 #include "mou_util_cmn.h"
 #include "mox_aux.h"
+#include "moux_unix_mem.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -20,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -97,6 +99,26 @@ int datetime_to_fullstring(MOU_UTIL_T *, mou_datetime_t when, int type, char *bu
 }
 } // namespace fs_impl
 
+// Every block of the memory service is tracked and given back when the test ends, as its pool
+// would be.
+std::set<void *> g_blocks;
+int tracked_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
+    int ret = moux_mem_malloc(mem, pool, out, size);
+    if (ret == 0)
+        g_blocks.insert(*out);
+    return ret;
+}
+int tracked_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
+    g_blocks.erase(block);
+    return moux_mem_free(mem, pool, block);
+}
+int tracked_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
+    int ret = moux_mem_store_string(mem, pool, location, source);
+    if (ret == 0)
+        g_blocks.insert(*location);
+    return ret;
+}
+
 struct Env {
     mot_test::LowBundle low;
     MOF_FILE_T file{};
@@ -105,6 +127,9 @@ struct Env {
     MOX_AUX_T aux{};
     mot_test::TempDir dir;
     Env() {
+        low.mem.malloc = tracked_malloc;
+        low.mem.free = tracked_free;
+        low.mem.store_string = tracked_store_string;
         file.low = low.low;
         file.exists = fs_impl::exists;
         file.open_file = fs_impl::open_file;
@@ -126,6 +151,14 @@ struct Env {
         aux.mem = &low.mem;
         aux.error = &low.error;
     }
+    ~Env() {
+        for (void *block : g_blocks)
+            moux_mem_free(&low.mem, nullptr, block);
+        g_blocks.clear();
+        moux_mem_free(&low.mem, nullptr, low.low);
+    }
+    Env(const Env &) = delete;
+    Env &operator=(const Env &) = delete;
     std::string path(const std::string &name) const { return dir.path + "/" + name; }
     void put(const std::string &name, const std::string &bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
@@ -138,10 +171,14 @@ struct Env {
     }
 };
 
-// One bundle for the common-keyword tests of this program.
-MOX_AUX_T *shared_aux() {
-    static Env *env = new Env();
+// Bundles for the common-keyword tests of this program, one per test.
+MOX_AUX_T *open_env(void **handle) {
+    Env *env = new Env();
+    *handle = env;
     return &env->aux;
+}
+void close_env(void *handle) {
+    delete static_cast<Env *>(handle);
 }
 
 } // namespace mok_test

@@ -16,8 +16,9 @@
 #include <vector>
 
 namespace mok_test {
-MOX_AUX_T *shared_aux();
-}
+MOX_AUX_T *open_env(void **handle);
+void close_env(void *handle);
+} // namespace mok_test
 
 namespace {
 
@@ -35,7 +36,9 @@ struct Row {
 };
 
 struct Common : ::testing::Test {
-    MOX_AUX_T *aux = mok_test::shared_aux();
+    void *env = nullptr;
+    MOX_AUX_T *aux = mok_test::open_env(&env);
+    ~Common() override { mok_test::close_env(env); }
 
     MOTC_COMMON_KEYWORD_T *make(int (*alloc)(MOX_AUX_T *, void *, MOTC_COMMON_KEYWORD_T **, const char *,
                                              size_t, const void *) noexcept,
