@@ -149,6 +149,18 @@ int new_accesslist(MOX_AUX_T *aux, void *pool_ref, MOIL_ACCESSLIST_T **out) {
     return 0;
 }
 
+// Closes the file after the reader or writer failed: the failure has been reported already, and
+// a close that fails for the same cause (a full disk) must not report it a second time.
+int close_after(MOX_AUX_T *aux, const char *filename, void *file_ref, int ret) {
+    if (ret == 0)
+        return aux->file->close_file(aux->file, filename, file_ref);
+    mo_boolean_t ignore = aux->error->ignore;
+    aux->error->ignore = TRUE;
+    aux->file->close_file(aux->file, filename, file_ref);
+    aux->error->ignore = ignore;
+    return ret;
+}
+
 int init_number(void *container, size_t struct_offset, const void *init_ref) {
     mok_field<int>(container, struct_offset) = static_cast<int>(mok_ref_int(init_ref));
     return 0;
@@ -311,9 +323,7 @@ int mok_read_keyword_list(MOX_AUX_T *aux_ref, void *pool_ref, const char *filena
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref, true,
                            first->container, first, data_record_container_size, &line_no);
-        int close_ret = aux->file->close_file(aux->file, filename, file_ref);
-        if (ret == 0)
-            ret = close_ret;
+        ret = close_after(aux, filename, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_read_keyword_list, file %s, line number %ld\n", filename,
@@ -330,9 +340,7 @@ int mok_read_keyword_container(MOX_AUX_T *aux, void *pool_ref, const char *filen
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref,
                            false, container, nullptr, 0, &line_no);
-        int close_ret = aux->file->close_file(aux->file, filename, file_ref);
-        if (ret == 0)
-            ret = close_ret;
+        ret = close_after(aux, filename, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_read_keyword_container, file %s, line number %ld\n",
@@ -379,9 +387,7 @@ int mok_write_keyword_list(MOX_AUX_T *aux, void *pool_ref, const char *filename,
             if (ret == 0 && rec->next != nullptr)
                 ret = aux->file->write_line(aux->file, filename, file_ref, MOK_SEPARATOR "\n");
         }
-        int close_ret = aux->file->close_file(aux->file, filename, file_ref);
-        if (ret == 0)
-            ret = close_ret;
+        ret = close_after(aux, filename, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_write_keyword_list\n");
