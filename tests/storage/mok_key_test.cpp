@@ -155,7 +155,6 @@ struct Env {
         for (void *block : g_blocks)
             moux_mem_free(&low.mem, nullptr, block);
         g_blocks.clear();
-        moux_mem_free(&low.mem, nullptr, low.low);
     }
     Env(const Env &) = delete;
     Env &operator=(const Env &) = delete;
