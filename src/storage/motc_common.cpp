@@ -682,8 +682,9 @@ int motc_find_id_from_name(const MO_ID_ARRAY_T *id_array, const char *name, size
     *result_ptr = id_array != nullptr ? id_array->min_id : 1;
     if (id_array == nullptr || id_array->array == nullptr || name == nullptr)
         return 1;
-    // Live records first, so that a deleted record never shadows a live one of the same name.
-    bool live_pass = deleted_ptr != nullptr && offset_del >= 0;
+    // Live records first, so that a deleted record never shadows a live one of the same name, also
+    // for callers that do not ask whether the match is deleted.
+    bool live_pass = offset_del >= 0;
     for (int pass = live_pass ? 0 : 1; pass < 2; pass++) {
         for (int id = id_array->min_id; id <= id_array->max_id; id++) {
             const void *c = id_array->array[id];

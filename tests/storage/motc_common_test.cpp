@@ -458,11 +458,17 @@ TEST_F(IdArray, LookupByNamePrefersLiveCommittedRecords) {
     EXPECT_EQ(motc_find_id_from_name(&array, "Alice", offsetof(Row, name), &del, offsetof(Row, del),
                                      offsetof(Row, new_flag), &id),
               1);
-    // Without a deleted flag wanted, the first match in id order wins.
+    // A caller that does not ask for the deleted flag still gets the live record.
     ASSERT_EQ(motc_find_id_from_name(&array, "alice", offsetof(Row, name), nullptr, offsetof(Row, del),
                                      offsetof(Row, new_flag), &id),
               0);
+    EXPECT_EQ(id, 7);
+    // A list without a deleted flag: the first match in id order wins.
+    ASSERT_EQ(
+        motc_find_id_from_name(&array, "alice", offsetof(Row, name), &del, -1, offsetof(Row, new_flag), &id),
+        0);
     EXPECT_EQ(id, 2);
+    EXPECT_EQ(del, FALSE);
 }
 
 TEST_F(IdArray, LookupByNumberAndBySystemIdPair) {
