@@ -9,6 +9,7 @@
 #include "mou_util_cmn.h"
 #include "mox_aux.h"
 #include "moux_unix_mem.h"
+#include "moux_unix_util.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -89,14 +90,6 @@ int check_file_dir(MOF_FILE_T *, const char *filename) noexcept {
     std::filesystem::create_directories(std::filesystem::path(filename).parent_path(), ec);
     return 0;
 }
-int datetime_to_fullstring(MOU_UTIL_T *, mou_datetime_t when, int type, char *buf) noexcept {
-    time_t t = when;
-    struct tm tmv;
-    localtime_r(&t, &tmv);
-    if (type == 0)
-        strftime(buf, MOU_TIME_TEXT_LEN, "%d %b %Y %H:%M", &tmv);
-    return 0;
-}
 } // namespace fs_impl
 
 // Every block of the memory service is tracked and given back when the test ends, as its pool
@@ -138,8 +131,8 @@ struct Env {
         file.file_putc = fs_impl::file_putc;
         file.file_getc = fs_impl::file_getc;
         file.check_file_dir = fs_impl::check_file_dir;
+        util = moux_util_slots;
         util.low = low.low;
-        util.datetime_to_fullstring = fs_impl::datetime_to_fullstring;
         interm.file = &file;
         interm.util = &util;
         interm.low = low.low;
