@@ -82,12 +82,13 @@ ReadResult read_record(int fd, MODSK_MSG_CONT_T *msg, size_t *got, int *err) noe
     return ReadResult::whole;
 }
 
-// Writes one whole record, completing short writes.
+// Writes one whole record, completing short writes. A peer that has gone away gives EPIPE
+// rather than a broken-pipe signal, which would end a client process as if it had been killed.
 int write_record(int fd, const MODSK_MSG_CONT_T *msg, int *err) noexcept {
     const char *buf = reinterpret_cast<const char *>(msg);
     size_t done = 0;
     while (done < MODSK_MSG_SIZE) {
-        ssize_t n = write(fd, buf + done, MODSK_MSG_SIZE - done);
+        ssize_t n = send(fd, buf + done, MODSK_MSG_SIZE - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
