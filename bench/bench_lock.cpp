@@ -29,9 +29,6 @@
 #include <unistd.h>
 #include <vector>
 
-__attribute__((weak)) void mos_signal_ignore(int) noexcept {}
-__attribute__((weak)) void mos_signal_default(int) noexcept {}
-
 namespace {
 
 const int CYCLES = 20000; // per client: read lock, release, modification number

@@ -1,7 +1,7 @@
 // A daemon and its clients for tests: the daemon runs the real server loop in a forked child on
 // its own socket (/tmp/morvale.<port>, the port unique per test), clients talk to it over the real
-// socket. The bundle holds the real error, memory and utility services; the file, signal and
-// cleanup records carry only the slots the daemon and lock client use.
+// socket. The bundle holds the real error, memory, utility and signal services and a real
+// "Request-Fatal" cleanup list; the file record carries only the slot the daemon uses.
 #pragma once
 
 #include "mocl_cleanup.h"
@@ -16,6 +16,7 @@
 #include "mos_signal_cmn.h"
 #include "most_setup_cmn.h"
 #include "mou_util_cmn.h"
+#include "moux_unix_signal.h"
 #include "moux_unix_util.h"
 #include "test_bundle.h"
 #include "test_util.h"
@@ -49,36 +50,6 @@ inline int test_mark_as_cleanup(MOF_FILE_T *, const char *filename) noexcept {
     return 0;
 }
 
-inline int test_signal_set(MOS_SIGNAL_T *, int sig_id, mos_signal_handler_t) noexcept {
-    if (sig_id == MOS_SIGPIPE)
-        signal(SIGPIPE, SIG_IGN);
-    return 0;
-}
-
-// A cleanup list that keeps its actions; run_fatal runs them newest first, as the fatal-signal
-// handler does.
-struct CleanupEntry {
-    std::string name;
-    morl_action_t fn;
-    void *ref1;
-    void *ref2;
-};
-inline std::vector<CleanupEntry> &cleanup_entries() {
-    static std::vector<CleanupEntry> entries;
-    return entries;
-}
-inline int test_cleanup_add(MOCL_CLEANUP_T *, const char *name, morl_action_t fn, void *ref1,
-                            void *ref2) noexcept {
-    cleanup_entries().push_back({name, fn, ref1, ref2});
-    return 0;
-}
-inline void run_cleanup_entries() {
-    auto &entries = cleanup_entries();
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        it->fn(it->name.c_str(), it->ref1, it->ref2);
-    entries.clear();
-}
-
 // A unique socket name per daemon of this test process.
 inline std::string unique_port() {
     static int counter = 0;
@@ -101,27 +72,24 @@ struct DaemonBundle {
     LowBundle lb;
     MOIM_INTERM_T interm{};
     MOU_UTIL_T *util = nullptr;
-    MOS_SIGNAL_T signal{};
+    MOS_SIGNAL_T *signal = nullptr;
     MOF_FILE_T file{};
-    MOCL_CLEANUP_T cleanup{};
+    MOCL_CLEANUP_T *cleanup = nullptr;
     MOST_SETUP_T *setup = nullptr;
     MOD_DAEMON_T *daemon = nullptr;
 
     explicit DaemonBundle(const std::string &pid_file = "/tmp/mo_daemon_test.pid") {
         mou_util_construct(&util, lb.low, &moux_util_slots);
-        signal.low = lb.low;
-        signal.set = test_signal_set;
+        mos_signal_construct(&signal, lb.low, &moux_signal_slots);
+        mocl_cleanup_new(&cleanup, nullptr, &lb.mem, signal, "Request-Fatal");
         file.low = lb.low;
         file.mark_as_cleanup = test_mark_as_cleanup;
-        cleanup.signal = &signal;
-        cleanup.name = "Request-Fatal";
-        cleanup.add = test_cleanup_add;
         mome_new(&lb.mem, nullptr, &setup);
         snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
         snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s", pid_file.c_str());
         interm.file = &file;
         interm.util = util;
-        interm.signal = &signal;
+        interm.signal = signal;
         interm.setup = setup;
         interm.low = lb.low;
         interm.mem = &lb.mem;
@@ -159,7 +127,7 @@ struct DaemonProcess {
             dup2(fd, 2);
             close(fd);
             DaemonBundle b(pid_file);
-            int ret = b.daemon->server_init(b.daemon, nullptr, port.c_str(), nullptr);
+            int ret = b.daemon->server_init(b.daemon, nullptr, port.c_str(), b.cleanup);
             if (ret == 0)
                 ret = molk_daemon_construct(nullptr, &b.lb.error, b.daemon, b.util, &b.interm, &b.lb.mem);
             if (ret == 0 && extra)

@@ -184,13 +184,13 @@ TEST(LockService, SenderCleanupOfAKilledClientFreesItsFileLocks) {
     ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
     if (child == 0) {
-        signal(SIGTERM, [](int) {
-            run_cleanup_entries();
-            _exit(2);
-        });
         Client c(d.port, "dying", 0, nullptr);
-        // The fatal list gets the lock cleanup when the lock client is initialised.
-        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), &c.b.cleanup);
+        // As the program entry does: the fatal-signal handler runs the "Request-Fatal" list, which
+        // gets the lock cleanup when the lock client is initialised.
+        MOS_SIGNAL_T *sig = c.b.signal;
+        sig->init(sig);
+        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.cleanup);
+        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.cleanup);
         int ok = c.lock->file_lock(c.lock, 1, "/data/a", "A Data", nullptr);
         ok |= c.lock->file_lock(c.lock, 3, "/data/b", "B Data", nullptr);
         ok |= c.lock->element_lock(c.lock, 21, "/data/b", "B ID Number", "3", nullptr);

@@ -6,10 +6,6 @@
 
 using namespace mot_test;
 
-// The signal service's handler values, until the signal module is linked in.
-__attribute__((weak)) void mos_signal_ignore(int) noexcept {}
-__attribute__((weak)) void mos_signal_default(int) noexcept {}
-
 namespace {
 
 int g_timer_runs = 0;
