@@ -373,6 +373,21 @@ int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
     return util->get_current_datetime(util, &server->last_timer_event);
 }
 
+// In the daemon itself the record holds the server, not a connection: a call to the daemon from
+// inside it could never be answered, so the client operations refuse instead of misreading it.
+int refuse_get_data(MOD_DAEMON_T *daemon, void **data_ptr, int) noexcept {
+    *data_ptr = nullptr;
+    daemon->interm->error->report(daemon->interm->error, "Daemon Connection Closed\n");
+    return 1;
+}
+int refuse_gen_call(MOD_DAEMON_T *daemon, int, void *) noexcept {
+    daemon->interm->error->report(daemon->interm->error, "Daemon Connection Closed\n");
+    return 1;
+}
+int refuse_client_end(MOD_DAEMON_T *) noexcept {
+    return 0;
+}
+
 MODSK_SERVER_T *server_of(MOD_DAEMON_T *daemon) noexcept {
     return static_cast<MODSK_SERVER_T *>(daemon->ref);
 }
@@ -481,6 +496,9 @@ int modsk_server_init(MOD_DAEMON_T *daemon, void *pool_ref, const char *server_p
     if (ret != 0)
         return ret;
     daemon->ref = server;
+    daemon->get_data = refuse_get_data;
+    daemon->gen_call = refuse_gen_call;
+    daemon->client_end = refuse_client_end;
     return 0;
 }
 

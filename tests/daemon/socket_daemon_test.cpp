@@ -197,3 +197,16 @@ TEST(SocketDaemon, AStalledShortRecordIsDroppedAfterTheReadTimeout) {
     EXPECT_NE(d.output().find("Timeout occurred during read of socket"), std::string::npos);
     EXPECT_TRUE(d.running());
 }
+
+TEST(SocketDaemon, TheDaemonProcessCannotCallItself) {
+    DaemonBundle b;
+    ASSERT_EQ(b.daemon->server_init(b.daemon, nullptr, "self", nullptr), 0);
+    void *data = nullptr;
+    std::string err = capture_stderr([&] {
+        EXPECT_EQ(b.daemon->get_data(b.daemon, &data, 4), 1);
+        EXPECT_EQ(b.daemon->call_force_quit(b.daemon), 1);
+    });
+    EXPECT_EQ(data, nullptr);
+    EXPECT_NE(err.find("Daemon Connection Closed"), std::string::npos) << err;
+    EXPECT_EQ(static_cast<MODSK_SERVER_T *>(b.daemon->ref)->socket, -1);
+}
