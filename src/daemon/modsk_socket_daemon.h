@@ -13,6 +13,7 @@
 #define MODSK_TIMER_PERIOD 60  // seconds between timer runs
 #define MODSK_SELECT_WAIT 2    // seconds the main loop waits for a message
 #define MODSK_READ_TIMEOUT 10  // seconds a reader waits for a message to begin
+#define MODSK_PIECE_WAIT 1     // seconds the daemon waits for the rest of a begun message
 #define MODSK_CONNECT_TRIES 5  // connection attempts of a client
 #define MODSK_SUN_PATH_LEN 108 // room in the socket address
 

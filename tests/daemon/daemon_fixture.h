@@ -27,6 +27,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -48,6 +50,37 @@ inline std::vector<std::string> &marked_files() {
 inline int test_mark_as_cleanup(MOF_FILE_T *, const char *filename) noexcept {
     marked_files().push_back(filename);
     return 0;
+}
+
+// Memory of one bundle. Pools are the process heap and records are never freed one by one, so
+// the bundle remembers every block it handed out and gives them all back when it ends.
+inline std::map<MOME_MEM_T *, std::set<void *>> &tracked_blocks() {
+    static std::map<MOME_MEM_T *, std::set<void *>> blocks;
+    return blocks;
+}
+inline int tracked_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
+    int ret = moux_mem_malloc(mem, pool, out, size);
+    if (ret == 0)
+        tracked_blocks()[mem].insert(*out);
+    return ret;
+}
+inline int tracked_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
+    tracked_blocks()[mem].erase(block);
+    return moux_mem_free(mem, pool, block);
+}
+inline int tracked_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
+    int ret = moux_mem_store_string(mem, pool, location, source);
+    if (ret == 0)
+        tracked_blocks()[mem].insert(*location);
+    return ret;
+}
+inline int tracked_restore_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
+    if (*location != nullptr)
+        tracked_blocks()[mem].erase(*location);
+    int ret = moux_mem_restore_string(mem, pool, location, source);
+    if (*location != nullptr)
+        tracked_blocks()[mem].insert(*location);
+    return ret;
 }
 
 // A unique socket name per daemon of this test process.
@@ -79,6 +112,10 @@ struct DaemonBundle {
     MOD_DAEMON_T *daemon = nullptr;
 
     explicit DaemonBundle(const std::string &pid_file = "/tmp/mo_daemon_test.pid") {
+        lb.mem.malloc = tracked_malloc;
+        lb.mem.free = tracked_free;
+        lb.mem.store_string = tracked_store_string;
+        lb.mem.restore_string = tracked_restore_string;
         mou_util_construct(&util, lb.low, &moux_util_slots);
         mos_signal_construct(&signal, lb.low, &moux_signal_slots);
         mocl_cleanup_new(&cleanup, nullptr, &lb.mem, signal, "Request-Fatal");
@@ -97,6 +134,16 @@ struct DaemonBundle {
         mod_daemon_construct(&daemon, &interm);
         modsk_socket_construct(daemon);
     }
+    ~DaemonBundle() {
+        auto &blocks = tracked_blocks()[&lb.mem];
+        blocks.erase(lb.low); // the low bundle gives its own record back
+        for (void *block : blocks)
+            moux_mem_free(&lb.mem, nullptr, block);
+        tracked_blocks().erase(&lb.mem);
+        lb.mem.free = moux_mem_free;
+    }
+    DaemonBundle(const DaemonBundle &) = delete;
+    DaemonBundle &operator=(const DaemonBundle &) = delete;
 };
 
 // Extra services a test daemon can carry, registered besides the lock service.
