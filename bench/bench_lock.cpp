@@ -16,6 +16,7 @@
 #include "mou_util_cmn.h"
 #include "moux_unix_error.h"
 #include "moux_unix_mem.h"
+#include "moux_unix_signal.h"
 #include "moux_unix_util.h"
 
 #include <chrono>
@@ -36,10 +37,6 @@ const int CYCLES = 20000; // per client: read lock, release, modification number
 int bench_mark(MOF_FILE_T *, const char *) noexcept {
     return 0;
 }
-int bench_signal_set(MOS_SIGNAL_T *, int, mos_signal_handler_t) noexcept {
-    signal(SIGPIPE, SIG_IGN);
-    return 0;
-}
 
 struct Bundle {
     MOE_ERROR_T error{};
@@ -48,7 +45,7 @@ struct Bundle {
     MOL_LOW_T *low = nullptr;
     MOIM_INTERM_T interm{};
     MOU_UTIL_T *util = nullptr;
-    MOS_SIGNAL_T signal{};
+    MOS_SIGNAL_T *signal = nullptr;
     MOF_FILE_T file{};
     MOST_SETUP_T *setup = nullptr;
     MOD_DAEMON_T *daemon = nullptr;
@@ -60,12 +57,12 @@ struct Bundle {
         mome_mem_construct(&mem, &lowest, &moux_mem_slots);
         mol_low_construct(&low, &lowest, &mem);
         mou_util_construct(&util, low, &moux_util_slots);
-        signal.set = bench_signal_set;
+        mos_signal_construct(&signal, low, &moux_signal_slots);
         file.mark_as_cleanup = bench_mark;
         mome_new(&mem, nullptr, &setup);
         snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
         snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s", pid_file.c_str());
-        interm = {&file, util, &signal, setup, nullptr, nullptr, low, &mem, &error};
+        interm = {&file, util, signal, setup, nullptr, nullptr, low, &mem, &error};
         mod_daemon_construct(&daemon, &interm);
         modsk_socket_construct(daemon);
     }

@@ -210,3 +210,23 @@ TEST(SocketDaemon, TheDaemonProcessCannotCallItself) {
     EXPECT_NE(err.find("Daemon Connection Closed"), std::string::npos) << err;
     EXPECT_EQ(static_cast<MODSK_SERVER_T *>(b.daemon->ref)->socket, -1);
 }
+
+TEST(SocketDaemon, ASocketPathTooLongForTheAddressIsRefusedNotCut) {
+    std::string port(120, 'p');
+    DaemonBundle b;
+    b.daemon->client_init(b.daemon, nullptr, port.c_str());
+    mo_string_t err = "";
+    EXPECT_EQ(b.daemon->client_start(b.daemon, nullptr, err), 0);
+    EXPECT_EQ(
+        std::string(err).rfind("Can't connect to socket /tmp/morvale." + port + ": File name too long", 0),
+        0u)
+        << err;
+
+    DaemonBundle s;
+    ASSERT_EQ(s.daemon->server_init(s.daemon, nullptr, port.c_str(), nullptr), 0);
+    std::string log = capture_stderr([&] { EXPECT_EQ(s.daemon->server_start(s.daemon), 1); });
+    EXPECT_NE(log.find("Can't bind socket to /tmp/morvale." + port + ": File name too long"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(static_cast<MODSK_SERVER_T *>(s.daemon->ref)->socket, -1);
+}
