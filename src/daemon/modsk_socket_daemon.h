@@ -19,8 +19,9 @@
 
 static_assert(std::endian::native == std::endian::little, "daemon messages are little-endian records");
 
-// One message: a 32-bit instruction and the service's payload.
-struct __attribute__((packed)) MODSK_MSG_CONT_T {
+// One message: a 32-bit instruction and the service's payload. Aligned so that services may read
+// the 32-bit integers of their payloads in place.
+struct __attribute__((packed, aligned(4))) MODSK_MSG_CONT_T {
     int32_t instr;                // instruction number
     char data[MOD_MSG_DATA_SIZE]; // service payload, changed in place for the reply
 };
@@ -28,6 +29,7 @@ typedef struct MODSK_MSG_CONT_T modsk_msg_cont_t;
 static_assert(sizeof(MODSK_MSG_CONT_T) == MODSK_MSG_SIZE);
 static_assert(offsetof(MODSK_MSG_CONT_T, instr) == 0);
 static_assert(offsetof(MODSK_MSG_CONT_T, data) == 4);
+static_assert(alignof(MODSK_MSG_CONT_T) == 4);
 
 struct MOLS_LIST_T;
 
