@@ -19,6 +19,7 @@
 #include "moux_unix_signal.h"
 #include "moux_unix_util.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -32,7 +33,7 @@
 
 namespace {
 
-const int CYCLES = 20000; // per client: read lock, release, modification number
+const int CYCLES = 10000; // per client: read lock, release, modification number
 
 int bench_mark(MOF_FILE_T *, const char *) noexcept {
     return 0;
@@ -193,18 +194,23 @@ int main() {
         usleep(10000);
     usleep(50000);
 
-    double one = lock_rate(port, pid_file, 1);
-    double four = lock_rate(port, pid_file, 4);
-    double bare_one = ping_pong_rate(1);
-    double bare_four = ping_pong_rate(4);
+    // The machine is shared: each figure is the best of three runs.
+    double one = 0, four = 0, bare_one = 0, bare_four = 0;
+    for (int run = 0; run < 3; run++) {
+        one = std::max(one, lock_rate(port, pid_file, 1));
+        four = std::max(four, lock_rate(port, pid_file, 4));
+        bare_one = std::max(bare_one, ping_pong_rate(1));
+        bare_four = std::max(bare_four, ping_pong_rate(4));
+    }
 
-    printf("lock calls (read lock, release, modification number), %d cycles per client\n", CYCLES);
+    printf("lock calls (read lock, release, modification number), %d cycles per client, best of 3\n", CYCLES);
     printf("  1 client : %10.0f calls/s\n", one);
-    printf("  4 clients: %10.0f calls/s\n", four);
+    printf("  4 clients: %10.0f calls/s (all served by the one daemon process)\n", four);
     printf("bare 2004-byte ping-pong over a local socket\n");
     printf("  1 pair   : %10.0f round trips/s\n", bare_one);
-    printf("  4 pairs  : %10.0f round trips/s\n", bare_four);
-    printf("ratio lock/bare: 1 client %.2f, 4 clients %.2f\n", one / bare_one, four / bare_four);
+    printf("  4 pairs  : %10.0f round trips/s (four echo processes)\n", bare_four);
+    printf("ratio lock/bare: 1 client %.2f; 4 clients against 1 pair %.2f, against 4 pairs %.2f\n",
+           one / bare_one, four / bare_one, four / bare_four);
 
     kill(daemon_pid, SIGKILL);
     waitpid(daemon_pid, nullptr, 0);
