@@ -661,6 +661,8 @@ int moux_kill_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel) noexcept {
     return ret;
 }
 
+// Often run from the fatal-signal handler, so nothing is freed here: the entries and copies stay in the
+// request pool and the list is only emptied once every child has been stopped.
 int moux_kill_children(const char *, void *ref1, void *) noexcept {
     MOP_PROCESS_T *process = static_cast<MOP_PROCESS_T *>(ref1);
     MOLS_LIST_T *list = process->child_list;
@@ -669,17 +671,14 @@ int moux_kill_children(const char *, void *ref1, void *) noexcept {
     protect(process);
     int ret = 0;
     MOLS_LIST_ELE_T *ele = nullptr;
-    list->get_next(list, &ele);
-    while (ele != nullptr) {
-        MOLS_LIST_ELE_T *next = ele;
-        list->get_next(list, &next);
+    for (list->get_next(list, &ele); ele != nullptr && ret == 0; list->get_next(list, &ele)) {
         MOUX_CHILD_T *copy = static_cast<MOUX_CHILD_T *>(list->get_ref2(ele));
         if (!copy->collected)
             ret = stop_child(process, &copy->channel);
-        drop_entry(process, ele);
-        if (ret != 0)
-            break;
-        ele = next;
+    }
+    if (ret == 0) {
+        list->reset(list);
+        moux_open_children = 0;
     }
     unprotect(process);
     return ret;
