@@ -5,6 +5,7 @@
 #include "mome_mem_cmn.h"
 #include "moux_unix_process.h"
 #include "moux_unix_signal.h"
+#include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -31,6 +32,7 @@ struct ProcessFixture : ::testing::Test {
     MOP_CHANNEL_T ch{};
 
     void SetUp() override {
+        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal"), 0);
         ASSERT_EQ(mop_process_construct(&proc, b.low, &moux_process_slots), 0);
@@ -40,6 +42,7 @@ struct ProcessFixture : ::testing::Test {
         moux_kill_children("", proc, nullptr);
         signal->set(signal, MOS_SIGCHLD, mos_signal_default);
         signal->reset_protection(signal);
+        mot_test::clear_pool();
     }
     std::string line() {
         char buf[1024];
