@@ -43,16 +43,17 @@ int mof_file_build_path(MOE_ERROR_T *error, char *path, const char *fmt, ...) no
     if (len >= 0 && len < MO_FILENAME_LEN)
         return 0;
     // Report the whole path, not the cut one, so the administrator sees what was asked for.
-    std::string whole;
-    if (len > 0) {
-        whole.resize(static_cast<size_t>(len) + 1);
+    path[0] = '\0';
+    try {
+        std::string whole(len > 0 ? static_cast<size_t>(len) + 1 : 1, '\0');
         va_start(ap, fmt);
         vsnprintf(whole.data(), whole.size(), fmt, ap);
         va_end(ap);
-        whole.resize(static_cast<size_t>(len));
+        error->report(error, "Path too long (more than %d characters): %s\n", MO_FILENAME_LEN - 1,
+                      whole.c_str());
+    } catch (const std::bad_alloc &) {
+        error->report(error, "Out of memory\n");
     }
-    path[0] = '\0';
-    error->report(error, "Path too long (more than %d characters): %s\n", MO_FILENAME_LEN - 1, whole.c_str());
     return 1;
 }
 

@@ -110,7 +110,7 @@ static bool is_absolute(const char *name) noexcept {
 
 // Takes one answered line: the name up to the first "=", the value after it.
 static int take_answer(MOSC_SCRIPT_T *script, MOSC_SCRIPT_KEYWORD_T *list, const std::string &line,
-                       const char *script_path) noexcept {
+                       const char *script_path) {
     MOIM_INTERM_T *interm = script->interm;
     size_t eq = line.find('=');
     std::string name = line.substr(0, eq);
