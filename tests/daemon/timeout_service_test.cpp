@@ -7,6 +7,7 @@
 #include "mols_list.h"
 #include "moti_timeout.h"
 #include "moux_unix_timeout.h"
+#include "index_fixture.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -57,6 +58,8 @@ protected:
         timer_ref = ele->ref2;
         ASSERT_EQ(service_ref, server);
         ASSERT_EQ(timer_ref, server);
+        mot_test::keep_reachable(daemon);
+        mot_test::keep_reachable(server);
     }
 
     int call(int op, int pid, int timeout, MOTI_TIMEOUT_MSG_T *msg) {
