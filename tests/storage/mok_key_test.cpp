@@ -530,6 +530,15 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
     EXPECT_NE(out.find("/dev/full"), std::string::npos) << out;
     EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
 
+    // A record whose container was never set is refused, not dereferenced.
+    MOK_DATA_RECORD_T *bare = nullptr;
+    ASSERT_EQ(mok_get_new_data_record(&env.aux, nullptr, &bare), 0);
+    r->next = bare;
+    out = mot_test::capture_stderr([&] { ret = write("bare", r); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Record without container in file " + env.path("bare")), std::string::npos) << out;
+    r->next = nullptr;
+
     // Writing into an existing directory needs no directory to be made.
     ASSERT_EQ(write("list", r), 0);
     EXPECT_NE(env.get("list").find("NAM dflt\n"), std::string::npos);
