@@ -372,8 +372,8 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
         int pid = ch.child_pid;
         // The handler collects it: no zombie is left for us to wait on.
         EXPECT_TRUE(eventually([&] {
-            int st;
-            return waitpid(pid, &st, WNOHANG) < 0 && errno == ECHILD;
+            siginfo_t info;
+            return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
         }));
         // The next start removes the collected entry; the running sleeper stays recorded.
         MOP_CHANNEL_T other{};
@@ -387,6 +387,22 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
     EXPECT_EQ(kill(sleeper.child_pid, 0), 0);
     mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &sleeper), 0); });
     EXPECT_FALSE(listed(sleeper.child_pid));
+}
+
+TEST_F(ProcessFixture, EndOfDetachedChildKeepsStatusTheHandlerCollected) {
+    ASSERT_EQ(proc->open_process_async(proc, &ch, MOP_ON_ERROR_FAIL, "sh", "-c", "exit 6", nullptr), 0);
+    int pid = ch.child_pid;
+    ASSERT_TRUE(eventually([&] {
+        siginfo_t info;
+        return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+    }));
+    int status = 0, ret = 0;
+    std::string err =
+        mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_EQ(status, 6);
+    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_FALSE(listed(pid));
 }
 
 TEST_F(ProcessFixture, RequestFatalListKillsEveryRecordedChild) {
