@@ -9,6 +9,7 @@
 #include "mols_list.h"
 #include "mome_mem_cmn.h"
 #include "mos_signal_cmn.h"
+#include "moti_timeout.h"
 #include "moux_unix_signal.h"
 
 #include <cerrno>
@@ -23,11 +24,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-#if __has_include("moti_timeout.h")
-#include "moti_timeout.h"
-#define MOUX_HAVE_TIMEOUT_CLIENT 1
-#endif
 
 const MOP_PROCESS_T moux_process_slots = {
     .init = moux_process_init,
@@ -71,28 +67,16 @@ int moux_process_open_children() noexcept {
     return moux_open_children;
 }
 
-// Time limits go to the request's timeout client, keyed by the child's process group.
+// Time limits go to the request's timeout client, keyed by the child's process group (the child
+// leads its own group, so its id names it).
 static int timeout_start(MOP_PROCESS_T *process, int pid, int seconds) noexcept {
-#ifdef MOUX_HAVE_TIMEOUT_CLIENT
     MOTI_TIMEOUT_CLIENT_T *client = process->timeout_client_ref;
-    return client->start(client, pid, seconds);
-#else
-    (void)pid;
-    (void)seconds;
-    err_of(process)->report(err_of(process), "Time limits for processes are not available\n");
-    return 1;
-#endif
+    return client != nullptr ? client->start(client, pid, seconds) : 0;
 }
 
 static int timeout_cancel(MOP_PROCESS_T *process, int pid) noexcept {
-#ifdef MOUX_HAVE_TIMEOUT_CLIENT
     MOTI_TIMEOUT_CLIENT_T *client = process->timeout_client_ref;
-    return client->cancel(client, pid);
-#else
-    (void)process;
-    (void)pid;
-    return 0;
-#endif
+    return client != nullptr ? client->cancel(client, pid) : 0;
 }
 
 static void protect(MOP_PROCESS_T *) noexcept {
