@@ -12,11 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -530,6 +532,61 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
     EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
     // The killed sleep was collected by the dying process, so its id is free.
     EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) == -1; }));
+}
+
+} // namespace
+
+namespace {
+
+size_t open_fds() {
+    size_t n = 0;
+    for (int fd = 0; fd < 1024; fd++)
+        if (fcntl(fd, F_GETFD) != -1)
+            n++;
+    return n;
+}
+
+// A failed fork is reported and leaves no pipe open; forks are refused here by a process limit of 0
+// (dropping root first, which is not bound by it).
+TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
+    int errp[2];
+    ASSERT_EQ(pipe(errp), 0);
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(errp[0]);
+        dup2(errp[1], 2);
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(4);
+        struct rlimit none = {0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(4);
+        mot_test::LowBundle b;
+        MOP_PROCESS_T *proc = nullptr;
+        mop_process_construct(&proc, b.low, &moux_process_slots);
+        MOP_CHANNEL_T ch{};
+        size_t fds_before = open_fds();
+        int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
+        bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
+        bool no_leak = open_fds() == fds_before;
+        _exit(ret == 1 && closed && no_leak ? 0 : 3);
+    }
+    close(errp[1]);
+    std::string err;
+    char buf[1024];
+    ssize_t n;
+    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
+        err.append(buf, static_cast<size_t>(n));
+    close(errp[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 4) << "could not set up the process limit";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_NE(err.find("init: Error in starting process true : Resource temporarily unavailable\n"),
+              std::string::npos)
+        << err;
 }
 
 } // namespace
