@@ -79,12 +79,13 @@ static int timeout_cancel(MOP_PROCESS_T *process, int pid) noexcept {
     return client != nullptr ? client->cancel(client, pid) : 0;
 }
 
-static void protect(MOP_PROCESS_T *) noexcept {
-    if (moux_process_signal != nullptr)
+// The signal service is the one given to init of this record; a record never initialised has none.
+static void protect(MOP_PROCESS_T *process) noexcept {
+    if (moux_process_signal != nullptr && moux_process_rec == process)
         moux_process_signal->begin_protection(moux_process_signal);
 }
-static void unprotect(MOP_PROCESS_T *) noexcept {
-    if (moux_process_signal != nullptr)
+static void unprotect(MOP_PROCESS_T *process) noexcept {
+    if (moux_process_signal != nullptr && moux_process_rec == process)
         moux_process_signal->end_protection(moux_process_signal);
 }
 

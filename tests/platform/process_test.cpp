@@ -563,8 +563,13 @@ TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
         if (setrlimit(RLIMIT_NPROC, &none) != 0)
             _exit(4);
         mot_test::LowBundle b;
+        MOS_SIGNAL_T *signal = nullptr;
+        MOCL_CLEANUP_T *fatal = nullptr;
         MOP_PROCESS_T *proc = nullptr;
+        mos_signal_construct(&signal, b.low, &moux_signal_slots);
+        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
         mop_process_construct(&proc, b.low, &moux_process_slots);
+        proc->init(proc, fatal, signal, nullptr);
         MOP_CHANNEL_T ch{};
         size_t fds_before = open_fds();
         int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
@@ -581,7 +586,7 @@ TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
     close(errp[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << ": " << err;
     ASSERT_NE(WEXITSTATUS(status), 4) << "could not set up the process limit";
     EXPECT_EQ(WEXITSTATUS(status), 0) << err;
     EXPECT_NE(err.find("init: Error in starting process true : Resource temporarily unavailable\n"),
