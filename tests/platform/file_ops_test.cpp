@@ -2,6 +2,7 @@
 // copies, directory walks, the file-size text and the console output definition.
 #include "mof_file_cmn.h"
 #include "moux_unix_file.h"
+#include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -41,9 +42,11 @@ struct FileFixture : ::testing::Test {
     mot_test::TempDir tmp;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
+        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
         file->init(file, nullptr, nullptr, nullptr, nullptr);
     }
+    void TearDown() override { mot_test::clear_pool(); }
     std::string at(const std::string &name) const { return tmp.path + "/" + name; }
     std::string path_op(int (*MOF_FILE_T::*slot)(MOF_FILE_T *, char *) noexcept, const char *in) {
         mo_filename_t buf;
