@@ -305,7 +305,8 @@ int mot_top_storage_check_load(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *storag
     MOX_AUX_T *aux = stype->aux;
     *load_ptr = FALSE;
     int number = 0;
-    int ret = stype->lock_file(stype, 9, &number);
+    mot_lock_file_fn_t lock_file = stype->lock_file != nullptr ? stype->lock_file : mot_top_lock_file;
+    int ret = lock_file(stype, 9, &number);
     if (ret != 0)
         return ret;
     *mod_number_ptr = number;
