@@ -1,0 +1,344 @@
+// The storage type registry, the session and request records, the argument list, storage entries,
+// the default stype operations and the display commands.
+#include "mot_top.h"
+#include "moe_error_cmn.h"
+#include "mome_mem_cmn.h"
+#include "mox_aux.h"
+
+#include <cstring>
+
+// The default indexer lives with the search service; a build without it registers types that are
+// simply not indexed.
+struct MOSE_INDEXER_T;
+extern int mose_indexer_construct_default(MOSE_INDEXER_T **indexer_ptr, void *pool_ref,
+                                          MOX_AUX_T *aux) noexcept __attribute__((weak));
+
+int mot_top_construct_session(MOT_TOP_SESSION_T **session_ptr, MOX_AUX_T *aux) noexcept {
+    int ret = mome_new(aux->mem, aux->mem->session_pool_ref, session_ptr);
+    if (ret != 0)
+        return ret;
+    MOT_TOP_SESSION_T *session = *session_ptr;
+    session->aux = aux;
+    session->display_cmd_list = nullptr;
+    session->dir_list_ref = nullptr;
+    session->storage.stype_list = nullptr;
+    session->storage.data_storage_list = nullptr;
+    session->storage.keyword_storage_list = nullptr;
+    return 0;
+}
+
+int mot_top_construct_req(MOT_TOP_REQ_T **req_ptr, MOX_AUX_T *aux) noexcept {
+    int ret = mome_new(aux->mem, aux->mem->req_pool_ref, req_ptr);
+    if (ret != 0)
+        return ret;
+    MOT_TOP_REQ_T *req = *req_ptr;
+    req->arg_list = nullptr;
+    req->arg_list_ptr = &req->arg_list;
+    req->in_cookie = nullptr;
+    req->out_cookie = nullptr;
+    req->storage.stype_list = nullptr;
+    req->storage.data_storage_list = nullptr;
+    req->storage.keyword_storage_list = nullptr;
+    req->results_ref = nullptr;
+    req->initial_arg_list = nullptr;
+    return 0;
+}
+
+int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
+                           MOT_TOP_STYPE_T **new_stype_ptr, const char *name,
+                           mot_insert_title_fn_t insert_title, int id, int type, const char *help,
+                           mot_init_stype_fn_t init_stype, mot_assign_access_fn_t assign_access_fn,
+                           mot_read_data_fn_t read_data, mot_write_data_fn_t write_data,
+                           mot_new_data_fn_t new_data, mot_add_data_fn_t add_data,
+                           mot_access_row_fn_t view_access_row_fn, mot_access_row_fn_t edit_access_row_fn,
+                           const char *lock_element_string, mot_lock_element_fn_t lock_element,
+                           const char *lock_file_string, mot_lock_file_fn_t lock_file,
+                           mot_get_common_struct_fn_t get_common_struct,
+                           mot_get_keyword_array_fn_t get_keyword_array, mot_get_keylist_fn_t get_keylist,
+                           mot_init_filename_fn_t init_filename, mot_init_struct_fn_t init_struct,
+                           mot_init_data_fn_t init_data, mot_init_web_fn_t init_web,
+                           mot_init_cmd_fn_t init_cmd, mot_http_call_start_fn_t http_call_start) noexcept {
+    MOSE_INDEXER_T *indexer = nullptr;
+    if (mose_indexer_construct_default != nullptr) {
+        int ret = mose_indexer_construct_default(&indexer, pool_ref, aux);
+        if (ret != 0)
+            return ret;
+    }
+    return mot_top_register_stype_new(
+        aux, stype_list_ptr, pool_ref, new_stype_ptr, name, insert_title, id, type, help, indexer, init_stype,
+        assign_access_fn, read_data, write_data, new_data, add_data, view_access_row_fn, edit_access_row_fn,
+        lock_element_string, lock_element, lock_file_string, lock_file, get_common_struct, get_keyword_array,
+        get_keylist, init_filename, init_struct, init_data, init_web, init_cmd, http_call_start);
+}
+
+int mot_top_register_stype_new(
+    MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref, MOT_TOP_STYPE_T **new_stype_ptr,
+    const char *name, mot_insert_title_fn_t insert_title, int id, int type, const char *help,
+    MOSE_INDEXER_T *indexer, mot_init_stype_fn_t init_stype, mot_assign_access_fn_t assign_access_fn,
+    mot_read_data_fn_t read_data, mot_write_data_fn_t write_data, mot_new_data_fn_t new_data,
+    mot_add_data_fn_t add_data, mot_access_row_fn_t view_access_row_fn,
+    mot_access_row_fn_t edit_access_row_fn, const char *lock_element_string,
+    mot_lock_element_fn_t lock_element, const char *lock_file_string, mot_lock_file_fn_t lock_file,
+    mot_get_common_struct_fn_t get_common_struct, mot_get_keyword_array_fn_t get_keyword_array,
+    mot_get_keylist_fn_t get_keylist, mot_init_filename_fn_t init_filename, mot_init_struct_fn_t init_struct,
+    mot_init_data_fn_t init_data, mot_init_web_fn_t init_web, mot_init_cmd_fn_t init_cmd,
+    mot_http_call_start_fn_t http_call_start) noexcept {
+    *new_stype_ptr = nullptr;
+    if (name == nullptr)
+        name = "";
+    // Every clash is reported so that a registration mistake shows all its victims at once.
+    mo_boolean_t found = FALSE;
+    for (MOT_TOP_STYPE_T *s = *stype_list_ptr; s != nullptr; s = s->next) {
+        if (strcmp(s->name, name) == 0) {
+            aux->error->report(aux->error, "Stype name %s has already been registered", name);
+            found = TRUE;
+        }
+    }
+    if (found)
+        return 1;
+
+    MOT_TOP_STYPE_T *stype = nullptr;
+    int ret = mome_new(aux->mem, pool_ref, &stype);
+    if (ret != 0)
+        return ret;
+    stype->name = name;
+    stype->insert_title = insert_title;
+    stype->id = id;
+    stype->type = type;
+    stype->help = help;
+    stype->aux = aux;
+    stype->lock_element_string = lock_element_string;
+    stype->lock_file_string = lock_file_string;
+    stype->number_of_keywords = 0;
+    stype->size_of_element = 0;
+    stype->data_loaded = FALSE;
+    stype->system_checked = FALSE;
+    stype->type_storage_ref = nullptr;
+    stype->applic_storage_ref = nullptr;
+    stype->stype_list_ptr = stype_list_ptr;
+    stype->keyword_pool_ref = nullptr;
+    stype->data_pool_ref = nullptr;
+    stype->keyword_storage_list_ptr = nullptr;
+    stype->data_storage_list_ptr = nullptr;
+    stype->keyword_storage = nullptr;
+    stype->data_storage = nullptr;
+    stype->indexer = indexer;
+    stype->web_storage_ref = nullptr;
+    stype->cmd_storage_ref = nullptr;
+    stype->filename = nullptr;
+    stype->init_stype = init_stype;
+    stype->access_ref = nullptr;
+    stype->read_data = read_data;
+    stype->write_data = write_data;
+    stype->new_data = new_data;
+    stype->add_data = add_data;
+    stype->view_access_row_fn = view_access_row_fn;
+    stype->edit_access_row_fn = edit_access_row_fn;
+    stype->lock_element = lock_element;
+    stype->lock_file = lock_file;
+    stype->get_common_struct = get_common_struct;
+    stype->get_keylist = get_keylist;
+    stype->get_keyword_array = get_keyword_array;
+    stype->init_filename = init_filename;
+    stype->init_struct = init_struct;
+    stype->init_data = init_data;
+    stype->init_web = init_web;
+    stype->init_cmd = init_cmd;
+    stype->http_call_start = http_call_start;
+    stype->next = nullptr;
+
+    if (assign_access_fn != nullptr) {
+        ret = assign_access_fn(stype, pool_ref);
+        if (ret != 0)
+            return ret;
+    }
+
+    MOT_TOP_STYPE_T **link = stype_list_ptr;
+    while (*link != nullptr)
+        link = &(*link)->next;
+    *link = stype;
+    *new_stype_ptr = stype;
+    return 0;
+}
+
+int mot_top_find_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, const char *name,
+                       MOT_TOP_STYPE_T **stype_ptr) noexcept {
+    for (MOT_TOP_STYPE_T *s = stype_list; s != nullptr; s = s->next) {
+        if (name != nullptr && strcmp(s->name, name) == 0) {
+            *stype_ptr = s;
+            return 0;
+        }
+    }
+    *stype_ptr = nullptr;
+    aux->error->report(aux->error, "No stype_name (%s) exists in the stype_list\n", name ? name : "");
+    return 1;
+}
+
+int mot_top_init_static_stypes(MOX_AUX_T *, MOT_TOP_STYPE_T *stype_list, void *req_ref) noexcept {
+    for (MOT_TOP_STYPE_T *s = stype_list; s != nullptr; s = s->next) {
+        if (s->type != 0 || s->init_struct == nullptr)
+            continue;
+        int ret = s->init_struct(s, req_ref, FALSE);
+        if (ret != 0)
+            return ret;
+    }
+    return 0;
+}
+
+// ---- default operations
+
+int mot_top_init_filename(MOT_TOP_STYPE_T *stype, void *pool_ref, const char *filename) noexcept {
+    MOX_AUX_T *aux = stype->aux;
+    char *copy = nullptr;
+    int ret = aux->mem->store_string(aux->mem, pool_ref, &copy, filename ? filename : "");
+    if (ret != 0)
+        return ret;
+    stype->filename = copy;
+    stype->data_loaded = FALSE;
+    return 0;
+}
+
+int mot_top_init_struct(MOT_TOP_STYPE_T *stype, void *, mo_boolean_t) noexcept {
+    if (stype->init_filename == nullptr)
+        return 0;
+    return stype->init_filename(stype);
+}
+
+int mot_top_init_struct_null(MOT_TOP_STYPE_T *, void *, mo_boolean_t) noexcept {
+    return 0;
+}
+
+int mot_init_stype_null(MOT_TOP_STYPE_T **, mo_boolean_t, MOT_TOP_ARG_LIST_T **) noexcept {
+    return 0;
+}
+
+int mot_insert_title_null(MOT_TOP_STYPE_T *, MOOU_OUT_DEF_T *, int, int, void *) noexcept {
+    return 0;
+}
+
+int mot_row_access_all(MOT_TOP_STYPE_T *, void *, mo_boolean_t *ok) noexcept {
+    *ok = TRUE;
+    return 0;
+}
+
+int mot_row_access_none(MOT_TOP_STYPE_T *, void *, mo_boolean_t *ok) noexcept {
+    *ok = FALSE;
+    return 0;
+}
+
+// ---- argument list
+
+int mot_add_arg(MOX_AUX_T *aux, const char *val, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+    MOT_TOP_ARG_LIST_T *node = nullptr;
+    int ret = mome_new(aux->mem, aux->mem->req_pool_ref, &node);
+    if (ret != 0)
+        return ret;
+    node->val = val;
+    node->next = nullptr;
+    MOT_TOP_ARG_LIST_T **link = arg_list_ptr;
+    while (*link != nullptr)
+        link = &(*link)->next;
+    *link = node;
+    return 0;
+}
+
+int mot_advance_next_arg(MOX_AUX_T *aux, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+    if (arg_list_ptr == nullptr || *arg_list_ptr == nullptr) {
+        aux->error->report(aux->error, "No more arguments to advance in mow_web_advance_next_arg");
+        return 1;
+    }
+    *arg_list_ptr = (*arg_list_ptr)->next;
+    return 0;
+}
+
+int mot_delete_arg(MOX_AUX_T *aux, MOT_TOP_ARG_LIST_T *arg_element,
+                   MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+    for (MOT_TOP_ARG_LIST_T **link = arg_list_ptr; *link != nullptr; link = &(*link)->next) {
+        if (*link == arg_element) {
+            *link = arg_element->next;
+            return aux->mem->free(aux->mem, aux->mem->req_pool_ref, arg_element);
+        }
+    }
+    aux->error->report(aux->error, "Can't find the element to delete in mot_delete_arg\n");
+    return 1;
+}
+
+// ---- display commands
+
+int mot_display_cmd_register(MOT_DISPLAY_CMD_T **display_cmd_list_ptr, MOX_AUX_T *aux, void *pool_ref,
+                             const char *command_name, mot_display_service_fn_t service_start_fn,
+                             mot_display_service_fn_t service_end_fn) noexcept {
+    MOT_DISPLAY_CMD_T *cmd = nullptr;
+    int ret = mome_new(aux->mem, pool_ref, &cmd);
+    if (ret != 0)
+        return ret;
+    cmd->command_name = command_name;
+    cmd->service_start_fn = service_start_fn;
+    cmd->service_end_fn = service_end_fn;
+    cmd->next = nullptr;
+    MOT_DISPLAY_CMD_T **link = display_cmd_list_ptr;
+    while (*link != nullptr)
+        link = &(*link)->next;
+    *link = cmd;
+    return 0;
+}
+
+int mot_find_display_cmd(MOT_DISPLAY_CMD_T *display_cmd_list, MOX_AUX_T *aux, const char *name,
+                         MOT_DISPLAY_CMD_T **cmd_ptr) noexcept {
+    for (MOT_DISPLAY_CMD_T *c = display_cmd_list; c != nullptr; c = c->next) {
+        if (name != nullptr && strcmp(c->command_name, name) == 0) {
+            *cmd_ptr = c;
+            return 0;
+        }
+    }
+    *cmd_ptr = nullptr;
+    aux->error->report(aux->error, "Display Command %s not valid\n", name ? name : "");
+    return 1;
+}
+
+// ---- storage entries
+
+int mot_top_storage_register(MOX_AUX_T *aux, void *pool_ref, MOT_TOP_STORAGE_T **storage_list_ptr,
+                             MOT_TOP_STORAGE_T **ret_storage_ptr, const char *id_string) noexcept {
+    *ret_storage_ptr = nullptr;
+    MOT_TOP_STORAGE_T *storage = nullptr;
+    int ret = mome_new(aux->mem, pool_ref, &storage);
+    if (ret != 0)
+        return ret;
+    ret = aux->mem->create_sub_pool(aux->mem, pool_ref, &storage->sub_pool_ref);
+    if (ret != 0)
+        return ret;
+    ret = aux->mem->store_string(aux->mem, pool_ref, &storage->id_string, id_string ? id_string : "");
+    if (ret != 0)
+        return ret;
+    storage->mod_time = 0;
+    storage->struct_ref = nullptr;
+    storage->next = nullptr;
+    MOT_TOP_STORAGE_T **link = storage_list_ptr;
+    while (*link != nullptr)
+        link = &(*link)->next;
+    *link = storage;
+    *ret_storage_ptr = storage;
+    return 0;
+}
+
+int mot_top_storage_find(MOX_AUX_T *aux, void *pool_ref, MOT_TOP_STORAGE_T **storage_list_ptr,
+                         MOT_TOP_STORAGE_T **ret_storage_ptr, const char *id_string) noexcept {
+    const char *key = id_string ? id_string : "";
+    for (MOT_TOP_STORAGE_T *s = *storage_list_ptr; s != nullptr; s = s->next) {
+        if (strcmp(s->id_string, key) == 0) {
+            *ret_storage_ptr = s;
+            return 0;
+        }
+    }
+    return mot_top_storage_register(aux, pool_ref, storage_list_ptr, ret_storage_ptr, key);
+}
+
+int mot_top_storage_clear(MOX_AUX_T *aux, MOT_TOP_STORAGE_T *storage) noexcept {
+    int ret = aux->mem->clear_sub_pool(aux->mem, storage->sub_pool_ref);
+    if (ret != 0)
+        return ret;
+    storage->mod_time = 0;
+    storage->struct_ref = nullptr;
+    return 0;
+}
