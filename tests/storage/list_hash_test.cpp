@@ -1,4 +1,5 @@
-// Linked lists and hash tables, on the real memory service (and one that fails on demand).
+// Linked lists and hash tables, on the real memory service wrapped so that it keeps track of its
+// blocks (freed at the end of each test, as a pool would be) and fails on demand.
 #include "mols_list.h"
 #include "moh_hash.h"
 #include "moim_interm.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace {
 // Allocations left before the next one fails; negative means never fail.
 int g_allocs_left = -1;
 // Blocks handed out by failing_malloc and not yet given back through counting_free.
-long g_live_blocks = 0;
+std::set<void *> g_blocks;
 
 int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
     if (g_allocs_left == 0) {
@@ -27,13 +29,13 @@ int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcep
         g_allocs_left--;
     int ret = moux_mem_malloc(mem, pool, out, size);
     if (ret == 0)
-        g_live_blocks++;
+        g_blocks.insert(*out);
     return ret;
 }
 
 int counting_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
     if (block != nullptr)
-        g_live_blocks--;
+        g_blocks.erase(block);
     return moux_mem_free(mem, pool, block);
 }
 
@@ -54,9 +56,20 @@ struct ListFixture : ::testing::Test {
     MOLS_LIST_T *list = nullptr;
     void SetUp() override {
         g_allocs_left = -1;
+        g_blocks.clear();
+        b.mem.malloc = failing_malloc;
+        b.mem.store_string = failing_store_string;
+        b.mem.free = counting_free;
         ASSERT_EQ(mols_list_new(&list, nullptr, &b.mem), 0);
     }
-    void TearDown() override { g_allocs_left = -1; }
+    void TearDown() override {
+        g_allocs_left = -1;
+        for (void *block : g_blocks)
+            moux_mem_free(&b.mem, nullptr, block);
+        g_blocks.clear();
+        // The bundle's own record comes from the heap too; the leak checker would flag it.
+        moux_mem_free(&b.mem, nullptr, b.low);
+    }
     // Names from the head (forward) or from the tail (backward).
     std::string walk(bool forward) {
         std::string s;
@@ -68,11 +81,6 @@ struct ListFixture : ::testing::Test {
             s += list->get_name(e);
         }
         return s;
-    }
-    void use_failing_memory() {
-        b.mem.malloc = failing_malloc;
-        b.mem.store_string = failing_store_string;
-        b.mem.free = counting_free;
     }
 };
 
@@ -214,7 +222,6 @@ TEST_F(ListFixture, ResetEmptiesAndNullNamesAreAllowed) {
 
 TEST_F(ListFixture, FailedAddLeavesListAsItWas) {
     list->add_fifo(list, "keep", TRUE, 0, nullptr, nullptr);
-    use_failing_memory();
     g_allocs_left = 1; // the entry succeeds, the name copy fails
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(list->add(list, "lost", TRUE, 0, nullptr, nullptr), 1); });
@@ -234,7 +241,6 @@ struct HashFixture : ListFixture {
     MOIM_INTERM_T interm{};
     void SetUp() override {
         ListFixture::SetUp();
-        g_live_blocks = 0;
         interm.low = b.low;
         interm.mem = &b.mem;
         interm.error = &b.error;
@@ -347,7 +353,7 @@ TEST_F(HashFixture, KeysDifferingAfterByte100AreBothFound) {
 }
 
 TEST_F(HashFixture, ManyKeysStayFindableAndBucketsStayShort) {
-    use_failing_memory(); // counting only: nothing is set to fail
+    size_t blocks_before = g_blocks.size();
     MOH_HASH_T *h = make(31, 2);
     const int n = 5000;
     for (int i = 0; i < n; i++) {
@@ -363,27 +369,26 @@ TEST_F(HashFixture, ManyKeysStayFindableAndBucketsStayShort) {
     int longest = deepest_list(h, &depth);
     EXPECT_GE(depth, 1);
     EXPECT_LE(longest, 2 + 2 * depth);
-    EXPECT_GT(g_live_blocks, n);
+    EXPECT_GT(g_blocks.size(), blocks_before + n);
     // Destroy hands back every block, key copies included.
     EXPECT_EQ(moh_hash_destroy(&interm, h), 0);
-    EXPECT_EQ(g_live_blocks, 0);
+    EXPECT_EQ(g_blocks.size(), blocks_before);
 }
 
 TEST_F(HashFixture, FailedNestingLosesNoKey) {
-    use_failing_memory();
     MOH_HASH_T *h = make(1, 2);
     int ra = 1, rb = 2;
     moh_hash_add(&interm, h, "a", &ra);
     moh_hash_add(&interm, h, "b", &rb);
     // The nested table's record and buckets succeed, the first moved key's element fails.
     for (int left : {0, 1, 2, 3, 4, 5}) {
-        long before = g_live_blocks;
+        size_t before = g_blocks.size();
         g_allocs_left = left;
         std::string err =
             mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, "c", nullptr), 1); });
         g_allocs_left = -1;
         EXPECT_NE(err.find("Out of memory"), std::string::npos);
-        EXPECT_EQ(g_live_blocks, before) << "half-built nested table is given back";
+        EXPECT_EQ(g_blocks.size(), before) << "half-built nested table is given back";
         EXPECT_EQ(h->table[0].type, MOH_BUCKET_LIST);
         EXPECT_EQ(find(h, "a"), &ra);
         EXPECT_EQ(find(h, "b"), &rb);
