@@ -3,7 +3,7 @@
 #include "moap_web.h"
 #include "moc_cmd.h"
 
-static int moap_web_init_cmd(void *, MOT_TOP_STYPE_T **stype) noexcept {
+static int moap_web_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
     return moc_cmd_register(*stype, "normal", 0, 0, moc_cmd_not_available,
                             "Pipes the web response to the stdout", "h");
 }

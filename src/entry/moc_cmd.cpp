@@ -221,7 +221,7 @@ int moc_cmd_check_operation(int argc, char **argv, MOT_TOP_SESSION_T *session, M
         error->report(error, "Type %s not valid for the command interface\n", type_word);
         return 1;
     }
-    ret = stype->init_cmd(aux->mem->req_pool_ref, &stype);
+    ret = stype->init_cmd(req, &stype);
     if (ret != 0)
         return ret;
     auto *storage = static_cast<MOC_CMD_STORAGE_T *>(stype->cmd_storage_ref);
@@ -275,7 +275,7 @@ int moc_cmd_register_type(MOT_TOP_SESSION_T *session, const char *name, int id, 
     MOX_AUX_T *aux = session->aux;
     MOT_TOP_STYPE_T *stype = nullptr;
     return mot_top_register_stype(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &stype, name,
-                                  mot_insert_title_null, id, MOT_TYPE_COMMAND, help, mot_init_stype_null,
+                                  mot_insert_title_null, id, 4 /* commands only */, help, mot_init_stype_null,
                                   moc_access_null, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "",
                                   nullptr, "", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, init_cmd, nullptr);

@@ -49,7 +49,7 @@ int moc_access_null(MOT_TOP_STYPE_T *stype, void *pool) noexcept;
 // Counts the entries of an argument list.
 int moc_count_args(MOT_TOP_ARG_LIST_T *args) noexcept;
 
-typedef int (*moc_init_cmd_fn_t)(void *pool, MOT_TOP_STYPE_T **stype) noexcept;
+typedef int (*moc_init_cmd_fn_t)(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype) noexcept;
 
 // Registers a type that only carries commands (no data list) in the session's registry.
 int moc_cmd_register_type(MOT_TOP_SESSION_T *session, const char *name, int id, const char *help,
