@@ -122,5 +122,13 @@ int main() {
     ret |= run(&interm, "words", words, 31, 2);
     ret |= run(&interm, "file paths", paths, 1, 2);
     ret |= run(&interm, "words", words, 1021, 8);
+    // Paths longer than 100 bytes that differ only after the 100th byte all hash alike.
+    std::vector<std::string> long_paths;
+    std::string prefix = "/srv/morvale/installations/intranet-main/user/lib/documents/engineering/";
+    while (prefix.size() < 100)
+        prefix += "x";
+    for (int i = 0; i < 5000; i++)
+        long_paths.push_back(prefix + "dfolder_" + std::to_string(i) + "/list.dat");
+    ret |= run(&interm, "5000 alike long paths", long_paths, 31, 2);
     return ret;
 }

@@ -20,6 +20,9 @@ struct LowBundle {
         mome_mem_construct(&mem, &lowest, &moux_mem_slots);
         mol_low_construct(&low, &lowest, &mem);
     }
+    ~LowBundle() { mem.free(&mem, nullptr, low); }
+    LowBundle(const LowBundle &) = delete;
+    LowBundle &operator=(const LowBundle &) = delete;
 };
 
 } // namespace mot_test

@@ -38,13 +38,13 @@ enum class ReadResult {
     select_failed,
 };
 
-// Waits up to the receive timeout for the descriptor to become readable.
-int wait_readable(int fd, int *err) noexcept {
+// Waits up to the given seconds for the descriptor to become readable.
+int wait_readable(int fd, int seconds, int *err) noexcept {
     for (;;) {
         fd_set set;
         FD_ZERO(&set);
         FD_SET(fd, &set);
-        struct timeval tv = {MODSK_READ_TIMEOUT, 0};
+        struct timeval tv = {seconds, 0};
         int n = select(fd + 1, &set, nullptr, nullptr, &tv);
         if (n < 0 && errno == EINTR)
             continue;
@@ -56,13 +56,14 @@ int wait_readable(int fd, int *err) noexcept {
     }
 }
 
-// Reads one whole record. A record that arrives in pieces is gathered; every piece gets the
-// full receive timeout, so a peer that stalls in the middle of a record is given up on.
-ReadResult read_record(int fd, MODSK_MSG_CONT_T *msg, size_t *got, int *err) noexcept {
+// Reads one whole record. A record that arrives in pieces is gathered: the first piece is waited
+// for up to the receive timeout, each further piece up to piece_wait seconds, so a peer that stalls
+// in the middle of a record is given up on.
+ReadResult read_record(int fd, MODSK_MSG_CONT_T *msg, size_t *got, int piece_wait, int *err) noexcept {
     char *buf = reinterpret_cast<char *>(msg);
     *got = 0;
     while (*got < MODSK_MSG_SIZE) {
-        int ready = wait_readable(fd, err);
+        int ready = wait_readable(fd, *got == 0 ? MODSK_READ_TIMEOUT : piece_wait, err);
         if (ready < 0)
             return ReadResult::select_failed;
         if (ready == 0)
@@ -82,12 +83,13 @@ ReadResult read_record(int fd, MODSK_MSG_CONT_T *msg, size_t *got, int *err) noe
     return ReadResult::whole;
 }
 
-// Writes one whole record, completing short writes.
+// Writes one whole record, completing short writes. A peer that has gone away gives EPIPE
+// rather than a broken-pipe signal, which would end a client process as if it had been killed.
 int write_record(int fd, const MODSK_MSG_CONT_T *msg, int *err) noexcept {
     const char *buf = reinterpret_cast<const char *>(msg);
     size_t done = 0;
     while (done < MODSK_MSG_SIZE) {
-        ssize_t n = write(fd, buf + done, MODSK_MSG_SIZE - done);
+        ssize_t n = send(fd, buf + done, MODSK_MSG_SIZE - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -176,7 +178,9 @@ int serve_client(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server, int fd, fd_set *w
     MOE_ERROR_T *error = daemon->interm->error;
     size_t got = 0;
     int err = 0;
-    ReadResult r = read_record(fd, msg, &got, &err);
+    // The rest of a record a client has begun is due at once (clients write a record in one call);
+    // waiting the full receive timeout for it would make every other client's call time out.
+    ReadResult r = read_record(fd, msg, &got, MODSK_PIECE_WAIT, &err);
     switch (r) {
         case ReadResult::whole:
             break;
@@ -372,6 +376,21 @@ int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
     return util->get_current_datetime(util, &server->last_timer_event);
 }
 
+// In the daemon itself the record holds the server, not a connection: a call to the daemon from
+// inside it could never be answered, so the client operations refuse instead of misreading it.
+int refuse_get_data(MOD_DAEMON_T *daemon, void **data_ptr, int) noexcept {
+    *data_ptr = nullptr;
+    daemon->interm->error->report(daemon->interm->error, "Daemon Connection Closed\n");
+    return 1;
+}
+int refuse_gen_call(MOD_DAEMON_T *daemon, int, void *) noexcept {
+    daemon->interm->error->report(daemon->interm->error, "Daemon Connection Closed\n");
+    return 1;
+}
+int refuse_client_end(MOD_DAEMON_T *) noexcept {
+    return 0;
+}
+
 MODSK_SERVER_T *server_of(MOD_DAEMON_T *daemon) noexcept {
     return static_cast<MODSK_SERVER_T *>(daemon->ref);
 }
@@ -401,7 +420,7 @@ int exchange(MODSK_CLIENT_T *client, MOE_ERROR_T *error, int instr) noexcept {
         return 1;
     }
     size_t got = 0;
-    switch (read_record(client->socket, client->msg, &got, &err)) {
+    switch (read_record(client->socket, client->msg, &got, MODSK_READ_TIMEOUT, &err)) {
         case ReadResult::whole:
             return 0;
         case ReadResult::closed:
@@ -480,6 +499,9 @@ int modsk_server_init(MOD_DAEMON_T *daemon, void *pool_ref, const char *server_p
     if (ret != 0)
         return ret;
     daemon->ref = server;
+    daemon->get_data = refuse_get_data;
+    daemon->gen_call = refuse_gen_call;
+    daemon->client_end = refuse_client_end;
     return 0;
 }
 

@@ -13,13 +13,15 @@
 #define MODSK_TIMER_PERIOD 60  // seconds between timer runs
 #define MODSK_SELECT_WAIT 2    // seconds the main loop waits for a message
 #define MODSK_READ_TIMEOUT 10  // seconds a reader waits for a message to begin
+#define MODSK_PIECE_WAIT 1     // seconds the daemon waits for the rest of a begun message
 #define MODSK_CONNECT_TRIES 5  // connection attempts of a client
 #define MODSK_SUN_PATH_LEN 108 // room in the socket address
 
 static_assert(std::endian::native == std::endian::little, "daemon messages are little-endian records");
 
-// One message: a 32-bit instruction and the service's payload.
-struct __attribute__((packed)) MODSK_MSG_CONT_T {
+// One message: a 32-bit instruction and the service's payload. Aligned so that services may read
+// the 32-bit integers of their payloads in place.
+struct __attribute__((packed, aligned(4))) MODSK_MSG_CONT_T {
     int32_t instr;                // instruction number
     char data[MOD_MSG_DATA_SIZE]; // service payload, changed in place for the reply
 };
@@ -27,6 +29,7 @@ typedef struct MODSK_MSG_CONT_T modsk_msg_cont_t;
 static_assert(sizeof(MODSK_MSG_CONT_T) == MODSK_MSG_SIZE);
 static_assert(offsetof(MODSK_MSG_CONT_T, instr) == 0);
 static_assert(offsetof(MODSK_MSG_CONT_T, data) == 4);
+static_assert(alignof(MODSK_MSG_CONT_T) == 4);
 
 struct MOLS_LIST_T;
 

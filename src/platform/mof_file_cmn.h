@@ -80,3 +80,7 @@ const char *mof_format_file_size(long size) noexcept; // one static buffer, over
 int mof_file_mem_read(MOF_FILE_T *file, const char *filename, void *pool, char **buf, size_t *count) noexcept;
 int mof_file_mem_free(MOF_FILE_T *file, char *buf, void *pool) noexcept;
 int mof_file_construct_out_def(MOF_FILE_T *file, MOOU_OUT_DEF_T **out) noexcept;
+
+// Formats a path into `path` (a mo_filename_t). A path that does not fit is refused rather than cut
+// to another name: "Path too long ..." is reported, `path` is left empty and 1 is returned.
+int mof_file_build_path(MOE_ERROR_T *error, char *path, const char *fmt, ...) noexcept MO_PRINTF(3, 4);

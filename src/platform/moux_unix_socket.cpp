@@ -48,7 +48,7 @@ int moux_socket_open_connection(MOSK_SOCK_T *sock, void **conn, int type, const 
     if (ret != 0)
         return ret;
     c->sock_fd = -1;
-    *conn = c;
+    *conn = nullptr; // handed over only once connected
 
     struct addrinfo hints;
     memset(&hints, 0, sizeof(hints));
@@ -61,6 +61,7 @@ int moux_socket_open_connection(MOSK_SOCK_T *sock, void **conn, int type, const 
     if (gai != 0) {
         const char *why = gai == EAI_SYSTEM ? strerror(errno) : gai_strerror(gai);
         error->report(error, "Can't find address (%s) : %s\n", host, why);
+        mem->free(mem, mem->req_pool_ref, c);
         return 1;
     }
     int last_errno = 0;
@@ -72,6 +73,7 @@ int moux_socket_open_connection(MOSK_SOCK_T *sock, void **conn, int type, const 
                 int e = errno;
                 freeaddrinfo(addrs);
                 error->report(error, "Can't create socket : %s\n", strerror(e));
+                mem->free(mem, mem->req_pool_ref, c);
                 return 1;
             }
             if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
@@ -86,8 +88,10 @@ int moux_socket_open_connection(MOSK_SOCK_T *sock, void **conn, int type, const 
     freeaddrinfo(addrs);
     if (c->sock_fd < 0) {
         error->report(error, "Can't connect to (%s) : %s\n", host, strerror(last_errno));
+        mem->free(mem, mem->req_pool_ref, c);
         return 1;
     }
+    *conn = c;
     return 0;
 }
 

@@ -10,14 +10,33 @@
 
 #define MOH_HASH_KEY_BYTES 100 // bytes of a key that choose its bucket
 
-unsigned moh_hash_fn(const char *key, int num_buckets) noexcept {
+// The full 32-bit fold of a key, before it is reduced to a bucket.
+static uint32_t moh_hash_value(const char *key) noexcept {
     uint32_t h = 0;
     for (int i = 0; i < MOH_HASH_KEY_BYTES && key[i] != '\0'; i++) {
         // Bytes count as signed 8-bit values, so 0x80..0xFF add -128..-1 (wrapping modulo 2^32).
         int32_t b = static_cast<signed char>(key[i]);
         h = h * 100u + static_cast<uint32_t>(b);
     }
-    return h % static_cast<uint32_t>(num_buckets);
+    return h;
+}
+
+unsigned moh_hash_fn(const char *key, int num_buckets) noexcept {
+    return moh_hash_value(key) % static_cast<uint32_t>(num_buckets);
+}
+
+// TRUE when every key of the bucket folds to `value`: such keys share a bucket at every nesting
+// level, so nesting would only add levels (one per two keys) without ever separating them.
+static bool moh_all_same_value(const MOH_HASH_T *hash, const MOH_HASH_RECORD_T *bucket,
+                               uint32_t value) noexcept {
+    const MOH_HASH_KEYLIST_T *kl = static_cast<const MOH_HASH_KEYLIST_T *>(bucket->ref);
+    // A list longer than the limit only ever holds keys of one value, so its first key tells.
+    if (bucket->list_size > hash->max_list_size)
+        return kl != nullptr && moh_hash_value(kl->key) == value;
+    for (; kl != nullptr; kl = kl->next)
+        if (moh_hash_value(kl->key) != value)
+            return false;
+    return true;
 }
 
 int moh_hash_init(MOIM_INTERM_T *interm, void *pool_ref, int num_buckets, int max_list_size,
@@ -116,7 +135,8 @@ int moh_hash_add(MOIM_INTERM_T *interm, MOH_HASH_T *hash, const char *key, void 
     if (found)
         return 0; // the first reference stays
 
-    if (bucket->list_size < hash->max_list_size) {
+    // Keys that hash alike in full (those equal in their first 100 bytes, for one) stay in the list.
+    if (bucket->list_size < hash->max_list_size || moh_all_same_value(hash, bucket, moh_hash_value(key))) {
         MOH_HASH_KEYLIST_T *kl = nullptr;
         int ret = mome_new(interm->mem, hash->pool_ref, &kl);
         if (ret != 0)

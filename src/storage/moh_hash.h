@@ -1,5 +1,6 @@
 // String-keyed hash table. A bucket holds a short key list; when it is full it turns into a
-// nested table two buckets wider with lists two keys longer, so no bucket list ever grows long.
+// nested table two buckets wider with lists two keys longer. Keys whose whole hash value is equal
+// (nesting could never part them) stay together in one list instead.
 #pragma once
 #include "mo_std.h"
 

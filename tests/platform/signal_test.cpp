@@ -4,6 +4,7 @@
 #include "mome_mem_cmn.h"
 #include "morl_runlist.h"
 #include "moux_unix_signal.h"
+#include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -27,12 +28,14 @@ struct SignalFixture : ::testing::Test {
     mot_test::LowBundle b;
     MOS_SIGNAL_T *signal = nullptr;
     void SetUp() override {
+        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
         hup_count = 0;
     }
     void TearDown() override {
         signal->reset_protection(signal);
         signal->set(signal, MOS_SIGHUP, mos_signal_default);
+        mot_test::clear_pool();
     }
     bool blocked(int signum) {
         sigset_t now;

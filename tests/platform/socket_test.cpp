@@ -11,6 +11,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -49,7 +50,20 @@ std::string read_all(int fd) {
 struct SocketTest : ::testing::Test {
     mot_test::LowBundle b;
     MOSK_SOCK_T *sock = nullptr;
+    std::vector<void *> conns; // connection records to give back
     void SetUp() override { ASSERT_EQ(mosk_socket_construct(&sock, b.low, &moux_socket_slots), 0); }
+    void TearDown() override {
+        for (void *c : conns)
+            b.mem.free(&b.mem, nullptr, c);
+        b.mem.free(&b.mem, nullptr, sock);
+    }
+    int open(void **conn, int type, const char *host, int port) {
+        *conn = nullptr;
+        int ret = sock->open_connection(sock, conn, type, host, port);
+        if (*conn != nullptr)
+            conns.push_back(*conn);
+        return ret;
+    }
 };
 
 TEST_F(SocketTest, LinesBothWaysOverALoopbackConnection) {
@@ -65,7 +79,7 @@ TEST_F(SocketTest, LinesBothWaysOverALoopbackConnection) {
         close(c);
     });
     void *conn = nullptr;
-    ASSERT_EQ(sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
+    ASSERT_EQ(open(&conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
     char buf[64];
     mo_boolean_t eof = TRUE;
     ASSERT_EQ(sock->read_line(sock, conn, buf, sizeof(buf), &eof), 0);
@@ -98,7 +112,7 @@ TEST_F(SocketTest, HostNameIsResolved) {
         close(c);
     });
     void *conn = nullptr;
-    ASSERT_EQ(sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "localhost", l.port), 0);
+    ASSERT_EQ(open(&conn, MOSK_TCP_CLIENT, "localhost", l.port), 0);
     server.join();
     EXPECT_EQ(sock->end_connection(sock, conn), 0);
 }
@@ -113,7 +127,7 @@ TEST_F(SocketTest, WriteLineSendsAtMost1023Characters) {
         close(c);
     });
     void *conn = nullptr;
-    ASSERT_EQ(sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
+    ASSERT_EQ(open(&conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
     std::string big(3000, 'm');
     ASSERT_EQ(sock->write_line(sock, conn, "%s\r\n", big.c_str()), 0);
     sock->end_connection(sock, conn);
@@ -125,8 +139,8 @@ TEST_F(SocketTest, RefusedPortIsTriedAndReportedOnce) {
     Listener l; // bound but not listening: connections are refused
     void *conn = nullptr;
     int ret = 0;
-    std::string err = mot_test::capture_stderr(
-        [&] { ret = sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port); });
+    std::string err =
+        mot_test::capture_stderr([&] { ret = open(&conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port); });
     EXPECT_EQ(ret, 1);
     EXPECT_NE(err.find("Can't connect to (127.0.0.1) : Connection refused\n"), std::string::npos) << err;
     EXPECT_EQ(err.find("Error:"), err.rfind("Error:")) << "reported once: " << err;
@@ -135,12 +149,10 @@ TEST_F(SocketTest, RefusedPortIsTriedAndReportedOnce) {
 TEST_F(SocketTest, UnknownTypeAndUnknownHostAreReported) {
     void *conn = nullptr;
     int ret = 0;
-    std::string err =
-        mot_test::capture_stderr([&] { ret = sock->open_connection(sock, &conn, 2, "127.0.0.1", 25); });
+    std::string err = mot_test::capture_stderr([&] { ret = open(&conn, 2, "127.0.0.1", 25); });
     EXPECT_EQ(ret, 1);
     EXPECT_NE(err.find("Connection type (2) is not defined in open_connect function\n"), std::string::npos);
-    err = mot_test::capture_stderr(
-        [&] { ret = sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "no-such-host.invalid", 25); });
+    err = mot_test::capture_stderr([&] { ret = open(&conn, MOSK_TCP_CLIENT, "no-such-host.invalid", 25); });
     EXPECT_EQ(ret, 1);
     EXPECT_NE(err.find("Can't find address (no-such-host.invalid) : "), std::string::npos) << err;
 }
@@ -153,7 +165,7 @@ TEST_F(SocketTest, WritingToAClosedPeerFailsWithoutKillingTheProcess) {
         close(c);
     });
     void *conn = nullptr;
-    ASSERT_EQ(sock->open_connection(sock, &conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
+    ASSERT_EQ(open(&conn, MOSK_TCP_CLIENT, "127.0.0.1", l.port), 0);
     server.join();
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] {

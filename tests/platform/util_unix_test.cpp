@@ -38,6 +38,7 @@ struct UtilUnix : ::testing::Test {
     mot_test::LowBundle b;
     MOU_UTIL_T *util = nullptr;
     void SetUp() override { ASSERT_EQ(mou_util_construct(&util, b.low, &moux_util_slots), 0); }
+    void TearDown() override { b.mem.free(&b.mem, nullptr, util); }
     std::string elapsed(long secs) {
         mo_string_t buf;
         EXPECT_EQ(util->time_elapsed_string(util, secs, buf), 0);

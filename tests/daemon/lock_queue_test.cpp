@@ -1,0 +1,132 @@
+// The lock queue's decisions at chosen times, without a daemon in between.
+#include "daemon_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace mot_test;
+
+namespace {
+
+struct Queue {
+    DaemonBundle b;
+    MOLK_LOCK_CONTROL_T *control = nullptr;
+    MOLK_LOCK_MSG_T msg{};
+    int last_ret = 0;
+
+    Queue() { molk_control_new(&control, nullptr, &b.lb.error, b.daemon, b.util, &b.interm, &b.lb.mem); }
+
+    // Sends op for sender/user at time now; gives exit_status.
+    int ask(int op, int sender, const char *file, mou_datetime_t now, int read_timeout = 60,
+            int write_timeout = 120, const char *user = "u", const char *id = "", mou_datetime_t date = 0) {
+        memset(&msg, 0, sizeof(msg));
+        msg.op = op;
+        msg.sender_id = sender;
+        snprintf(msg.filename, sizeof(msg.filename), "%s", file);
+        snprintf(msg.description, sizeof(msg.description), "D");
+        snprintf(msg.user_id, sizeof(msg.user_id), "%s", user);
+        snprintf(msg.id_num, sizeof(msg.id_num), "%s", id);
+        msg.read_timeout = read_timeout;
+        msg.write_timeout = write_timeout;
+        msg.date = static_cast<int32_t>(date);
+        last_ret = molk_serve(control, &msg, now);
+        return msg.exit_status;
+    }
+
+    int count() const {
+        int n = 0;
+        for (MOLK_QUEUE_T *q = control->queue; q != nullptr; q = q->next)
+            n++;
+        return n;
+    }
+};
+
+const mou_datetime_t T = 1000000;
+
+} // namespace
+
+TEST(LockQueue, ExpiryIsJudgedByTheAskingMessage) {
+    Queue q;
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 1, "/f", T), MOLK_DONE);
+    // Long-lock holders are broken by a standard request once it is older than 120 seconds.
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 2, "/f", T + 120), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 2, "/f", T + 100, 7200, 7200), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 2, "/f", T + 121), MOLK_DONE);
+    EXPECT_EQ(q.count(), 1);
+    // A second writer waits for the other writer but not for ever.
+    EXPECT_EQ(q.ask(MOLK_OP_READ_UNLOCK, 2, "/f", T + 121), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 3, "/f", T + 200), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 4, "/f", T + 250), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 4, "/f", T + 321), MOLK_DONE);
+    EXPECT_EQ(q.count(), 1);
+}
+
+TEST(LockQueue, AWriterWaitsOutItsOwnReadLock) {
+    Queue q;
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 1, "/f", T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 1, "/f", T + 30), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 1, "/f", T + 61), MOLK_DONE);
+    // Taking the same lock twice is the double-lock error, with the holder's age.
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 1, "/f", T + 65), MOLK_ERROR);
+    EXPECT_STREQ(q.msg.error_msg,
+                 "The D file(/f) file for writing is already locked by this process. How did this "
+                 "happen?\nIt was locked 4 secs ago and should timeout after 1 minutes 0 secs.\n");
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 1, "/f", T + 65), MOLK_ERROR);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 1, "/f", T + 182), MOLK_DONE); // own write lock expired
+}
+
+TEST(LockQueue, ElementLocksWaitFiveSecondsAndAllCoversEveryId) {
+    Queue q;
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 1, "/f", T, 600, 600, "A", "5", T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 2, "/f", T + 5, 600, 600, "B", "5", T), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 2, "/f", T + 6, 600, 600, "B", "5", T), MOLK_ERROR);
+    EXPECT_STREQ(q.msg.error_msg,
+                 "The D file(/f) element 5 is already locked by A.\nIt was locked 6 secs ago and "
+                 "should timeout after 10 minutes 0 secs.\n");
+    // "All" asked by B does not conflict with single ids; afterwards it blocks every id for others.
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 2, "/f", T + 6, 600, 600, "B", "All", T + 6), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 3, "/f", T + 7, 600, 600, "C", "8", T + 7), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 3, "/g", T + 7, 600, 600, "C", "8", T + 7), MOLK_DONE);
+    // Older than the asking timeout, both holders are broken.
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_LOCK, 3, "/f", T + 700, 600, 600, "C", "5", T + 700), MOLK_DONE);
+    EXPECT_EQ(q.count(), 2);
+}
+
+TEST(LockQueue, SenderCleanupKeepsElementLocksAndOtherSenders) {
+    Queue q;
+    q.ask(MOLK_OP_READ_LOCK, 1, "/a", T);
+    q.ask(MOLK_OP_WRITE_LOCK, 1, "/b", T);
+    q.ask(MOLK_OP_READ_LOCK, 2, "/a", T);
+    q.ask(MOLK_OP_ELEMENT_LOCK, 1, "/b", T, 600, 600, "u", "3", T);
+    EXPECT_EQ(q.count(), 4);
+    EXPECT_EQ(q.ask(MOLK_OP_SENDER_CLEANUP, 1, "ALL", T), MOLK_DONE);
+    EXPECT_EQ(q.count(), 2);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_CHECK, 2, "/a", T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_CHECK, 9, "/b", T, 600, 600, "u", "3"), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_ELEMENT_UNLOCK_ALL, 9, "", T, 600, 600, "u"), MOLK_DONE);
+    EXPECT_EQ(q.count(), 1);
+}
+
+TEST(LockQueue, ModificationNumbersAndUnknownOperations) {
+    Queue q;
+    EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m", T), 1);
+    EXPECT_EQ(q.ask(MOLK_OP_MOD_RAISE, 1, "/m", T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m", T), 2);
+    for (int i = 0; i < 40; i++) {
+        std::string f = "/m" + std::to_string(i);
+        q.ask(MOLK_OP_MOD_RAISE, 1, f.c_str(), T);
+    }
+    EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m39", T), 2);
+    EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m", T), 2);
+    std::string err = capture_stderr([&] { q.ask(99, 1, "/m", T); });
+    EXPECT_EQ(q.last_ret, 1);
+    EXPECT_NE(err.find("Unknown File Lock Operation 99"), std::string::npos) << err;
+}
+
+TEST(LockQueue, MessageLayoutMatchesTheWire) {
+    MOLK_LOCK_MSG_T m{};
+    m.exit_status = 0x01020304;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(&m);
+    EXPECT_EQ(p[1980], 0x04); // little-endian at its tabled offset
+    EXPECT_EQ(p[1983], 0x01);
+    EXPECT_EQ(sizeof(MODSK_MSG_CONT_T), 2004u);
+}

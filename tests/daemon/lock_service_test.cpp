@@ -1,0 +1,270 @@
+// The lock service end to end: real daemon process, real clients over the socket.
+#include "daemon_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace mot_test;
+
+namespace {
+
+MOLK_LOCK_MSG_T *raw_op(Client &c, int op, const char *file, int read_timeout = MOLK_READ_TIMEOUT,
+                        int write_timeout = MOLK_WRITE_TIMEOUT, const char *id = "") {
+    return c.raw([&](MOLK_LOCK_MSG_T *m) {
+        m->op = op;
+        snprintf(m->filename, sizeof(m->filename), "%s", file);
+        snprintf(m->description, sizeof(m->description), "Groups Data");
+        snprintf(m->id_num, sizeof(m->id_num), "%s", id);
+        m->read_timeout = read_timeout;
+        m->write_timeout = write_timeout;
+        time_t now = time(nullptr);
+        m->date = static_cast<int32_t>(now);
+    });
+}
+
+} // namespace
+
+TEST(LockService, ReadersShareAWriterWaitsAndBreaksExpiredLocks) {
+    DaemonProcess d;
+    Client r1(d.port, "r1", 101), r2(d.port, "r2", 102), w(d.port, "w", 103);
+    ASSERT_EQ(r1.lock->file_lock(r1.lock, 1, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(r2.lock->file_lock(r2.lock, 1, "/data/groups", "Groups Data", nullptr), 0);
+    // Both read locks are live under the standard timeouts: the writer is told to wait.
+    EXPECT_EQ(raw_op(w, MOLK_OP_WRITE_LOCK, "/data/groups")->exit_status, MOLK_WAIT);
+    // A reader of another file is not affected, and nobody waits on the other file.
+    EXPECT_EQ(raw_op(w, MOLK_OP_WRITE_LOCK, "/data/users")->exit_status, MOLK_DONE);
+    EXPECT_EQ(raw_op(w, MOLK_OP_WRITE_UNLOCK, "/data/users")->exit_status, MOLK_DONE);
+
+    // The expiry is judged by the asking message: with a 1-second read timeout the readers are broken.
+    sleep(2);
+    EXPECT_EQ(raw_op(w, MOLK_OP_WRITE_LOCK, "/data/groups", 1)->exit_status, MOLK_DONE);
+    std::string list = w.list();
+    EXPECT_EQ(list.find("file for reading"), std::string::npos) << list;
+    EXPECT_NE(list.find("Groups Data file(/data/groups) file for writing  was locked"), std::string::npos)
+        << list;
+
+    // A reader now waits for the writer; after the writer releases it gets the lock.
+    EXPECT_EQ(raw_op(r1, MOLK_OP_READ_LOCK, "/data/groups")->exit_status, MOLK_WAIT);
+    ASSERT_EQ(w.lock->file_lock(w.lock, 4, "/data/groups", "Groups Data", nullptr), 0);
+    EXPECT_EQ(raw_op(r1, MOLK_OP_READ_LOCK, "/data/groups")->exit_status, MOLK_DONE);
+    // The broken lock of r2 can no longer be released.
+    std::string err = capture_stderr(
+        [&] { EXPECT_EQ(r2.lock->file_lock(r2.lock, 2, "/data/groups", "Groups Data", nullptr), 1); });
+    EXPECT_NE(
+        err.find(
+            "Can't unlock. The process has not locked the Groups Data file(/data/groups) file for reading "
+            "or it was broken by the administrator"),
+        std::string::npos)
+        << err;
+}
+
+TEST(LockService, AWaitingWriterGetsTheLockOnceTheReaderReleases) {
+    DaemonProcess d;
+    Client reader(d.port, "reader");
+    ASSERT_EQ(reader.lock->file_lock(reader.lock, 1, "/data/tables", "Tables Data", nullptr), 0);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        Client w(d.port, "writer");
+        int ok = w.lock->file_lock(w.lock, 3, "/data/tables", "Tables Data", nullptr);
+        int held = FALSE;
+        w.lock->file_lock(w.lock, 7, "/data/tables", "Tables Data", &held);
+        char byte = (ok == 0 && held == TRUE) ? 'y' : 'n';
+        ssize_t wr = write(ready[1], &byte, 1);
+        _exit(wr == 1 ? 0 : 1);
+    }
+    usleep(500000);
+    ASSERT_EQ(reader.lock->file_lock(reader.lock, 2, "/data/tables", "Tables Data", nullptr), 0);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y');
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(LockService, ReadLockWhileHoldingTheWriteLockIsAnError) {
+    DaemonProcess d;
+    Client c(d.port);
+    ASSERT_EQ(c.lock->file_lock(c.lock, 3, "/data/items", "Items Data", nullptr), 0);
+    int status = 0;
+    std::string err = capture_stderr(
+        [&] { EXPECT_EQ(c.lock->file_lock(c.lock, 1, "/data/items", "Items Data", &status), 1); });
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(
+        err.find(
+            "The Items Data file(/data/items) file for writing is already locked by this process. How did "
+            "this happen?"),
+        std::string::npos)
+        << err;
+    EXPECT_NE(err.find("should timeout after 2 minutes 0 secs"), std::string::npos) << err;
+    // The checks see the write lock and no read lock.
+    EXPECT_EQ(c.lock->file_lock(c.lock, 6, "/data/items", "Items Data", nullptr), 0);
+    err = capture_stderr(
+        [&] { EXPECT_EQ(c.lock->file_lock(c.lock, 5, "/data/items", "Items Data", nullptr), 1); });
+    EXPECT_NE(
+        err.find("Lock for Items Data file(/data/items) file for reading timed out it took longer than 1 "
+                 "minutes 0 secs."),
+        std::string::npos)
+        << err;
+}
+
+TEST(LockService, ModificationNumbersStartAtOneAndRise) {
+    DaemonProcess d;
+    Client a(d.port), b(d.port);
+    int n = 0;
+    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/mark", "Mark", &n), 0);
+    EXPECT_EQ(n, 1);
+    ASSERT_EQ(a.lock->file_lock(a.lock, 8, "/data/mark", "Mark", nullptr), 0);
+    ASSERT_EQ(b.lock->file_lock(b.lock, 9, "/data/mark", "Mark", &n), 0);
+    EXPECT_EQ(n, 2);
+    ASSERT_EQ(b.lock->file_lock(b.lock, 8, "/data/mark", "Mark", nullptr), 0);
+    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/mark", "Mark", &n), 0);
+    EXPECT_EQ(n, 3);
+    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/other", "Mark", &n), 0);
+    EXPECT_EQ(n, 1);
+    std::string err =
+        capture_stderr([&] { EXPECT_EQ(a.lock->file_lock(a.lock, 10, "/data/x", "X", &n), 1); });
+    EXPECT_NE(err.find("Can't find inst 10 in molk_call_file_lock"), std::string::npos) << err;
+}
+
+TEST(LockService, ElementLocksBelongToTheUser) {
+    DaemonProcess d;
+    Client a(d.port, "alice"), b(d.port, "bob");
+    ASSERT_EQ(a.lock->element_lock(a.lock, 21, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+    // Bob's id 6 is free; his id 5 waits and fails after five seconds naming alice.
+    EXPECT_EQ(b.lock->element_lock(b.lock, 21, "/data/docs", "Docs ID Number", "6", nullptr), 0);
+    std::string err = capture_stderr([&] {
+        EXPECT_EQ(b.lock->element_lock(b.lock, 21, "/data/docs", "Docs ID Number", "5", nullptr), 1);
+    });
+    EXPECT_NE(
+        err.find("The Docs ID Number file(/data/docs) element 5 is already locked by alice on host1 agent."),
+        std::string::npos)
+        << err;
+    EXPECT_NE(err.find("should timeout after 10 minutes 0 secs."), std::string::npos) << err;
+
+    // A later process of the same user, machine and agent checks and releases alice's lock.
+    {
+        Client a2(d.port, "alice");
+        EXPECT_EQ(a2.lock->element_lock(a2.lock, 23, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+        err = capture_stderr([&] {
+            EXPECT_EQ(a2.lock->element_lock(a2.lock, 23, "/data/docs", "Docs ID Number", "7", nullptr), 1);
+        });
+        EXPECT_NE(
+            err.find("You haven't got a lock for Docs ID Number file(/data/docs) element ID 7.\n In fact you "
+                     "have locked ID number 5 instead."),
+            std::string::npos)
+            << err;
+        EXPECT_EQ(a2.lock->element_lock(a2.lock, 22, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+    }
+    err = capture_stderr([&] {
+        EXPECT_EQ(a.lock->element_lock(a.lock, 22, "/data/docs", "Docs ID Number", "5", nullptr), 1);
+    });
+    EXPECT_NE(
+        err.find(
+            "Lock for Docs ID Number file(/data/docs) element 5 timed out it took longer than 10 minutes 0 "
+            "secs."),
+        std::string::npos)
+        << err;
+
+    // "All" blocks every id of the file for others; a lock on "All" itself ignores single ids.
+    EXPECT_EQ(a.lock->element_lock(a.lock, 21, "/data/docs", "Docs ID Number", "All", nullptr), 0);
+    EXPECT_EQ(raw_op(b, MOLK_OP_ELEMENT_LOCK, "/data/docs", 600, 600, "9")->exit_status, MOLK_WAIT);
+    EXPECT_EQ(raw_op(b, MOLK_OP_ELEMENT_LOCK, "/data/tabs", 600, 600, "9")->exit_status, MOLK_DONE);
+    // Releasing all of bob's element locks frees id 6 and the tabs lock; alice's stay.
+    EXPECT_EQ(b.lock->element_lock(b.lock, 24, "/data/docs", "Docs ID Number", "", nullptr), 0);
+    std::string list = a.list();
+    EXPECT_EQ(list.find("bob"), std::string::npos) << list;
+    EXPECT_NE(list.find("element All was locked"), std::string::npos) << list;
+}
+
+TEST(LockService, SenderCleanupOfAKilledClientFreesItsFileLocks) {
+    DaemonProcess d;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        Client c(d.port, "dying", 0, nullptr);
+        // As the program entry does: the fatal-signal handler runs the "Request-Fatal" list, which
+        // gets the lock cleanup when the lock client is initialised.
+        MOS_SIGNAL_T *sig = c.b.signal;
+        sig->init(sig);
+        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.cleanup);
+        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.cleanup);
+        int ok = c.lock->file_lock(c.lock, 1, "/data/a", "A Data", nullptr);
+        ok |= c.lock->file_lock(c.lock, 3, "/data/b", "B Data", nullptr);
+        ok |= c.lock->element_lock(c.lock, 21, "/data/b", "B ID Number", "3", nullptr);
+        char byte = ok == 0 ? 'y' : 'n';
+        if (write(ready[1], &byte, 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+    Client watcher(d.port, "watcher");
+    std::string before = watcher.list();
+    EXPECT_NE(before.find("A Data file(/data/a) file for reading"), std::string::npos) << before;
+    EXPECT_NE(before.find("B Data file(/data/b) file for writing"), std::string::npos) << before;
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    std::string after = watcher.list();
+    EXPECT_EQ(after.find("file for"), std::string::npos) << after;
+    // Element locks belong to the user and survive the process.
+    EXPECT_NE(after.find("B ID Number file(/data/b) element 3 was locked"), std::string::npos) << after;
+    EXPECT_EQ(raw_op(watcher, MOLK_OP_WRITE_LOCK, "/data/a")->exit_status, MOLK_DONE);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(LockService, LongListsAreCutAndOverlongFieldsBounded) {
+    DaemonProcess d;
+    Client c(d.port);
+    for (int i = 0; i < 30; i++) {
+        std::string file = "/data/file_number_" + std::to_string(i);
+        ASSERT_EQ(
+            c.lock->file_lock(c.lock, 1, file.c_str(), "A fairly long description of the data", nullptr), 0);
+    }
+    std::string list = c.list();
+    EXPECT_GT(list.size(), 900u);
+    EXPECT_LT(list.size(), static_cast<size_t>(MOLK_ERROR_MSG_LEN));
+    EXPECT_EQ(
+        list.rfind("A fairly long description of the data file(/data/file_number_0) file for reading", 0),
+        0u);
+
+    // Texts without their NUL are cut at the end of their fields.
+    MOLK_LOCK_MSG_T *m = c.raw([](MOLK_LOCK_MSG_T *msg) {
+        msg->op = MOLK_OP_READ_LOCK;
+        memset(msg->filename, 'F', sizeof(msg->filename));
+        memset(msg->description, 'D', sizeof(msg->description));
+        memset(msg->user_id, 'U', sizeof(msg->user_id));
+        memset(msg->id_num, 'I', sizeof(msg->id_num));
+        msg->sender_id = 4242;
+    });
+    EXPECT_EQ(m->exit_status, MOLK_DONE);
+    int ret = -1;
+    m = c.raw(
+        [](MOLK_LOCK_MSG_T *msg) {
+            msg->op = MOLK_OP_READ_CHECK;
+            memset(msg->filename, 'F', sizeof(msg->filename));
+            msg->sender_id = 4242;
+        },
+        &ret);
+    EXPECT_EQ(ret, 0);
+    EXPECT_EQ(m->exit_status, MOLK_DONE);
+    EXPECT_TRUE(d.running());
+}
+
+TEST(LockService, AnUnknownOperationStopsTheDaemon) {
+    DaemonProcess d;
+    Client c(d.port);
+    int ret = 0;
+    std::string err = capture_stderr([&] { c.raw([](MOLK_LOCK_MSG_T *m) { m->op = 77; }, &ret); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("Daemon Connection Closed"), std::string::npos) << err;
+    EXPECT_EQ(d.wait_exit(), 1);
+    EXPECT_NE(d.output().find("Unknown File Lock Operation 77"), std::string::npos);
+}

@@ -1,0 +1,217 @@
+// Timeout service in the daemon: registrations, the minute countdown and the kill escalation of real
+// process groups.
+#include "mod_daemon_cmn.h"
+#include "modsk_socket_daemon.h"
+#include "moim_interm.h"
+#include "moe_error_cmn.h"
+#include "mols_list.h"
+#include "moti_timeout.h"
+#include "moux_unix_timeout.h"
+#include "index_fixture.h"
+#include "test_bundle.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using mot_test::capture_stderr;
+
+class TimeoutServer : public ::testing::Test {
+protected:
+    mot_test::LowBundle low;
+    MOIM_INTERM_T interm{};
+    MOD_DAEMON_T *daemon = nullptr;
+    MOTI_TIMEOUT_SERVER_T *server = nullptr;
+    mod_service_fn_t service = nullptr;
+    void *service_ref = nullptr;
+    mod_timer_fn_t timer = nullptr;
+    void *timer_ref = nullptr;
+
+    void SetUp() override {
+        interm.low = low.low;
+        interm.mem = &low.mem;
+        interm.error = &low.error;
+        ASSERT_EQ(mod_daemon_construct(&daemon, &interm), 0);
+        ASSERT_EQ(modsk_socket_construct(daemon), 0);
+        ASSERT_EQ(daemon->server_init(daemon, nullptr, "timeout_test", nullptr), 0);
+        ASSERT_EQ(
+            moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &moux_timeout_slots, &server),
+            0);
+        // The daemon's registrations: the service under its instruction, the timer among the timers.
+        MODSK_SERVER_T *srv = static_cast<MODSK_SERVER_T *>(daemon->ref);
+        MOLS_LIST_ELE_T *ele = nullptr;
+        srv->service_list->find_status(srv->service_list, MOTI_INSTR, &ele);
+        ASSERT_NE(ele, nullptr);
+        service = reinterpret_cast<mod_service_fn_t>(ele->ref1);
+        service_ref = ele->ref2;
+        ele = nullptr;
+        srv->timer_service_list->get_next(srv->timer_service_list, &ele);
+        ASSERT_NE(ele, nullptr);
+        timer = reinterpret_cast<mod_timer_fn_t>(ele->ref1);
+        timer_ref = ele->ref2;
+        ASSERT_EQ(service_ref, server);
+        ASSERT_EQ(timer_ref, server);
+        mot_test::keep_reachable(daemon);
+        mot_test::keep_reachable(server);
+    }
+
+    int call(int op, int pid, int timeout, MOTI_TIMEOUT_MSG_T *msg) {
+        memset(msg, 0, sizeof(*msg));
+        msg->op = op;
+        msg->process_id = pid;
+        msg->timeout_value = timeout;
+        void *data = msg;
+        return service(service_ref, &data);
+    }
+
+    int timer_run() { return timer(timer_ref); }
+};
+
+// A child in process group `group` (0: its own new group) that tells the parent when its signal
+// dispositions are set; with `stubborn` it ignores TERM and QUIT.
+pid_t start_child(pid_t group, bool stubborn) {
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, group);
+        if (stubborn) {
+            signal(SIGTERM, SIG_IGN);
+            signal(SIGQUIT, SIG_IGN);
+        }
+        close(ready[0]);
+        if (write(ready[1], "x", 1) != 1)
+            _exit(1);
+        close(ready[1]);
+        for (;;)
+            pause();
+    }
+    setpgid(pid, group == 0 ? pid : group);
+    close(ready[1]);
+    char byte;
+    if (read(ready[0], &byte, 1) != 1)
+        pid = -1;
+    close(ready[0]);
+    return pid;
+}
+
+pid_t start_group(bool stubborn) {
+    return start_child(0, stubborn);
+}
+
+bool still_running(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+int death_signal(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFSIGNALED(status))
+        return 0;
+    return WTERMSIG(status);
+}
+
+TEST_F(TimeoutServer, StartTwiceFailsAndKeepsTheFirst) {
+    MOTI_TIMEOUT_MSG_T msg;
+    ASSERT_EQ(call(MOTI_OP_START, 4242, 120, &msg), 0);
+    EXPECT_EQ(msg.status, 0);
+    EXPECT_STREQ(msg.error_msg, "");
+    ASSERT_EQ(call(MOTI_OP_START, 4242, 30, &msg), 0);
+    EXPECT_EQ(msg.status, 1);
+    EXPECT_STREQ(msg.error_msg, "A timer is already set for process id 4242\n");
+
+    MOLS_LIST_ELE_T *ele = nullptr;
+    server->timer_list->find_status(server->timer_list, 4242, &ele);
+    ASSERT_NE(ele, nullptr);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(ele->ref1), 120);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(ele->ref2), 2);
+}
+
+TEST_F(TimeoutServer, CancelOfUnknownIdWarnsAndSucceeds) {
+    MOTI_TIMEOUT_MSG_T msg;
+    ASSERT_EQ(call(MOTI_OP_START, 777, 600, &msg), 0);
+    ASSERT_EQ(call(MOTI_OP_CANCEL, 777, 0, &msg), 0);
+    EXPECT_EQ(msg.status, 0);
+    std::string err = capture_stderr([&] { EXPECT_EQ(call(MOTI_OP_CANCEL, 777, 0, &msg), 0); });
+    EXPECT_EQ(msg.status, 0);
+    EXPECT_NE(err.find("Can't find process id 777 in timer list\n"), std::string::npos) << err;
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
+}
+
+TEST_F(TimeoutServer, RefusesGroupsThatWouldHitTheDaemonOrInit) {
+    MOTI_TIMEOUT_MSG_T msg;
+    for (int pid : {0, 1, -1, -4242}) {
+        ASSERT_EQ(call(MOTI_OP_START, pid, 10, &msg), 0);
+        EXPECT_EQ(msg.status, 1) << pid;
+        EXPECT_NE(std::string(msg.error_msg).find("Can't set a timer for process group"), std::string::npos);
+    }
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
+}
+
+TEST_F(TimeoutServer, UnknownOperationFailsTheService) {
+    MOTI_TIMEOUT_MSG_T msg;
+    std::string err = capture_stderr([&] { EXPECT_EQ(call(3, 4242, 10, &msg), 1); });
+    EXPECT_NE(err.find("Unknown Timer Operation 3\n"), std::string::npos) << err;
+}
+
+TEST_F(TimeoutServer, FiftyNineSecondsFireAtFirstRunSixtyAtSecond) {
+    pid_t early = start_group(false);
+    pid_t late = start_group(false);
+    ASSERT_GT(early, 1);
+    ASSERT_GT(late, 1);
+    MOTI_TIMEOUT_MSG_T msg;
+    ASSERT_EQ(call(MOTI_OP_START, early, 59, &msg), 0);
+    ASSERT_EQ(call(MOTI_OP_START, late, 60, &msg), 0);
+
+    std::string err = capture_stderr([&] { EXPECT_EQ(timer_run(), 0); });
+    EXPECT_NE(
+        err.find("Sending timeout kill to process group " + std::to_string(early) + " after 59 seconds\n"),
+        std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("process group " + std::to_string(late)), std::string::npos) << err;
+    EXPECT_EQ(death_signal(early), SIGTERM);
+    EXPECT_TRUE(still_running(late));
+
+    err = capture_stderr([&] { EXPECT_EQ(timer_run(), 0); });
+    EXPECT_NE(
+        err.find("Sending timeout kill to process group " + std::to_string(late) + " after 60 seconds\n"),
+        std::string::npos)
+        << err;
+    EXPECT_EQ(death_signal(late), SIGTERM);
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
+}
+
+TEST_F(TimeoutServer, StubbornGroupIsEscalatedToKill) {
+    pid_t leader = start_group(true);
+    // A second member of the same group must go too.
+    pid_t member = start_child(leader, true);
+    ASSERT_GT(leader, 1);
+    ASSERT_GT(member, 1);
+    MOTI_TIMEOUT_MSG_T msg;
+    ASSERT_EQ(call(MOTI_OP_START, leader, 0, &msg), 0);
+    capture_stderr([&] { EXPECT_EQ(timer_run(), 0); });
+    EXPECT_EQ(death_signal(leader), SIGKILL);
+    EXPECT_EQ(death_signal(member), SIGKILL);
+}
+
+TEST_F(TimeoutServer, CancelledGroupIsLeftAlone) {
+    pid_t child = start_group(false);
+    ASSERT_GT(child, 1);
+    MOTI_TIMEOUT_MSG_T msg;
+    ASSERT_EQ(call(MOTI_OP_START, child, 0, &msg), 0);
+    ASSERT_EQ(call(MOTI_OP_CANCEL, child, 0, &msg), 0);
+    EXPECT_EQ(timer_run(), 0);
+    EXPECT_TRUE(still_running(child));
+    kill(child, SIGKILL);
+    EXPECT_EQ(death_signal(child), SIGKILL);
+}
+
+} // namespace

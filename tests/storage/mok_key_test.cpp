@@ -1,0 +1,648 @@
+// Keyword record files written and read through a file service on real files in a temporary
+// directory.
+#include "mok_key.h"
+#include "moe_error_cmn.h"
+#include "mof_file_cmn.h"
+#include "moil_idlist.h"
+#include "moim_interm.h"
+#include "mome_mem_cmn.h"
+#include "mou_util_cmn.h"
+#include "mox_aux.h"
+#include "moux_unix_mem.h"
+#include "moux_unix_util.h"
+#include "test_bundle.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace mok_test {
+
+// A small stdio-backed file service with the operations the keyword files use, reporting with
+// the file service's own texts.
+namespace fs_impl {
+MOE_ERROR_T *err(MOF_FILE_T *file) {
+    return file->low->error;
+}
+mo_boolean_t exists(MOF_FILE_T *, const char *filename) noexcept {
+    struct stat st;
+    return stat(filename, &st) == 0 ? TRUE : FALSE;
+}
+int open_file(MOF_FILE_T *file, const char *filename, void **file_ref, int mode) noexcept {
+    const char *m = mode == 0 ? "wb" : mode == 1 ? "rb" : mode == 2 ? "ab" : nullptr;
+    *file_ref = nullptr;
+    if (m == nullptr) {
+        err(file)->report(err(file), "Can't understand mode %d in moux_file_open_file\n", mode);
+        return 1;
+    }
+    FILE *f = fopen(filename, m);
+    if (f == nullptr) {
+        err(file)->report(err(file), "Open of file %s: %s\n", filename, strerror(errno));
+        return 1;
+    }
+    *file_ref = f;
+    return 0;
+}
+int close_file(MOF_FILE_T *file, const char *filename, void *file_ref) noexcept {
+    if (file_ref == nullptr) {
+        err(file)->report(err(file), "Null file pointer in moux_file_close_file for file %s\n", filename);
+        return 1;
+    }
+    if (fclose(static_cast<FILE *>(file_ref)) != 0) {
+        err(file)->report(err(file), "Close of file %s: %s\n", filename, strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+int write_line(MOF_FILE_T *file, const char *filename, void *file_ref, const char *text) noexcept {
+    FILE *f = static_cast<FILE *>(file_ref);
+    if (fputs(text, f) == EOF || fflush(f) != 0) {
+        err(file)->report(err(file), "Can't write to file %s: %s\n", filename, strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+int file_putc(MOF_FILE_T *file, const char *, void *file_ref, int c) noexcept {
+    if (fputc(c, static_cast<FILE *>(file_ref)) == EOF) {
+        err(file)->report(err(file), "Error occurred during moux_file_putc %s\n", strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+int file_getc(MOF_FILE_T *, const char *, void *file_ref, int *c) noexcept {
+    *c = fgetc(static_cast<FILE *>(file_ref));
+    return 0;
+}
+int check_file_dir(MOF_FILE_T *, const char *filename) noexcept {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(filename).parent_path(), ec);
+    return 0;
+}
+} // namespace fs_impl
+
+// Every block of the memory service is tracked and given back when the test ends, as its pool
+// would be.
+std::set<void *> g_blocks;
+int tracked_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
+    int ret = moux_mem_malloc(mem, pool, out, size);
+    if (ret == 0)
+        g_blocks.insert(*out);
+    return ret;
+}
+int tracked_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
+    g_blocks.erase(block);
+    return moux_mem_free(mem, pool, block);
+}
+int tracked_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
+    int ret = moux_mem_store_string(mem, pool, location, source);
+    if (ret == 0)
+        g_blocks.insert(*location);
+    return ret;
+}
+
+struct Env {
+    mot_test::LowBundle low;
+    MOF_FILE_T file{};
+    MOU_UTIL_T util{};
+    MOIM_INTERM_T interm{};
+    MOX_AUX_T aux{};
+    mot_test::TempDir dir;
+    Env() {
+        low.mem.malloc = tracked_malloc;
+        low.mem.free = tracked_free;
+        low.mem.store_string = tracked_store_string;
+        file.low = low.low;
+        file.exists = fs_impl::exists;
+        file.open_file = fs_impl::open_file;
+        file.close_file = fs_impl::close_file;
+        file.write_line = fs_impl::write_line;
+        file.file_putc = fs_impl::file_putc;
+        file.file_getc = fs_impl::file_getc;
+        file.check_file_dir = fs_impl::check_file_dir;
+        util = moux_util_slots;
+        util.low = low.low;
+        interm.file = &file;
+        interm.util = &util;
+        interm.low = low.low;
+        interm.mem = &low.mem;
+        interm.error = &low.error;
+        aux.interm = &interm;
+        aux.file = &file;
+        aux.util = &util;
+        aux.mem = &low.mem;
+        aux.error = &low.error;
+    }
+    ~Env() {
+        for (void *block : g_blocks)
+            moux_mem_free(&low.mem, nullptr, block);
+        g_blocks.clear();
+    }
+    Env(const Env &) = delete;
+    Env &operator=(const Env &) = delete;
+    std::string path(const std::string &name) const { return dir.path + "/" + name; }
+    void put(const std::string &name, const std::string &bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string get(const std::string &name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+};
+
+// Bundles for the common-keyword tests of this program, one per test.
+MOX_AUX_T *open_env(void **handle) {
+    Env *env = new Env();
+    *handle = env;
+    return &env->aux;
+}
+void close_env(void *handle) {
+    delete static_cast<Env *>(handle);
+}
+
+} // namespace mok_test
+
+namespace {
+
+using mok_test::Env;
+
+struct Rec {
+    char *nam;
+    MOK_MULTI_LINE_T *txt;
+    MOIL_IDLIST_T *mem;
+    MOIL_ACCESSLIST_T *acc;
+    int cnt;
+    int flg;
+    uint32_t mod;
+};
+
+std::vector<MOK_GEN_KEYWORD_T> keywords(const char *nam_default = "", long cnt_default = 0) {
+    std::vector<MOK_GEN_KEYWORD_T> k(8);
+    mok_load_keyword(&k[0], "NAM", offsetof(Rec, nam), mok_init_string, nam_default, mok_read_string,
+                     mok_write_string, mok_free_string);
+    mok_load_keyword(&k[1], "TXT", offsetof(Rec, txt), mok_init_multi_line, "", mok_read_multi_line,
+                     mok_write_multi_line, mok_free_multi_line);
+    mok_load_keyword(&k[2], "MEM", offsetof(Rec, mem), mok_init_idlist, nullptr, mok_read_idlist,
+                     mok_write_idlist, mok_free_idlist);
+    mok_load_keyword(&k[3], "ACC", offsetof(Rec, acc), mok_init_accesslist, nullptr, mok_read_accesslist,
+                     mok_write_accesslist, mok_free_accesslist);
+    mok_load_keyword(&k[4], "CNT", offsetof(Rec, cnt), mok_init_integer, mok_int_ref(cnt_default),
+                     mok_read_integer, mok_write_integer, mok_free_integer);
+    mok_load_keyword(&k[5], "FLG", offsetof(Rec, flg), mok_init_boolean, mok_int_ref(0), mok_read_boolean,
+                     mok_write_boolean, mok_free_boolean);
+    mok_load_keyword(&k[6], "MOD", offsetof(Rec, mod), mok_init_u32bit, mok_int_ref(0), mok_read_u32bit,
+                     mok_write_u32bit, mok_free_u32bit);
+    mok_load_keyword(&k[7], "OLD", 0, mok_init_null, nullptr, mok_read_null, mok_write_null, mok_free_null);
+    return k;
+}
+
+int add_id(Env &env, int id, MOIL_IDLIST_T **list) {
+    MOIL_IDLIST_T *node = nullptr;
+    int ret = mome_new(&env.low.mem, nullptr, &node);
+    if (ret != 0)
+        return ret;
+    node->id = id;
+    while (*list != nullptr)
+        list = &(*list)->next;
+    *list = node;
+    return 0;
+}
+
+std::vector<std::string> lines_of(const MOK_MULTI_LINE_T *m) {
+    std::vector<std::string> out;
+    for (; m != nullptr; m = m->next)
+        out.push_back(m->string);
+    return out;
+}
+
+std::vector<int> ids_of(const MOIL_IDLIST_T *l) {
+    std::vector<int> out;
+    for (; l != nullptr; l = l->next)
+        out.push_back(l->id);
+    return out;
+}
+
+std::vector<Rec *> records_of(MOK_DATA_RECORD_T *r) {
+    std::vector<Rec *> out;
+    for (; r != nullptr; r = r->next)
+        out.push_back(static_cast<Rec *>(r->container));
+    return out;
+}
+
+struct KeyFile : ::testing::Test {
+    Env env;
+    std::vector<MOK_GEN_KEYWORD_T> k = keywords("dflt", 42);
+    MOK_DATA_RECORD_T *start = nullptr;
+
+    int read(const std::string &name) {
+        return mok_read_keyword_list(&env.aux, nullptr, env.path(name).c_str(), k.data(),
+                                     static_cast<int>(k.size()), &start, sizeof(Rec));
+    }
+    // Reads bytes as a file and gives the records; fails the test when reading fails.
+    std::vector<Rec *> parse(const std::string &bytes) {
+        env.put("in", bytes);
+        EXPECT_EQ(read("in"), 0) << bytes;
+        return records_of(start);
+    }
+    // Reads bytes expected to fail and gives standard error.
+    std::string parse_fail(const std::string &bytes) {
+        env.put("in", bytes);
+        int ret = 0;
+        std::string out = mot_test::capture_stderr([&] { ret = read("in"); });
+        EXPECT_NE(ret, 0) << bytes;
+        return out;
+    }
+    int write(const std::string &name, MOK_DATA_RECORD_T *chain) {
+        return mok_write_keyword_list(&env.aux, nullptr, env.path(name).c_str(), k.data(),
+                                      static_cast<int>(k.size()), chain, sizeof(Rec));
+    }
+    MOK_DATA_RECORD_T *new_record() {
+        MOK_DATA_RECORD_T *r = nullptr;
+        EXPECT_EQ(mok_get_and_init_new_data_record(&env.aux, nullptr, &r, k.data(),
+                                                   static_cast<int>(k.size()), sizeof(Rec)),
+                  0);
+        return r;
+    }
+};
+
+const char *const kExample = "NAM Project plan\n"
+                             "TXT First line\\nC:\\\\temp\\n\n"
+                             "MEM 3,7,\n"
+                             "ACC 1,4,^2,^0\n"
+                             "CNT -5\n"
+                             "FLG 1\n"
+                             "MOD 1000\n"
+                             "------\n"
+                             "NAM \n"
+                             "TXT \n"
+                             "MEM \n"
+                             "ACC ^^1\n"
+                             "CNT 0\n"
+                             "FLG 0\n"
+                             "MOD 0\n";
+
+TEST_F(KeyFile, WorkedExampleIsWrittenByteForByteAndReadsBack) {
+    MOK_DATA_RECORD_T *r1 = new_record();
+    MOK_DATA_RECORD_T *r2 = new_record();
+    r1->next = r2;
+    Rec *a = static_cast<Rec *>(r1->container);
+    Rec *b = static_cast<Rec *>(r2->container);
+    a->nam = const_cast<char *>("Project plan");
+    a->txt = nullptr;
+    ASSERT_EQ(mok_add_multi_line(&env.aux, nullptr, "First line", &a->txt), 0);
+    ASSERT_EQ(mok_add_multi_line(&env.aux, nullptr, "C:\\temp", &a->txt), 0);
+    ASSERT_EQ(add_id(env, 3, &a->mem), 0);
+    ASSERT_EQ(add_id(env, 7, &a->mem), 0);
+    ASSERT_EQ(add_id(env, 1, &a->acc->user), 0);
+    ASSERT_EQ(add_id(env, 4, &a->acc->user), 0);
+    ASSERT_EQ(add_id(env, 2, &a->acc->group), 0);
+    a->acc->use_parent = FALSE;
+    a->cnt = -5;
+    a->flg = 1;
+    a->mod = 1000;
+    b->nam = const_cast<char *>("");
+    b->txt = nullptr;
+    b->cnt = 0;
+
+    ASSERT_EQ(write("out", r1), 0);
+    EXPECT_EQ(env.get("out"), kExample);
+
+    ASSERT_EQ(read("out"), 0);
+    auto recs = records_of(start);
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_STREQ(recs[0]->nam, "Project plan");
+    EXPECT_EQ(lines_of(recs[0]->txt), (std::vector<std::string>{"First line", "C:\\temp"}));
+    EXPECT_EQ(ids_of(recs[0]->mem), (std::vector<int>{3, 7}));
+    EXPECT_EQ(ids_of(recs[0]->acc->user), (std::vector<int>{1, 4}));
+    EXPECT_EQ(ids_of(recs[0]->acc->group), (std::vector<int>{2}));
+    EXPECT_EQ(recs[0]->acc->use_parent, FALSE);
+    EXPECT_EQ(recs[0]->cnt, -5);
+    EXPECT_EQ(recs[0]->flg, 1);
+    EXPECT_EQ(recs[0]->mod, 1000u);
+    EXPECT_STREQ(recs[1]->nam, "");
+    EXPECT_TRUE(recs[1]->txt == nullptr);
+    EXPECT_TRUE(recs[1]->mem == nullptr);
+    EXPECT_TRUE(recs[1]->acc->user == nullptr && recs[1]->acc->group == nullptr);
+    EXPECT_EQ(recs[1]->acc->use_parent, TRUE);
+    EXPECT_EQ(recs[1]->cnt, 0);
+
+    // Written again, the file is the same: the round trip is exact.
+    ASSERT_EQ(write("again", start), 0);
+    EXPECT_EQ(env.get("again"), kExample);
+    EXPECT_EQ(mok_free_keyword_list(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), start), 0);
+}
+
+TEST_F(KeyFile, MissingEmptyAndCommentOnlyFilesGiveOneRecordOfInitialValues) {
+    for (const char *bytes : {(const char *)nullptr, "", "# only a comment\n  # another\n\n"}) {
+        if (bytes == nullptr)
+            ASSERT_EQ(read("absent"), 0);
+        else
+            parse(bytes);
+        auto recs = records_of(start);
+        ASSERT_EQ(recs.size(), 1u);
+        EXPECT_STREQ(recs[0]->nam, "dflt");
+        EXPECT_EQ(recs[0]->cnt, 42);
+        EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{""});
+        EXPECT_EQ(recs[0]->acc->use_parent, TRUE);
+    }
+}
+
+TEST_F(KeyFile, SeparatorsMissingAndRepeatedKeywords) {
+    auto recs = parse("NAM a\nCNT 1\nCNT 2\nNAM b\n------\nCNT 7\n------extra\n");
+    ASSERT_EQ(recs.size(), 3u);
+    EXPECT_STREQ(recs[0]->nam, "b"); // the last occurrence wins
+    EXPECT_EQ(recs[0]->cnt, 2);
+    EXPECT_STREQ(recs[1]->nam, "dflt"); // left out: the initial value
+    EXPECT_EQ(recs[1]->cnt, 7);
+    EXPECT_STREQ(recs[2]->nam, "dflt"); // a trailing separator gives a record of initial values
+    EXPECT_EQ(recs[2]->cnt, 42);
+
+    // Writing an empty chain gives an empty file.
+    ASSERT_EQ(write("empty", nullptr), 0);
+    EXPECT_EQ(env.get("empty"), "");
+}
+
+TEST_F(KeyFile, StringValueForms) {
+    auto recs = parse("NAM\n------\nNAM \n------\nNAM \t  two words  \n------\n  \tNAM\tx\n");
+    ASSERT_EQ(recs.size(), 4u);
+    EXPECT_STREQ(recs[0]->nam, "dflt"); // keyword alone: ignored
+    EXPECT_STREQ(recs[1]->nam, "");
+    EXPECT_STREQ(recs[2]->nam, "two words  "); // leading blanks skipped, trailing kept
+    EXPECT_STREQ(recs[3]->nam, "x");           // blanks before the keyword, a tab after it
+}
+
+TEST_F(KeyFile, StringLengthLimits) {
+    std::string s1021(1021, 'x');
+    MOK_DATA_RECORD_T *r = new_record();
+    static_cast<Rec *>(r->container)->nam = const_cast<char *>(s1021.c_str());
+    ASSERT_EQ(write("long", r), 0);
+    ASSERT_EQ(read("long"), 0);
+    EXPECT_EQ(std::string(static_cast<Rec *>(start->container)->nam), s1021);
+
+    std::string out = parse_fail("CNT 1\nNAM " + std::string(1022, 'y') + "\n");
+    EXPECT_NE(out.find("String too long in filename " + env.path("in") + " line no 2\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Error in mok_read_keyword_list, file " + env.path("in") + ", line number 2\n"),
+              std::string::npos)
+        << out;
+    // The records read so far stay linked; the failed value keeps what it had.
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(static_cast<Rec *>(start->container)->cnt, 1);
+    EXPECT_STREQ(static_cast<Rec *>(start->container)->nam, "dflt");
+
+    // The writer refuses what could not be read back instead of leaving an unreadable file.
+    std::string s1022(1022, 'z');
+    static_cast<Rec *>(r->container)->nam = const_cast<char *>(s1022.c_str());
+    int ret = 0;
+    out = mot_test::capture_stderr([&] { ret = write("long2", r); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("String too long for keyword NAM in file"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+    EXPECT_EQ(env.get("long2"), ""); // nothing of the record was written
+
+    // A line feed inside a string would start a forged keyword line: refused too.
+    static_cast<Rec *>(r->container)->nam = const_cast<char *>("evil\nCNT 999");
+    out = mot_test::capture_stderr([&] { ret = write("lf", r); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Line feed in the value of keyword NAM in file"), std::string::npos) << out;
+}
+
+TEST_F(KeyFile, LastLineWithoutLineFeed) {
+    parse_fail("NAM x");
+    std::string out = parse_fail("CNT 3\nNAM ");
+    EXPECT_NE(out.find("String too long in filename"), std::string::npos) << out;
+    auto recs = parse("CNT 3\nNAM");
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_STREQ(recs[0]->nam, "dflt");
+    EXPECT_EQ(recs[0]->cnt, 3);
+}
+
+TEST_F(KeyFile, MultiLineForms) {
+    auto recs = parse("TXT \n------\nTXT \\n\n------\nTXT    lead\\n  kept\\ntail ignored\n------\n"
+                      "TXT a\\\\b\\qc\\n\n");
+    ASSERT_EQ(recs.size(), 4u);
+    EXPECT_TRUE(recs[0]->txt == nullptr);
+    EXPECT_EQ(lines_of(recs[1]->txt), std::vector<std::string>{""});
+    EXPECT_EQ(lines_of(recs[2]->txt), (std::vector<std::string>{"lead", "  kept"}));
+    // A doubled backslash is one; an unknown escape keeps its byte.
+    EXPECT_EQ(lines_of(recs[3]->txt), std::vector<std::string>{"a\\bqc"});
+
+    // Leading blanks of the first line are lost on the round trip; backslashes are doubled.
+    MOK_DATA_RECORD_T *r = new_record();
+    Rec *rec = static_cast<Rec *>(r->container);
+    rec->txt = nullptr;
+    mok_add_multi_line(&env.aux, nullptr, "  x\\y", &rec->txt);
+    mok_add_multi_line(&env.aux, nullptr, "", &rec->txt);
+    ASSERT_EQ(write("m", r), 0);
+    EXPECT_NE(env.get("m").find("TXT   x\\\\y\\n\\n\n"), std::string::npos) << env.get("m");
+    ASSERT_EQ(read("m"), 0);
+    EXPECT_EQ(lines_of(static_cast<Rec *>(start->container)->txt), (std::vector<std::string>{"x\\y", ""}));
+
+    // 1023 characters fit one line, 1024 do not.
+    recs = parse("TXT " + std::string(1023, 'm') + "\\n\n");
+    EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{std::string(1023, 'm')});
+    std::string out = parse_fail("CNT 1\nTXT " + std::string(1024, 'm') + "\\n\n");
+    EXPECT_NE(out.find("String too long in file " + env.path("in") + " line 2\n"), std::string::npos) << out;
+
+    std::string long_line(1024, 'w');
+    rec->txt = nullptr;
+    mok_add_multi_line(&env.aux, nullptr, long_line.c_str(), &rec->txt);
+    int ret = 0;
+    out = mot_test::capture_stderr([&] { ret = write("m2", r); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Line too long for keyword TXT in file"), std::string::npos) << out;
+}
+
+TEST_F(KeyFile, IdAndAccessListLines) {
+    auto recs = parse("MEM 1, 2 ,x,,\n------\nMEM 5,6\n------\nACC 1,^2,^1\n------\nACC ^^0\nMEM 9,\n");
+    ASSERT_EQ(recs.size(), 4u);
+    EXPECT_EQ(ids_of(recs[0]->mem), (std::vector<int>{1, 2, 0, 0}));
+    EXPECT_EQ(ids_of(recs[1]->mem), std::vector<int>{5});
+    EXPECT_EQ(ids_of(recs[2]->acc->user), std::vector<int>{1});
+    EXPECT_EQ(ids_of(recs[2]->acc->group), std::vector<int>{2});
+    EXPECT_EQ(recs[2]->acc->use_parent, TRUE);
+    EXPECT_TRUE(recs[3]->acc->user == nullptr && recs[3]->acc->group == nullptr);
+    EXPECT_EQ(recs[3]->acc->use_parent, FALSE);
+    EXPECT_EQ(ids_of(recs[3]->mem), std::vector<int>{9}); // the line after an access list reads normally
+
+    // A group list ended by the line end leaves use_parent alone.
+    recs = parse("ACC 3,^4,\n");
+    EXPECT_EQ(ids_of(recs[0]->acc->group), std::vector<int>{4});
+    EXPECT_EQ(recs[0]->acc->use_parent, TRUE);
+
+    std::string out = parse_fail("ACC 1,2,\n");
+    EXPECT_NE(out.find("Missing ^ in string when converting string on line 1 in file " + env.path("in") +
+                       " to accesslist\n"),
+              std::string::npos)
+        << out;
+
+    // An id token longer than any buffer is cut, not written past it; huge numbers saturate.
+    recs = parse("MEM " + std::string(5000, '7') + ",-" + std::string(3000, '9') + ",12,\n");
+    EXPECT_EQ(ids_of(recs[0]->mem), (std::vector<int>{2147483647, -2147483647 - 1, 12}));
+}
+
+TEST_F(KeyFile, NumbersAndNull) {
+    auto recs = parse("CNT   -12abc\nFLG 7\nMOD 4294967295\nOLD whatever it was\n------\nCNT x\nFLG\nMOD "
+                      "99999999999\n------\nCNT 99999999999\n");
+    ASSERT_EQ(recs.size(), 3u);
+    EXPECT_EQ(recs[0]->cnt, -12);
+    EXPECT_EQ(recs[0]->flg, 7); // any non-zero number is true
+    EXPECT_EQ(recs[0]->mod, 4294967295u);
+    EXPECT_EQ(recs[1]->cnt, 0);
+    EXPECT_EQ(recs[1]->mod, 4294967295u); // beyond 32 bits saturates
+    EXPECT_EQ(recs[2]->cnt, 2147483647);
+
+    ASSERT_EQ(write("n", start), 0);
+    std::string text = env.get("n");
+    EXPECT_NE(text.find("FLG 1\nMOD 4294967295\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("OLD"), std::string::npos) << "a null keyword writes nothing";
+
+    std::string out = parse_fail("OLD " + std::string(1100, 'o') + "\n");
+    EXPECT_NE(out.find("String too long in filename"), std::string::npos);
+}
+
+TEST_F(KeyFile, CarriageReturnsAndHighBytes) {
+    std::string lf = kExample;
+    std::string crlf;
+    for (char c : lf) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    auto a = parse(crlf);
+    ASSERT_EQ(write("from_crlf", start), 0);
+    EXPECT_EQ(env.get("from_crlf"), lf);
+    ASSERT_EQ(a.size(), 2u);
+
+    auto recs = parse("NAM a\rb\xff\r\nTXT \xff\\n\nCNT 5\r\n");
+    EXPECT_STREQ(recs[0]->nam, "ab\xff");
+    EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{"\xff"});
+    EXPECT_EQ(recs[0]->cnt, 5);
+}
+
+TEST_F(KeyFile, UnknownAndOverlongKeywords) {
+    std::string out;
+    std::vector<Rec *> recs;
+    out = mot_test::capture_stderr([&] { recs = parse("XYZ something\nCNT 4\n"); });
+    EXPECT_EQ(out, "") << "the list reader skips unknown keywords silently";
+    EXPECT_EQ(recs[0]->cnt, 4);
+
+    // A first word that fills the whole word buffer is dropped with the rest of its line.
+    recs = parse(std::string(3000, 'K') + " CNT 9\nCNT 6\n");
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_EQ(recs[0]->cnt, 6);
+}
+
+TEST_F(KeyFile, SingleContainerReader) {
+    Rec rec{};
+    ASSERT_EQ(mok_reset_keyword_container(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), &rec), 0);
+    EXPECT_STREQ(rec.nam, "dflt");
+    env.put("setup", "# setup\nNAM home\nBAD value\n------\nCNT 8\n");
+    int ret = 1;
+    std::string out = mot_test::capture_stderr([&] {
+        ret = mok_read_keyword_container(&env.aux, nullptr, env.path("setup").c_str(), k.data(),
+                                         static_cast<int>(k.size()), &rec);
+    });
+    EXPECT_EQ(ret, 0);
+    EXPECT_STREQ(rec.nam, "home");
+    EXPECT_EQ(rec.cnt, 8); // the separator is only a line without a blank here
+    EXPECT_NE(out.find("Warning: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Can't interpret the keyword BAD in file " + env.path("setup") + " line 3\n"),
+              std::string::npos)
+        << out;
+
+    out = mot_test::capture_stderr([&] {
+        ret = mok_read_keyword_container(&env.aux, nullptr, env.path("none").c_str(), k.data(),
+                                         static_cast<int>(k.size()), &rec);
+    });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Open of file " + env.path("none")), std::string::npos) << out;
+    EXPECT_NE(out.find("Error in mok_read_keyword_container, file " + env.path("none") + ", line number 0\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(KeyFile, WriteFailuresAreReported) {
+    MOK_DATA_RECORD_T *r = new_record();
+    int ret = 0;
+    // A directory cannot be opened as a file.
+    std::string out = mot_test::capture_stderr([&] {
+        ret = mok_write_keyword_list(&env.aux, nullptr, env.dir.path.c_str(), k.data(),
+                                     static_cast<int>(k.size()), r, sizeof(Rec));
+    });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Open of file " + env.dir.path), std::string::npos) << out;
+    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+
+    // A full device fails a write or the close; it is reported once by the file service, once by
+    // the writer, and nothing is written after it.
+    out = mot_test::capture_stderr([&] {
+        ret = mok_write_keyword_list(&env.aux, nullptr, "/dev/full", k.data(), static_cast<int>(k.size()), r,
+                                     sizeof(Rec));
+    });
+    EXPECT_EQ(ret, 1);
+    size_t errors = 0;
+    for (size_t at = out.find("Error: "); at != std::string::npos; at = out.find("Error: ", at + 1))
+        errors++;
+    EXPECT_EQ(errors, 2u) << out;
+    EXPECT_NE(out.find("/dev/full"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+
+    // Writing creates the missing directory of the file.
+    ASSERT_EQ(write("sub/dir/list", r), 0);
+    EXPECT_NE(env.get("sub/dir/list").find("NAM dflt\n"), std::string::npos);
+}
+
+TEST_F(KeyFile, LowLevelReaders) {
+    env.put("w", "ab\r cd\t\r\nefgh");
+    void *ref = nullptr;
+    ASSERT_EQ(env.file.open_file(&env.file, env.path("w").c_str(), &ref, 1), 0);
+    char buf[8];
+    mo_boolean_t eof = FALSE;
+    EXPECT_EQ(mok_read_until(&env.aux, TRUE, buf, 8, "w", ref, &eof), 3);
+    EXPECT_STREQ(buf, "ab ");
+    EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, 8, "w", ref, &eof), 4);
+    EXPECT_STREQ(buf, "cd\t\n");
+    EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, 3, "w", ref, &eof), 2); // buffer size minus one
+    EXPECT_STREQ(buf, "ef");
+    EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, 8, "w", ref, &eof), 2); // end of file after bytes
+    EXPECT_EQ(eof, FALSE);
+    std::string out =
+        mot_test::capture_stderr([&] { EXPECT_NE(mok_read_check_string_end(&env.aux, "w", 2, 5, buf), 0); });
+    EXPECT_NE(out.find("String too long in filename w line no 5\n"), std::string::npos) << out;
+    EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, 8, "w", ref, &eof), 0);
+    EXPECT_EQ(eof, TRUE);
+    env.file.close_file(&env.file, "w", ref);
+    char line[] = "abc\n";
+    EXPECT_EQ(mok_read_check_string_end(&env.aux, "w", 4, 1, line), 0);
+    EXPECT_STREQ(line, "abc");
+}
+
+TEST_F(KeyFile, RecordsAndFreeing) {
+    MOK_DATA_RECORD_T *r = nullptr;
+    ASSERT_EQ(mok_get_new_data_record(&env.aux, nullptr, &r), 0);
+    EXPECT_TRUE(r->container == nullptr && r->next == nullptr);
+    EXPECT_EQ(r->access_edit, FALSE);
+    EXPECT_EQ(r->access_view, FALSE);
+    EXPECT_EQ(mok_free_data_record(&env.aux, nullptr, r), 0);
+
+    parse(kExample);
+    auto recs = records_of(start);
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(mok_free_keyword_list(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), start), 0);
+}
+
+} // namespace
