@@ -47,6 +47,7 @@ struct MOF_FILE_T {
     int (*web_out_file)(MOOU_OUT_DEF_T *out, const char *filename) noexcept;
     int (*open_file)(MOF_FILE_T *file, const char *filename, void **file_ref, int mode) noexcept;
     int (*close_file)(MOF_FILE_T *file, const char *filename, void *file_ref) noexcept;
+    // Up to a line feed (kept) or size - 1 bytes; *eof is set by the read that finds nothing left.
     int (*read_line)(MOF_FILE_T *file, const char *filename, void *file_ref, char *buf, size_t size,
                      mo_boolean_t *eof) noexcept;
     int (*write_line)(MOF_FILE_T *file, const char *filename, void *file_ref, const char *text) noexcept;

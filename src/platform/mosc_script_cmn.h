@@ -25,5 +25,6 @@ struct MOSC_SCRIPT_T {
 };
 
 int mosc_construct_script(MOSC_SCRIPT_T **script, MOIM_INTERM_T *interm) noexcept;
+// Appends a keyword (request pool) to the list; the value is copied, NULL standing for empty text.
 int mosc_script_keyword_register(MOSC_SCRIPT_T *script, MOSC_SCRIPT_KEYWORD_T **head, const char *keyword,
                                  const char *script_keyword, const char *value) noexcept;

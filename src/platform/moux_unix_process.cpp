@@ -9,6 +9,7 @@
 #include "mols_list.h"
 #include "mome_mem_cmn.h"
 #include "mos_signal_cmn.h"
+#include "moti_timeout.h"
 #include "moux_unix_signal.h"
 
 #include <cerrno>
@@ -23,11 +24,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-#if __has_include("moti_timeout.h")
-#include "moti_timeout.h"
-#define MOUX_HAVE_TIMEOUT_CLIENT 1
-#endif
 
 const MOP_PROCESS_T moux_process_slots = {
     .init = moux_process_init,
@@ -52,6 +48,7 @@ struct MOUX_CHILD_T {
     MOP_CHANNEL_T channel;           // copy of the caller's channel
     volatile sig_atomic_t collected; // a detached child the handler has collected
     volatile sig_atomic_t lost;      // waitpid found no child of that id
+    volatile int wait_status;        // what waitpid gave the handler
 };
 
 static MOP_PROCESS_T *moux_process_rec = nullptr;    // record the child-exit handler walks
@@ -70,36 +67,25 @@ int moux_process_open_children() noexcept {
     return moux_open_children;
 }
 
-// Time limits go to the request's timeout client, keyed by the child's process group.
+// Time limits go to the request's timeout client, keyed by the child's process group (the child
+// leads its own group, so its id names it).
 static int timeout_start(MOP_PROCESS_T *process, int pid, int seconds) noexcept {
-#ifdef MOUX_HAVE_TIMEOUT_CLIENT
     MOTI_TIMEOUT_CLIENT_T *client = process->timeout_client_ref;
-    return client->start(client, pid, seconds);
-#else
-    (void)pid;
-    (void)seconds;
-    err_of(process)->report(err_of(process), "Time limits for processes are not available\n");
-    return 1;
-#endif
+    return client != nullptr ? client->start(client, pid, seconds) : 0;
 }
 
 static int timeout_cancel(MOP_PROCESS_T *process, int pid) noexcept {
-#ifdef MOUX_HAVE_TIMEOUT_CLIENT
     MOTI_TIMEOUT_CLIENT_T *client = process->timeout_client_ref;
-    return client->cancel(client, pid);
-#else
-    (void)process;
-    (void)pid;
-    return 0;
-#endif
+    return client != nullptr ? client->cancel(client, pid) : 0;
 }
 
-static void protect(MOP_PROCESS_T *) noexcept {
-    if (moux_process_signal != nullptr)
+// The signal service is the one given to init of this record; a record never initialised has none.
+static void protect(MOP_PROCESS_T *process) noexcept {
+    if (moux_process_signal != nullptr && moux_process_rec == process)
         moux_process_signal->begin_protection(moux_process_signal);
 }
-static void unprotect(MOP_PROCESS_T *) noexcept {
-    if (moux_process_signal != nullptr)
+static void unprotect(MOP_PROCESS_T *process) noexcept {
+    if (moux_process_signal != nullptr && moux_process_rec == process)
         moux_process_signal->end_protection(moux_process_signal);
 }
 
@@ -203,6 +189,7 @@ void moux_process_child_signal(int) noexcept {
             int status = 0;
             pid_t r = waitpid(copy->channel.child_pid, &status, WNOHANG);
             if (r == copy->channel.child_pid) {
+                copy->wait_status = status;
                 copy->collected = 1;
             } else if (r < 0 && errno == ECHILD) {
                 copy->lost = 1;
@@ -236,6 +223,8 @@ int moux_process_init(MOP_PROCESS_T *process, MOCL_CLEANUP_T *cleanup, MOS_SIGNA
     unprotect(process);
     return 0;
 }
+
+static int stop_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel) noexcept;
 
 // Moves a descriptor above the standard ones so the dup2 calls below cannot overwrite it.
 static int lift_fd(int fd) noexcept {
@@ -311,23 +300,31 @@ static int start_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_er
         channel->has_pipe = TRUE;
     }
 
+    MOME_MEM_T *mem = process->low->mem;
+    MOUX_CHILD_T *copy = nullptr;
+    if (mome_new(mem, mem->req_pool_ref, &copy) != 0) {
+        for (int *fd : {&in_pipe[0], &in_pipe[1], &out_pipe[0], &out_pipe[1], &err_pipe[0], &err_pipe[1]})
+            close_fd(fd);
+        channel->has_pipe = FALSE;
+        return 1;
+    }
+
     fflush(stdout); // a child that reports before exec must not repeat our buffered output
     protect(process);
     pid_t pid = fork();
     if (pid == 0)
         run_child(process, channel, on_error, in_pipe, out_pipe, err_pipe, env, argv.data());
-    int fork_errno = errno;
-    if (pid > 0)
-        setpgid(pid, pid); // also here, so a kill of the group cannot come before the child's own call
-    unprotect(process);
-
     if (pid < 0) {
+        int fork_errno = errno;
+        unprotect(process);
         for (int *fd : {&in_pipe[0], &in_pipe[1], &out_pipe[0], &out_pipe[1], &err_pipe[0], &err_pipe[1]})
             close_fd(fd);
         channel->has_pipe = FALSE;
+        mem->free(mem, mem->req_pool_ref, copy);
         error->report(error, "Error in starting process %s : %s\n", prog, strerror(fork_errno));
         return 1;
     }
+    setpgid(pid, pid); // also here, so a kill of the group cannot come before the child's own call
     channel->child_pid = pid;
     if (channel->has_pipe) {
         channel->err = err_pipe[0];
@@ -337,32 +334,35 @@ static int start_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_er
         close_fd(&out_pipe[1]);
         close_fd(&in_pipe[0]);
     }
-
+    // Recorded before the section ends: a detached child that is already gone must be in the list
+    // when the held-back child-exit signal is delivered.
     int ret = 0;
-    if (seconds > 0 && process->timeout_client_ref != nullptr) {
-        channel->has_timeout = TRUE;
-        ret = timeout_start(process, pid, seconds);
+    copy->channel = *channel;
+    if (process->child_list != nullptr) {
+        ret = process->child_list->add(process->child_list, prog, TRUE, pid, process, copy);
+        if (ret == 0)
+            moux_open_children = moux_open_children + 1;
+    } else {
+        mem->free(mem, mem->req_pool_ref, copy); // no list before init: the child is not recorded
+        copy = nullptr;
+    }
+    unprotect(process);
+    if (ret != 0) {
+        // Out of memory: a child nobody could stop later is not left running.
+        mem->free(mem, mem->req_pool_ref, copy);
+        stop_child(process, channel);
+        return ret;
     }
 
-    MOME_MEM_T *mem = process->low->mem;
-    MOUX_CHILD_T *copy = nullptr;
-    int add_ret = mome_new(mem, mem->req_pool_ref, &copy);
-    if (add_ret == 0) {
-        copy->channel = *channel;
-        protect(process);
-        if (process->child_list != nullptr)
-            add_ret = process->child_list->add(process->child_list, prog, TRUE, pid, process, copy);
-        else
-            add_ret = -1; // no list before init: the child is simply not recorded
-        if (add_ret == 0)
-            moux_open_children = moux_open_children + 1;
-        else
-            mem->free(mem, mem->req_pool_ref, copy);
-        unprotect(process);
-        if (add_ret < 0)
-            add_ret = 0;
+    if (seconds > 0 && process->timeout_client_ref != nullptr) {
+        ret = timeout_start(process, pid, seconds);
+        if (ret == 0) {
+            channel->has_timeout = TRUE;
+            if (copy != nullptr)
+                copy->channel.has_timeout = TRUE;
+        }
     }
-    return ret != 0 ? ret : add_ret;
+    return ret;
 }
 
 int moux_open_process_async(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error, const char *prog,
@@ -483,6 +483,8 @@ int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_erro
             ele != nullptr ? static_cast<MOUX_CHILD_T *>(process->child_list->get_ref2(ele)) : nullptr;
         if (copy != nullptr && copy->collected) {
             collected = true; // the child-exit handler already took it
+            if (!copy->lost)
+                *exit_status = exit_code(copy->wait_status);
         } else if (wait_blocking(pid, &status) == 0) {
             collected = true;
             *exit_status = exit_code(status);

@@ -376,6 +376,11 @@ int mok_write_keyword_list(MOX_AUX_T *aux, void *pool_ref, const char *filename,
         ret = aux->file->open_file(aux->file, filename, &file_ref, 0);
     if (ret == 0) {
         for (MOK_DATA_RECORD_T *rec = data_record; rec != nullptr && ret == 0; rec = rec->next) {
+            if (rec->container == nullptr) {
+                aux->error->report(aux->error, "Record without container in file %s\n", filename);
+                ret = 1;
+                break;
+            }
             for (int i = 0; i < gen_keyword_array_size && ret == 0; i++) {
                 const MOK_GEN_KEYWORD_T *k = &gen_keyword_array[i];
                 if (k->write_fn == nullptr)

@@ -5,6 +5,7 @@
 #include "mos_signal_cmn.h"
 #include "moux_unix_file.h"
 #include "moux_unix_signal.h"
+#include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -21,10 +22,15 @@ struct CleanupFixture : ::testing::Test {
     MOCL_CLEANUP_T *always = nullptr;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
+        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&always, nullptr, &bundle.mem, signal, "Request-Always"), 0);
         ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
         file->init(file, nullptr, always, nullptr, nullptr);
+    }
+    void TearDown() override {
+        signal->reset_protection(signal);
+        mot_test::clear_pool();
     }
     std::string make(const std::string &name) {
         std::string path = tmp.path + "/" + name;

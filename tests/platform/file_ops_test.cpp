@@ -2,6 +2,7 @@
 // copies, directory walks, the file-size text and the console output definition.
 #include "mof_file_cmn.h"
 #include "moux_unix_file.h"
+#include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
 
@@ -41,9 +42,11 @@ struct FileFixture : ::testing::Test {
     mot_test::TempDir tmp;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
+        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
         file->init(file, nullptr, nullptr, nullptr, nullptr);
     }
+    void TearDown() override { mot_test::clear_pool(); }
     std::string at(const std::string &name) const { return tmp.path + "/" + name; }
     std::string path_op(int (*MOF_FILE_T::*slot)(MOF_FILE_T *, char *) noexcept, const char *in) {
         mo_filename_t buf;
@@ -402,6 +405,29 @@ TEST_F(FileFixture, ConsoleOutputDefinitionWritesToStandardOutput) {
     EXPECT_EQ(text, "<B>page 3</B>\nx");
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(out->file_fn(out, "f.pdf"), 1); });
     EXPECT_NE(err.find("moux_file_web_cat_file not implemented for file f.pdf\n"), std::string::npos) << err;
+}
+
+TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
+    // A directory opens as a stream on Linux, but every read of it fails.
+    void *ref = nullptr;
+    ASSERT_EQ(file->open_file(file, tmp.path.c_str(), &ref, MOF_MODE_READ), 0);
+    char buf[32];
+    size_t count = 0;
+    mo_boolean_t eof = FALSE;
+    std::string err = mot_test::capture_stderr([&] {
+        EXPECT_EQ(file->read_line(file, tmp.path.c_str(), ref, buf, sizeof(buf), &eof), 1);
+        EXPECT_EQ(file->read_buf(file, tmp.path.c_str(), ref, buf, sizeof(buf), &count, &eof), 1);
+    });
+    EXPECT_NE(err.find("Can't read from file " + tmp.path + ": Is a directory\n"), std::string::npos) << err;
+    EXPECT_EQ(file->close_file(file, tmp.path.c_str(), ref), 0);
+
+    // A full device takes the buffered line and refuses it when the stream is closed.
+    ASSERT_EQ(file->open_file(file, "/dev/full", &ref, MOF_MODE_WRITE), 0);
+    EXPECT_EQ(file->write_line(file, "/dev/full", ref, "lost\n"), 0);
+    int ret = 0;
+    err = mot_test::capture_stderr([&] { ret = file->close_file(file, "/dev/full", ref); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("Close of file /dev/full: No space left on device\n"), std::string::npos) << err;
 }
 
 } // namespace

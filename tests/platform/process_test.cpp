@@ -12,11 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -320,7 +322,7 @@ TEST_F(ProcessFixture, ChildThatObeysSigtermStopsAtFirstStep) {
     int pid = ch.child_pid, ret = 1;
     std::string err = mot_test::capture_stderr([&] { ret = proc->kill_process(proc, &ch); });
     EXPECT_EQ(ret, 0);
-    EXPECT_EQ(count_of(err, "Waiting on process "), 1u) << err;
+    EXPECT_GE(count_of(err, "Waiting on process " + std::to_string(pid)), 1u) << err;
     EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
     EXPECT_FALSE(listed(pid));
     EXPECT_EQ(kill(pid, 0), -1);
@@ -372,8 +374,8 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
         int pid = ch.child_pid;
         // The handler collects it: no zombie is left for us to wait on.
         EXPECT_TRUE(eventually([&] {
-            int st;
-            return waitpid(pid, &st, WNOHANG) < 0 && errno == ECHILD;
+            siginfo_t info;
+            return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
         }));
         // The next start removes the collected entry; the running sleeper stays recorded.
         MOP_CHANNEL_T other{};
@@ -387,6 +389,22 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
     EXPECT_EQ(kill(sleeper.child_pid, 0), 0);
     mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &sleeper), 0); });
     EXPECT_FALSE(listed(sleeper.child_pid));
+}
+
+TEST_F(ProcessFixture, EndOfDetachedChildKeepsStatusTheHandlerCollected) {
+    ASSERT_EQ(proc->open_process_async(proc, &ch, MOP_ON_ERROR_FAIL, "sh", "-c", "exit 6", nullptr), 0);
+    int pid = ch.child_pid;
+    ASSERT_TRUE(eventually([&] {
+        siginfo_t info;
+        return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+    }));
+    int status = 0, ret = 0;
+    std::string err =
+        mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_EQ(status, 6);
+    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_FALSE(listed(pid));
 }
 
 TEST_F(ProcessFixture, RequestFatalListKillsEveryRecordedChild) {
@@ -514,6 +532,66 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
     EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
     // The killed sleep was collected by the dying process, so its id is free.
     EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) == -1; }));
+}
+
+} // namespace
+
+namespace {
+
+size_t open_fds() {
+    size_t n = 0;
+    for (int fd = 0; fd < 1024; fd++)
+        if (fcntl(fd, F_GETFD) != -1)
+            n++;
+    return n;
+}
+
+// A failed fork is reported and leaves no pipe open; forks are refused here by a process limit of 0
+// (dropping root first, which is not bound by it).
+TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
+    int errp[2];
+    ASSERT_EQ(pipe(errp), 0);
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(errp[0]);
+        dup2(errp[1], 2);
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(4);
+        struct rlimit none = {0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(4);
+        mot_test::LowBundle b;
+        MOS_SIGNAL_T *signal = nullptr;
+        MOCL_CLEANUP_T *fatal = nullptr;
+        MOP_PROCESS_T *proc = nullptr;
+        mos_signal_construct(&signal, b.low, &moux_signal_slots);
+        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
+        mop_process_construct(&proc, b.low, &moux_process_slots);
+        proc->init(proc, fatal, signal, nullptr);
+        MOP_CHANNEL_T ch{};
+        size_t fds_before = open_fds();
+        int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
+        bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
+        bool no_leak = open_fds() == fds_before;
+        _exit(ret == 1 && closed && no_leak ? 0 : 3);
+    }
+    close(errp[1]);
+    std::string err;
+    char buf[1024];
+    ssize_t n;
+    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
+        err.append(buf, static_cast<size_t>(n));
+    close(errp[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << ": " << err;
+    ASSERT_NE(WEXITSTATUS(status), 4) << "could not set up the process limit";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_NE(err.find("init: Error in starting process true : Resource temporarily unavailable\n"),
+              std::string::npos)
+        << err;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Keyword record files written and read through a file service on real files in a temporary
+// Keyword record files written and read through the file service on real files in a temporary
 // directory.
 #include "mok_key.h"
 #include "moe_error_cmn.h"
@@ -8,6 +8,7 @@
 #include "mome_mem_cmn.h"
 #include "mou_util_cmn.h"
 #include "mox_aux.h"
+#include "moux_unix_file.h"
 #include "moux_unix_mem.h"
 #include "moux_unix_util.h"
 #include "test_bundle.h"
@@ -15,82 +16,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace mok_test {
-
-// A small stdio-backed file service with the operations the keyword files use, reporting with
-// the file service's own texts.
-namespace fs_impl {
-MOE_ERROR_T *err(MOF_FILE_T *file) {
-    return file->low->error;
-}
-mo_boolean_t exists(MOF_FILE_T *, const char *filename) noexcept {
-    struct stat st;
-    return stat(filename, &st) == 0 ? TRUE : FALSE;
-}
-int open_file(MOF_FILE_T *file, const char *filename, void **file_ref, int mode) noexcept {
-    const char *m = mode == 0 ? "wb" : mode == 1 ? "rb" : mode == 2 ? "ab" : nullptr;
-    *file_ref = nullptr;
-    if (m == nullptr) {
-        err(file)->report(err(file), "Can't understand mode %d in moux_file_open_file\n", mode);
-        return 1;
-    }
-    FILE *f = fopen(filename, m);
-    if (f == nullptr) {
-        err(file)->report(err(file), "Open of file %s: %s\n", filename, strerror(errno));
-        return 1;
-    }
-    *file_ref = f;
-    return 0;
-}
-int close_file(MOF_FILE_T *file, const char *filename, void *file_ref) noexcept {
-    if (file_ref == nullptr) {
-        err(file)->report(err(file), "Null file pointer in moux_file_close_file for file %s\n", filename);
-        return 1;
-    }
-    if (fclose(static_cast<FILE *>(file_ref)) != 0) {
-        err(file)->report(err(file), "Close of file %s: %s\n", filename, strerror(errno));
-        return 1;
-    }
-    return 0;
-}
-int write_line(MOF_FILE_T *file, const char *filename, void *file_ref, const char *text) noexcept {
-    FILE *f = static_cast<FILE *>(file_ref);
-    if (fputs(text, f) == EOF || fflush(f) != 0) {
-        err(file)->report(err(file), "Can't write to file %s: %s\n", filename, strerror(errno));
-        return 1;
-    }
-    return 0;
-}
-int file_putc(MOF_FILE_T *file, const char *, void *file_ref, int c) noexcept {
-    if (fputc(c, static_cast<FILE *>(file_ref)) == EOF) {
-        err(file)->report(err(file), "Error occurred during moux_file_putc %s\n", strerror(errno));
-        return 1;
-    }
-    return 0;
-}
-int file_getc(MOF_FILE_T *, const char *, void *file_ref, int *c) noexcept {
-    *c = fgetc(static_cast<FILE *>(file_ref));
-    return 0;
-}
-int check_file_dir(MOF_FILE_T *, const char *filename) noexcept {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(filename).parent_path(), ec);
-    return 0;
-}
-} // namespace fs_impl
 
 // Every block of the memory service is tracked and given back when the test ends, as its pool
 // would be.
@@ -123,14 +58,8 @@ struct Env {
         low.mem.malloc = tracked_malloc;
         low.mem.free = tracked_free;
         low.mem.store_string = tracked_store_string;
+        file = moux_file_slots;
         file.low = low.low;
-        file.exists = fs_impl::exists;
-        file.open_file = fs_impl::open_file;
-        file.close_file = fs_impl::close_file;
-        file.write_line = fs_impl::write_line;
-        file.file_putc = fs_impl::file_putc;
-        file.file_getc = fs_impl::file_getc;
-        file.check_file_dir = fs_impl::check_file_dir;
         util = moux_util_slots;
         util.low = low.low;
         interm.file = &file;
@@ -601,9 +530,18 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
     EXPECT_NE(out.find("/dev/full"), std::string::npos) << out;
     EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
 
-    // Writing creates the missing directory of the file.
-    ASSERT_EQ(write("sub/dir/list", r), 0);
-    EXPECT_NE(env.get("sub/dir/list").find("NAM dflt\n"), std::string::npos);
+    // A record whose container was never set is refused, not dereferenced.
+    MOK_DATA_RECORD_T *bare = nullptr;
+    ASSERT_EQ(mok_get_new_data_record(&env.aux, nullptr, &bare), 0);
+    r->next = bare;
+    out = mot_test::capture_stderr([&] { ret = write("bare", r); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Record without container in file " + env.path("bare")), std::string::npos) << out;
+    r->next = nullptr;
+
+    // Writing into an existing directory needs no directory to be made.
+    ASSERT_EQ(write("list", r), 0);
+    EXPECT_NE(env.get("list").find("NAM dflt\n"), std::string::npos);
 }
 
 TEST_F(KeyFile, LowLevelReaders) {
