@@ -86,7 +86,123 @@ int mose_default_insert(MOSE_INDEXER_T *, MOT_TOP_STYPE_T *, MOLS_LIST_T *, MOOU
     return 0;
 }
 
+// The text markers of the index document must survive any value: angle brackets become spaces.
+void mose_blank_markers(char *buf, size_t len) noexcept {
+    for (size_t i = 0; i < len; i++)
+        if (buf[i] == '<' || buf[i] == '>')
+            buf[i] = ' ';
+}
+
+int mose_data_put(MOSE_INDEX_DATA_T *data, const char *buf, size_t len) noexcept {
+    MOF_FILE_T *file = data->aux->file;
+    for (size_t i = 0; i < len; i++) {
+        int ret = file->file_putc(file, data->filename, data->file_ref, static_cast<unsigned char>(buf[i]));
+        if (ret != 0)
+            return ret;
+    }
+    return 0;
+}
+
+int mose_data_put_text(MOSE_INDEX_DATA_T *data, const char *text) noexcept {
+    return mose_data_put(data, text, strlen(text));
+}
+
+int mose_data_control(MOSE_INDEX_DATA_T *data, int control_op) noexcept {
+    switch (control_op) {
+        case MOSE_CONTROL_HEAD:
+            return mose_data_put_text(data, "<HEAD>\n");
+        case MOSE_CONTROL_NOTHING:
+            return 0;
+        case MOSE_CONTROL_META:
+            return mose_data_put_text(data, "<!-- Start of Meta -->\n");
+        case MOSE_CONTROL_HEAD_END:
+            return mose_data_put_text(data, "</HEAD>\n");
+        case MOSE_CONTROL_BODY:
+            return mose_data_put_text(data, "<BODY>\n");
+        case MOSE_CONTROL_BODY_END:
+            return mose_data_put_text(data, "</BODY>\n");
+        default:
+            data->aux->error->report(data->aux->error, "Unknown indexer control operation %d\n", control_op);
+            return 1;
+    }
+}
+
+int mose_data_write_string(MOSE_INDEX_DATA_T *data, char *string) noexcept {
+    size_t len = strlen(string);
+    mose_blank_markers(string, len);
+    int ret = mose_data_put(data, string, len);
+    if (ret == 0)
+        ret = mose_data_put_text(data, "\n");
+    return ret;
+}
+
+int mose_data_write_keyword(MOSE_INDEX_DATA_T *data, const char *keyword, char *string) noexcept {
+    size_t len = strlen(string);
+    mose_blank_markers(string, len);
+    int ret = mose_data_put_text(data, "<!-- META START NAME = ");
+    if (ret == 0)
+        ret = mose_data_put_text(data, "\"");
+    if (ret == 0)
+        ret = mose_data_put_text(data, keyword);
+    if (ret == 0)
+        ret = mose_data_put_text(data, "\"");
+    if (ret == 0)
+        ret = mose_data_put_text(data, " -->");
+    if (ret == 0)
+        ret = mose_data_put(data, string, len);
+    if (ret == 0)
+        ret = mose_data_put_text(data, "<!-- META END -->\n");
+    if (ret == 0 && data->key_list != nullptr) {
+        MOLS_LIST_T *keys = data->key_list;
+        MOLS_LIST_ELE_T *ele = nullptr;
+        keys->find_name(keys, keyword, &ele);
+        if (ele == nullptr)
+            ret = keys->add(keys, keyword, TRUE, 0, nullptr, nullptr);
+    }
+    return ret;
+}
+
+int mose_data_write_buf(MOSE_INDEX_DATA_T *data, char *buf, size_t len) noexcept {
+    mose_blank_markers(buf, len);
+    return mose_data_put(data, buf, len);
+}
+
 } // namespace
+
+int mose_data_construct(MOSE_INDEX_DATA_T **data_ptr, MOSP_SPELL_T *spell, void *pool_ref, MOX_AUX_T *aux,
+                        MOLS_LIST_T *key_list, const char *filename) noexcept {
+    MOSE_INDEX_DATA_T *data = nullptr;
+    int ret = mome_new(aux->mem, pool_ref, &data);
+    if (ret != 0)
+        return ret;
+    data->aux = aux;
+    data->pool_ref = pool_ref;
+    data->key_list = key_list;
+    data->spell = spell;
+    data->control = mose_data_control;
+    data->write_string = mose_data_write_string;
+    data->write_keyword = mose_data_write_keyword;
+    data->write_buf = mose_data_write_buf;
+    ret = aux->mem->store_string(aux->mem, pool_ref, &data->filename, filename);
+    if (ret == 0)
+        ret = aux->file->open_file(aux->file, data->filename, &data->file_ref, MOF_MODE_WRITE);
+    if (ret != 0) {
+        if (data->filename != nullptr)
+            aux->mem->free(aux->mem, pool_ref, data->filename);
+        aux->mem->free(aux->mem, pool_ref, data);
+        return ret;
+    }
+    *data_ptr = data;
+    return 0;
+}
+
+int mose_data_destruct(MOSE_INDEX_DATA_T *data) noexcept {
+    MOX_AUX_T *aux = data->aux;
+    int ret = aux->file->close_file(aux->file, data->filename, data->file_ref);
+    aux->mem->free(aux->mem, data->pool_ref, data->filename);
+    aux->mem->free(aux->mem, data->pool_ref, data);
+    return ret;
+}
 
 void mose_set_main_index_exists(mose_main_index_exists_fn_t fn) noexcept {
     mose_main_index_exists_fn = (fn != nullptr) ? fn : mose_no_main_index;
@@ -195,17 +311,14 @@ int mose_spawn_indexer(MOSE_INDEXER_CONTROL_T *control, int index_type) noexcept
     if (index_type == MOSE_INDEX_INCREMENTAL)
         mose_swap_lists(control);
 
-    int ret = 0;
     mo_filename_t program;
-    int len = snprintf(program, sizeof(program), "%s/%s", aux->setup->exec_dir, MOSE_PROGRAM_NAME);
-    if (len < 0 || static_cast<size_t>(len) >= sizeof(program)) {
-        aux->error->report(aux->error, "Can't start the %s indexer: program path too long\n", kind);
-        ret = 1;
-    } else if (!aux->file->exists(aux->file, program)) {
+    int ret = mof_file_build_path(aux->error, program, "%s/%s", aux->setup->exec_dir, MOSE_PROGRAM_NAME);
+    if (ret == 0 && !aux->file->exists(aux->file, program)) {
         // The child could only fail after the fork, unseen here; say so while it can be seen.
         aux->error->report(aux->error, "Can't start the %s indexer: %s not found\n", kind, program);
         ret = 1;
-    } else {
+    }
+    if (ret == 0) {
         MOP_CHANNEL_T channel;
         memset(&channel, 0, sizeof(channel));
         ret = aux->process->open_process_async(aux->process, &channel, MOP_ON_ERROR_FAIL, program, "index",

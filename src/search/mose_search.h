@@ -10,6 +10,7 @@
 
 struct MOLS_LIST_T;
 struct MOSE_INDEX_DATA_T;
+struct MOSP_SPELL_T;
 
 #define MOSE_INSTR_TODO_ADD 31    // to-do list: add
 #define MOSE_INSTR_TODO_GETDEL 33 // list being worked on: get and delete
@@ -103,6 +104,36 @@ int mose_indexer_construct(MOSE_INDEXER_T **indexer_ptr, void *pool_ref, MOX_AUX
                            mose_insert_fn_t insert_header, mose_insert_fn_t insert_footer) noexcept;
 // The hooks of a type that is not indexed: check_valid answers FALSE, the others do nothing.
 int mose_indexer_construct_default(MOSE_INDEXER_T **indexer_ptr, void *pool_ref, MOX_AUX_T *aux) noexcept;
+
+#define MOSE_CONTROL_HEAD 1     // "<HEAD>\n"
+#define MOSE_CONTROL_NOTHING 2  // writes nothing
+#define MOSE_CONTROL_META 3     // "<!-- Start of Meta -->\n"
+#define MOSE_CONTROL_HEAD_END 4 // "</HEAD>\n"
+#define MOSE_CONTROL_BODY 5     // "<BODY>\n"
+#define MOSE_CONTROL_BODY_END 6 // "</BODY>\n"
+
+// One index data document being written for the search engine. Values never carry "<" or ">":
+// each is replaced by a space (in the caller's buffer) so values cannot break the comment markers.
+struct MOSE_INDEX_DATA_T {
+    MOX_AUX_T *aux;        // the service bundle
+    void *pool_ref;        // pool of the record
+    void *file_ref;        // the open file
+    char *filename;        // its path (own copy)
+    MOLS_LIST_T *key_list; // keyword names used so far, or NULL
+    MOSP_SPELL_T *spell;   // spell checker the indexer run feeds, or NULL
+
+    int (*control)(MOSE_INDEX_DATA_T *data, int control_op) noexcept;
+    int (*write_string)(MOSE_INDEX_DATA_T *data, char *string) noexcept;
+    int (*write_keyword)(MOSE_INDEX_DATA_T *data, const char *keyword, char *string) noexcept;
+    int (*write_buf)(MOSE_INDEX_DATA_T *data, char *buf, size_t len) noexcept;
+};
+typedef struct MOSE_INDEX_DATA_T mose_index_data_t;
+
+// Allocates the record and creates (or truncates) the file.
+int mose_data_construct(MOSE_INDEX_DATA_T **data_ptr, MOSP_SPELL_T *spell, void *pool_ref, MOX_AUX_T *aux,
+                        MOLS_LIST_T *key_list, const char *filename) noexcept;
+// Closes the file and releases the record.
+int mose_data_destruct(MOSE_INDEX_DATA_T *data) noexcept;
 
 // Client calls: one daemon message each.
 int mose_todo_add(MOX_AUX_T *aux, int list_id, int type) noexcept;

@@ -1,0 +1,141 @@
+// The "daemon" command type. "start" turns this process into the daemon; the other commands talk to
+// a running daemon through the client connection the program entry opened.
+#include "moap_daemon.h"
+#include "moc_cmd.h"
+#include "mod_daemon_cmn.h"
+#include "modsk_socket_daemon.h"
+#include "molk_lock.h"
+#include "mome_mem_cmn.h"
+#include "morq_req.h"
+#include "mose_search.h"
+#include "moti_timeout.h"
+#include "mot_top.h"
+#include "mox_aux.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+int moap_daemon_start_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *, MOT_TOP_SESSION_T *session,
+                              MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
+    MOX_AUX_T *aux = session->aux;
+    MOD_DAEMON_T *daemon = aux->daemon;
+    void *pool = aux->mem->session_pool_ref;
+    // Services lists take new entries at their front, so the timers run timeouts first, then search.
+    int ret = mose_daemon_construct(pool, aux, aux->mem, daemon);
+    if (ret == 0)
+        ret = molk_daemon_construct(pool, aux->error, daemon, aux->util, aux->interm, aux->mem);
+    if (ret == 0)
+        ret = moti_server_construct(pool, aux->error, daemon, aux->mem);
+    if (ret == 0)
+        ret = daemon->server_start(daemon);
+    return ret;
+}
+
+int moap_daemon_quit_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *, MOT_TOP_SESSION_T *session,
+                             MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
+    MOX_AUX_T *aux = session->aux;
+    MOLK_LOCK_CALL_T *lock_call = aux->req->lock_call;
+    for (int round = 0; round < MOAP_DAEMON_QUIT_ROUNDS; round++) {
+        const char *text = nullptr;
+        int ret = lock_call->list(lock_call, &text);
+        if (ret != 0)
+            return ret;
+        if (text == nullptr || text[0] == '\0')
+            break;
+        int remaining = (MOAP_DAEMON_QUIT_ROUNDS - round) * MOAP_DAEMON_QUIT_PAUSE;
+        printf("Waiting for the current locks to expire:\n");
+        printf("%s", text);
+        printf(
+            "Will wait for %d more seconds before over-ridding locks \n<Control-C will stop over-ride>\n\n",
+            remaining);
+        fflush(stdout);
+        modsk_socket_pause(MOAP_DAEMON_QUIT_PAUSE * 1000);
+    }
+    return aux->daemon->call_force_quit(aux->daemon);
+}
+
+int moap_daemon_force_quit_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *, MOT_TOP_SESSION_T *session,
+                                   MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
+    MOX_AUX_T *aux = session->aux;
+    return aux->daemon->call_force_quit(aux->daemon);
+}
+
+int moap_daemon_check_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *, MOT_TOP_SESSION_T *session,
+                              MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
+    MOX_AUX_T *aux = session->aux;
+    MOLK_LOCK_CALL_T *lock_call = aux->req->lock_call;
+    const char *text = nullptr;
+    int ret = lock_call->list(lock_call, &text);
+    if (ret != 0)
+        return ret;
+    printf("Up and running\n");
+    printf("Current locks are:\n");
+    printf("%s", text != nullptr ? text : "");
+    fflush(stdout);
+    return 0;
+}
+
+int moap_daemon_test_trace(const char *text, char *out, size_t capacity) noexcept {
+    if (capacity == 0)
+        return 1;
+    out[0] = '\0';
+    size_t used = 0;
+    auto add = [&](const char *piece, size_t len) {
+        if (used + len >= capacity)
+            len = capacity - 1 - used;
+        memcpy(out + used, piece, len);
+        used += len;
+        out[used] = '\0';
+    };
+    char line[MO_STRING_LEN];
+    int n = snprintf(line, sizeof(line), "Test argument \"%s\"\n", text);
+    add(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof(line) - 1));
+    size_t len = strlen(text);
+    size_t pos = 0;
+    while (pos < len) {
+        bool digits = isdigit(static_cast<unsigned char>(text[pos])) != 0;
+        size_t end = pos;
+        while (end < len && (isdigit(static_cast<unsigned char>(text[end])) != 0) == digits)
+            end++;
+        n = snprintf(line, sizeof(line), "%-7s at %zu: \"%.*s\"\n", digits ? "digits" : "text", pos,
+                     static_cast<int>(end - pos), text + pos);
+        add(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof(line) - 1));
+        pos = end;
+    }
+    return 0;
+}
+
+int moap_daemon_test_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *,
+                             MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
+    char trace[4 * MO_STRING_LEN];
+    moap_daemon_test_trace(args != nullptr && args->val != nullptr ? args->val : "", trace, sizeof(trace));
+    printf("%s", trace);
+    fflush(stdout);
+    return 0;
+}
+
+int moap_daemon_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype_ptr) noexcept {
+    MOT_TOP_STYPE_T *stype = *stype_ptr;
+    int ret = moc_cmd_init_storage(stype);
+    if (ret == 0)
+        ret = moc_cmd_register(stype, "start", 0, 0, moap_daemon_start_service, "Starts the daemon", "");
+    if (ret == 0)
+        ret = moc_cmd_register(stype, "quit", 0, 0, moap_daemon_quit_service,
+                               "Quits the daemon and waits for all locks to finish", "");
+    if (ret == 0)
+        ret = moc_cmd_register(stype, "force_quit", 0, 0, moap_daemon_force_quit_service,
+                               "Forces the daemon to quit without waiting for locks", "");
+    if (ret == 0)
+        ret = moc_cmd_register(stype, "check", 0, 0, moap_daemon_check_service,
+                               "Checks the daemon to see if running and lists current locks", "");
+    if (ret == 0)
+        ret = moc_cmd_register(stype, "test", 1, 1, moap_daemon_test_service, "test", "");
+    return ret;
+}
+
+int moap_daemon_construct(MOT_TOP_SESSION_T *session) noexcept {
+    return moc_cmd_register_type(session, "daemon", 1, "Commands to control the daemon",
+                                 moap_daemon_init_cmd);
+}

@@ -1,0 +1,19 @@
+// The "index" command type. Index building and the search pages come with the search subsystem;
+// until then its operations report that they are not available.
+#include "moap_search.h"
+#include "moc_cmd.h"
+
+static int moap_search_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
+    int ret = moc_cmd_register(*stype, "manual", 0, 0, moc_cmd_not_available, "Start Manual Index", "h");
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "auto", 1, 1, moc_cmd_not_available, "Auto Index", "");
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "check", 1, 2, moc_cmd_not_available, "Check Incremental Index List",
+                               "");
+    return ret;
+}
+
+int moap_search_construct(MOT_TOP_SESSION_T *session) noexcept {
+    return moc_cmd_register_type(session, "index", 1, "Commands to control the index update",
+                                 moap_search_init_cmd);
+}

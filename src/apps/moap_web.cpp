@@ -1,0 +1,13 @@
+// The "web" command type. Its operation pipes a web response to standard output; the web front end
+// that produces it comes with a later subsystem, so the operation reports that it is not available.
+#include "moap_web.h"
+#include "moc_cmd.h"
+
+static int moap_web_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
+    return moc_cmd_register(*stype, "normal", 0, 0, moc_cmd_not_available,
+                            "Pipes the web response to the stdout", "h");
+}
+
+int moap_web_construct(MOT_TOP_SESSION_T *session) noexcept {
+    return moc_cmd_register_type(session, "web", 1, "The web interface", moap_web_init_cmd);
+}

@@ -1,0 +1,129 @@
+// Builds the service bundle of the command-line program: static error, lowest and memory records,
+// then every other record from the session pool, in a fixed order.
+#include "moux_unix.h"
+
+#include "mod_daemon_cmn.h"
+#include "modsk_socket_daemon.h"
+#include "moe_error_cmn.h"
+#include "mof_file_cmn.h"
+#include "moim_interm.h"
+#include "mol_low.h"
+#include "molt_lowest.h"
+#include "mome_mem_cmn.h"
+#include "mop_process_cmn.h"
+#include "morq_req.h"
+#include "mos_signal_cmn.h"
+#include "mosc_script_cmn.h"
+#include "mosk_socket_cmn.h"
+#include "moss_session.h"
+#include "most_setup_cmn.h"
+#include "mou_util_cmn.h"
+#include "moux_unix_error.h"
+#include "moux_unix_file.h"
+#include "moux_unix_mem.h"
+#include "moux_unix_process.h"
+#include "moux_unix_signal.h"
+#include "moux_unix_socket.h"
+#include "moux_unix_util.h"
+#include "mox_aux.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+const MOUX_UNIX_SLOTS_T moux_unix_default_slots = {
+    .error = &moux_error_slots,
+    .mem = &moux_mem_slots,
+    .file = &moux_file_slots,
+    .util = &moux_util_slots,
+    .signal = &moux_signal_slots,
+    .process = &moux_process_slots,
+    .sock = &moux_socket_slots,
+};
+
+// One of each per process.
+static MOE_ERROR_T moux_error_record;
+static MOLT_LOWEST_T moux_lowest_record;
+static MOME_MEM_T moux_mem_record;
+
+int moux_unix_construct(MOX_AUX_T **aux, void *session_pool) noexcept {
+    return moux_unix_construct_with(aux, session_pool, &moux_unix_default_slots);
+}
+
+int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNIX_SLOTS_T *slots) noexcept {
+    MOE_ERROR_T *error = &moux_error_record;
+    MOME_MEM_T *mem = &moux_mem_record;
+    MOL_LOW_T *low = nullptr;
+    MOIM_INTERM_T *interm = nullptr;
+
+    int ret = moe_error_construct(error, slots->error);
+    if (ret == 0)
+        ret = error->init(error, nullptr, TRUE);
+    if (ret == 0)
+        ret = molt_lowest_construct(&moux_lowest_record, error);
+    if (ret == 0)
+        ret = mome_mem_construct(mem, &moux_lowest_record, slots->mem);
+    if (ret == 0)
+        ret = mem->init(mem, session_pool, nullptr);
+    if (ret == 0)
+        ret = mol_low_construct(&low, &moux_lowest_record, mem);
+    if (ret == 0)
+        ret = moim_interm_construct(&interm, low);
+    if (ret == 0)
+        ret = mof_file_construct(&interm->file, low, slots->file);
+    if (ret == 0)
+        ret = mou_util_construct(&interm->util, low, slots->util);
+    if (ret == 0)
+        ret = mos_signal_construct(&interm->signal, low, slots->signal);
+    if (ret == 0)
+        ret = mop_process_construct(&interm->process, low, slots->process);
+    if (ret == 0)
+        ret = mosk_socket_construct(&interm->sock, low, slots->sock);
+    if (ret == 0)
+        ret = most_setup_construct(&interm->setup, low);
+    if (ret == 0)
+        ret = mox_aux_construct(aux, interm);
+    MOX_AUX_T *a = ret == 0 ? *aux : nullptr;
+    if (ret == 0)
+        ret = mosc_construct_script(&a->script, interm);
+    // The outgoing-mail service is built with the mail subsystem; until then the slot stays empty.
+    if (ret == 0)
+        ret = mod_daemon_construct(&a->daemon, interm);
+    if (ret == 0)
+        ret = modsk_socket_construct(a->daemon);
+    if (ret == 0)
+        ret = morq_req_construct(&a->req, error, a->daemon, interm->util, mem, mem->session_pool_ref);
+    if (ret == 0)
+        ret = moss_session_construct(&a->session, error, mem, mem->session_pool_ref);
+    if (ret == 0) {
+        error->aux_ref = a;
+        return 0;
+    }
+    fputs(MOUX_CONSTRUCT_FAILURE, stderr);
+    fflush(stderr);
+    return ret;
+}
+
+int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept {
+    int n;
+    if (strchr(argv0, '/') == nullptr) {
+        // Found along PATH: the kernel knows where it lives.
+        ssize_t len = readlink("/proc/self/exe", buf, size - 1);
+        if (len < 0 || static_cast<size_t>(len) >= size - 1)
+            return 1;
+        buf[len] = '\0';
+        return 0;
+    }
+    if (argv0[0] == '/') {
+        n = snprintf(buf, size, "%s", argv0);
+    } else {
+        char cwd[MO_FILENAME_LEN];
+        if (getcwd(cwd, sizeof(cwd)) == nullptr)
+            return 1;
+        const char *rel = argv0;
+        while (rel[0] == '.' && rel[1] == '/')
+            rel += 2;
+        n = snprintf(buf, size, "%s/%s", cwd, rel);
+    }
+    return (n < 0 || static_cast<size_t>(n) >= size) ? 1 : 0;
+}

@@ -1,0 +1,151 @@
+// Index runs started by the daemon's services and timer: a real child-process service starts a
+// stand-in `morvale` that records how it was started.
+#include "index_fixture.h"
+#include "mocl_cleanup.h"
+#include "mof_file_cmn.h"
+#include "mop_process_cmn.h"
+#include "mos_signal_cmn.h"
+#include "moux_unix_file.h"
+#include "moux_unix_process.h"
+#include "moux_unix_signal.h"
+#include "test_util.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using mot_test::capture_stderr;
+
+mo_boolean_t main_index_there(MOX_AUX_T *) noexcept {
+    return TRUE;
+}
+
+std::string read_all(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class IndexSpawn : public ::testing::Test {
+protected:
+    mot_test::IndexDaemon d;
+    mot_test::TempDir dir;
+    MOS_SIGNAL_T *signal = nullptr;
+    MOCL_CLEANUP_T *cleanup = nullptr;
+    std::string record;
+
+    void SetUp() override {
+        ASSERT_EQ(mof_file_construct(&d.interm.file, d.low.low, &moux_file_slots), 0);
+        ASSERT_EQ(mos_signal_construct(&signal, d.low.low, &moux_signal_slots), 0);
+        ASSERT_EQ(mocl_cleanup_new(&cleanup, nullptr, &d.low.mem, signal, "Request-Fatal"), 0);
+        ASSERT_EQ(mop_process_construct(&d.interm.process, d.low.low, &moux_process_slots), 0);
+        ASSERT_EQ(d.interm.process->init(d.interm.process, cleanup, signal, nullptr), 0);
+        d.interm.signal = signal;
+        d.aux.file = d.interm.file;
+        d.aux.process = d.interm.process;
+        d.aux.signal = signal;
+        mot_test::keep_reachable(d.interm.file);
+        mot_test::keep_reachable(signal);
+        mot_test::keep_reachable(cleanup);
+        mot_test::keep_reachable(d.interm.process);
+
+        snprintf(d.setup->exec_dir, sizeof(d.setup->exec_dir), "%s", dir.path.c_str());
+        record = dir.path + "/spawns";
+        std::string prog = dir.path + "/morvale";
+        std::ofstream(prog) << "#!/bin/sh\necho \"$*\" >> '" << record << "'\n";
+        ASSERT_EQ(chmod(prog.c_str(), 0755), 0);
+        d.setup->index_start_time = -1;
+        ASSERT_EQ(d.construct(), 0);
+    }
+    void TearDown() override { mose_set_main_index_exists(nullptr); }
+
+    std::string wait_spawns(size_t count) {
+        std::string text;
+        for (int i = 0; i < 200; i++) {
+            text = read_all(record);
+            size_t lines = 0;
+            for (char c : text)
+                lines += (c == '\n');
+            if (lines >= count)
+                break;
+            usleep(50 * 1000);
+        }
+        return text;
+    }
+};
+
+TEST_F(IndexSpawn, ChangeStartsARunAtOnceAndLaterChangesWaitForTheNext) {
+    mose_set_main_index_exists(main_index_there);
+    std::string err = capture_stderr([&] { ASSERT_EQ(d.todo_add(5), 0); });
+    EXPECT_NE(err.find("Starting incremental indexer from results of operation\n"), std::string::npos) << err;
+    EXPECT_EQ(wait_spawns(1), "index auto incremental\n");
+    EXPECT_EQ(d.control->inc_lock_count, 1);
+
+    // While the run is active, changes only collect.
+    err = capture_stderr([&] {
+        ASSERT_EQ(d.todo_add(6), 0);
+        ASSERT_EQ(d.timer(), 0);
+    });
+    EXPECT_EQ(err.find("Starting incremental"), std::string::npos) << err;
+    EXPECT_EQ(d.control->inc_lock_count, 2);
+    EXPECT_EQ(d.getdel(), 5);
+    EXPECT_EQ(d.getdel(), -1);
+
+    // The run ends; the next timer run starts another for the waiting change.
+    capture_stderr([&] { ASSERT_EQ(d.runlock(MOSE_INDEX_INCREMENTAL, MOSE_RUNLOCK_END), 0); });
+    err = capture_stderr([&] { ASSERT_EQ(d.timer(), 0); });
+    EXPECT_NE(err.find("Starting incremental indexer from timer\n"), std::string::npos) << err;
+    EXPECT_EQ(wait_spawns(2), "index auto incremental\nindex auto incremental\n");
+    EXPECT_EQ(d.getdel(), 6);
+    EXPECT_EQ(d.getdel(), -1);
+}
+
+TEST_F(IndexSpawn, NothingStartsWithoutAMainIndex) {
+    capture_stderr([&] {
+        ASSERT_EQ(d.todo_add(5), 0);
+        ASSERT_EQ(d.timer(), 0);
+    });
+    EXPECT_EQ(d.control->inc_lock_count, 0);
+    usleep(200 * 1000);
+    EXPECT_EQ(read_all(record), "");
+}
+
+TEST_F(IndexSpawn, FirstMainRunAtTheTimers1440thMinute) {
+    std::string err = capture_stderr([&] {
+        for (int i = 0; i < 1439; i++)
+            ASSERT_EQ(d.timer(), 0);
+    });
+    EXPECT_EQ(err.find("Starting main indexer"), std::string::npos);
+    err = capture_stderr([&] { ASSERT_EQ(d.timer(), 0); });
+    EXPECT_NE(err.find("Starting main indexer from timer\n"), std::string::npos) << err;
+    EXPECT_EQ(wait_spawns(1), "index auto main\n");
+    EXPECT_EQ(d.control->main_lock_count, 1);
+    EXPECT_EQ(d.control->main_count, 1);
+    // While it runs, no second main run starts even when one is due again.
+    d.control->main_count = 5000;
+    capture_stderr([&] { ASSERT_EQ(d.timer(), 0); });
+    EXPECT_EQ(d.control->main_lock_count, 2);
+    EXPECT_EQ(d.control->main_count, 5001);
+}
+
+TEST_F(IndexSpawn, FailedSpawnLeavesTheChangesQueuedAndTheDaemonServing) {
+    ASSERT_EQ(unlink((dir.path + "/morvale").c_str()), 0);
+    mose_set_main_index_exists(main_index_there);
+    std::string err = capture_stderr([&] { EXPECT_EQ(d.todo_add(9), 0); });
+    EXPECT_NE(err.find("Can't start the incremental indexer: " + dir.path + "/morvale not found\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(d.control->inc_lock_count, 0);
+    ASSERT_EQ(mot_test::IndexDaemon::count(d.control->todo_list), 1);
+    EXPECT_EQ(d.getdel(), -1);
+    capture_stderr([&] { EXPECT_EQ(d.runlock(MOSE_INDEX_INCREMENTAL, MOSE_RUNLOCK_SPAWN), 1); });
+    EXPECT_EQ(d.control->inc_lock_count, 0);
+    ASSERT_EQ(mot_test::IndexDaemon::count(d.control->todo_list), 1);
+}
+
+} // namespace
