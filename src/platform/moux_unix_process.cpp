@@ -360,6 +360,11 @@ static int start_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_er
             channel->has_timeout = TRUE;
             if (copy != nullptr)
                 copy->channel.has_timeout = TRUE;
+        } else {
+            // The caller only passes the failure on: a child without its time limit is not left
+            // running with its pipes open and nobody to end it.
+            stop_child(process, channel);
+            forget_child(process, pid);
         }
     }
     return ret;
