@@ -538,7 +538,13 @@ int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_erro
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                break;
+                // Nothing more can be read: close our ends, so a child blocked on a full pipe ends too,
+                // and still wait for it rather than leave it uncollected behind a success.
+                close_fd(&channel->out);
+                close_fd(&channel->err);
+                update_copy(process, channel);
+                out_open = err_open = false;
+                continue;
             }
             if (n == 0) {
                 if (collected)
