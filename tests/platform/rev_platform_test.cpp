@@ -178,6 +178,30 @@ bool running(int pid) {
     return got == 1 && state != 'Z';
 }
 
+int opens_seen = 0;
+int counting_open(MOF_FILE_T *file, const char *filename, void **file_ref, int mode) noexcept {
+    opens_seen++;
+    return moux_file_open_file(file, filename, file_ref, mode);
+}
+
+TEST_F(RevFileFixture, ReplacedOpenSlotServesEveryCaller) {
+    // The server-hosted variant replaces opening: touching, copying and whole-file reads must all go
+    // through the record's slot.
+    mot_test::TempDir tmp;
+    file->open_file = counting_open;
+    opens_seen = 0;
+    std::string a = tmp.path + "/a", b = tmp.path + "/b";
+    ASSERT_EQ(file->touch_file(file, a.c_str()), 0);
+    EXPECT_EQ(opens_seen, 1);
+    ASSERT_EQ(file->copy_file(file, b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(opens_seen, 3);
+    char *buf = nullptr;
+    size_t count = 9;
+    ASSERT_EQ(mof_file_mem_read(file, b.c_str(), nullptr, &buf, &count), 0);
+    EXPECT_EQ(opens_seen, 4);
+    EXPECT_EQ(count, 0u);
+}
+
 struct RevProcessFixture : ::testing::Test {
     mot_test::LowBundle b;
     MOS_SIGNAL_T *signal = nullptr;
