@@ -284,3 +284,24 @@ TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScriptFixture, DestinationThatIsADirectoryIsRefused) {
+    std::string src = write_file("upload", "data\n");
+    std::string dest = tmp.path + "/store/12";
+    ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
+    for (bool store : {true, false}) {
+        int ret = 0;
+        std::string err = mot_test::capture_stderr([&] {
+            ret = store ? script->store(script, dest.c_str(), src.c_str())
+                        : script->unstore(script, dest.c_str(), src.c_str());
+        });
+        EXPECT_EQ(ret, 1);
+        EXPECT_NE(err.find("destination " + dest + " is a directory"), std::string::npos) << err;
+        EXPECT_EQ(system(("rmdir '" + dest + "'").c_str()), 0) << "nothing was put inside it";
+        ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
+    }
+}
+
+} // namespace
