@@ -128,14 +128,20 @@ static int take_answer(MOSC_SCRIPT_T *script, MOSC_SCRIPT_KEYWORD_T *list, const
 static int keyword_exchange(MOSC_SCRIPT_T *script, MOP_CHANNEL_T *channel, MOSC_SCRIPT_KEYWORD_T *list,
                             const char *script_path) {
     MOP_PROCESS_T *process = script->interm->process;
-    int ret = 0;
-    for (MOSC_SCRIPT_KEYWORD_T *kw = list; ret == 0 && kw != nullptr; kw = kw->next)
-        ret = process->write_line(process, channel, "%s=%s\n", kw->script_keyword, kw->value);
+    MOE_ERROR_T *error = script->interm->error;
+    // A script that needs only its file may end without reading its input; whether writing to it
+    // then fails depends on timing alone. Such a write is not the verdict: the script's answers,
+    // exit status and error output are, so the rest of the lines are dropped quietly.
+    mo_boolean_t was_ignoring = error->ignore;
+    error->ignore = TRUE;
+    int wret = 0;
+    for (MOSC_SCRIPT_KEYWORD_T *kw = list; wret == 0 && kw != nullptr; kw = kw->next)
+        wret = process->write_line(process, channel, "%s=%s\n", kw->script_keyword, kw->value);
+    error->ignore = was_ignoring;
     // The script sees the end of its input; end_process must not close the descriptor again.
     process->close_stream(process, channel->in);
     channel->in = -1;
-    if (ret != 0)
-        return ret;
+    int ret = 0;
     mo_string_t buf;
     std::string line;
     mo_boolean_t eof = FALSE;

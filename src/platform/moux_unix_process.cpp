@@ -360,6 +360,11 @@ static int start_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_er
             channel->has_timeout = TRUE;
             if (copy != nullptr)
                 copy->channel.has_timeout = TRUE;
+        } else {
+            // The caller only passes the failure on: a child without its time limit is not left
+            // running with its pipes open and nobody to end it.
+            stop_child(process, channel);
+            forget_child(process, pid);
         }
     }
     return ret;
@@ -533,7 +538,13 @@ int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_erro
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                break;
+                // Nothing more can be read: close our ends, so a child blocked on a full pipe ends too,
+                // and still wait for it rather than leave it uncollected behind a success.
+                close_fd(&channel->out);
+                close_fd(&channel->err);
+                update_copy(process, channel);
+                out_open = err_open = false;
+                continue;
             }
             if (n == 0) {
                 if (collected)

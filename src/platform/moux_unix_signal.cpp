@@ -83,12 +83,16 @@ int moux_signal_init(MOS_SIGNAL_T *signal) noexcept {
     moux_signal_rec = signal;
     local_block_count = 0;
     sigemptyset(&moux_all_signals);
+    // The whole set first: a handler that runs the lists as soon as it is installed must be able to
+    // hold back every handled signal.
     for (const MOUX_SIGNAL_T &row : moux_signal_table) {
         if (sigaddset(&moux_all_signals, row.signum) != 0) {
             MOE_ERROR_T *error = signal->low->error;
             error->report(error, "Error in setting signal mask: %s\n", strerror(errno));
             return 1;
         }
+    }
+    for (const MOUX_SIGNAL_T &row : moux_signal_table) {
         int ret = install(signal, row.signum, moux_signal_fatal_handler);
         if (ret != 0)
             return ret;

@@ -1,12 +1,15 @@
 // Time limits of child processes registered with a real daemon's timeout service over its socket.
 #include "daemon/daemon_fixture.h"
 #include "mop_process_cmn.h"
+#include "mols_list.h"
 #include "moti_timeout.h"
 #include "moux_unix_process.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
+#include <sys/wait.h>
 
 namespace {
 
@@ -57,6 +60,25 @@ TEST(ProcessTimeout, TimeLimitIsHeldByTheDaemonUntilTheChildEnds) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(tc->start(tc, pid, 5), 0);
     EXPECT_EQ(tc->cancel(tc, pid), 0);
+
+    // With the daemon gone the time limit cannot be set: the start fails and leaves no child running
+    // and no pipe open behind it.
+    kill(d.pid, SIGKILL);
+    waitpid(d.pid, nullptr, 0);
+    d.pid = -1;
+    int ret = 0;
+    err = mot_test::capture_stderr(
+        [&] { ret = proc->open_process_timeout(proc, &ch, MOP_ON_ERROR_FAIL, 600, "sleep", "30", nullptr); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_FALSE(ch.has_timeout);
+    EXPECT_EQ(ch.in, -1);
+    EXPECT_EQ(ch.out, -1);
+    EXPECT_EQ(ch.err, -1);
+    ASSERT_GT(ch.child_pid, 0);
+    EXPECT_EQ(kill(ch.child_pid, 0), -1) << err;
+    MOLS_LIST_ELE_T *ele = nullptr;
+    proc->child_list->find_status(proc->child_list, ch.child_pid, &ele);
+    EXPECT_EQ(ele, nullptr);
 }
 
 } // namespace

@@ -242,3 +242,66 @@ TEST_F(ScriptFixture, PathConversionIsTheIdentityAndBounded) {
 }
 
 } // namespace
+
+namespace {
+
+// Many long lines fill the pipe, so the writes outlast a script that does not read its input.
+void register_bulk(MOSC_SCRIPT_T *script, MOSC_SCRIPT_KEYWORD_T **list, const std::string &value) {
+    for (int i = 0; i < 200; i++)
+        ASSERT_EQ(mosc_script_keyword_register(script, list, "B", "IO_BULK", value.c_str()), 0);
+}
+
+TEST_F(ScriptFixture, ScriptIgnoringItsInputIsJudgedByItsEnd) {
+    write_script("no_input.sh", "echo 'IO_TITLE=answered'\nexit 0\n");
+    write_script("no_input_fails.sh", "exit 4\n");
+    std::string src = write_file("doc", "");
+    MOSC_SCRIPT_KEYWORD_T *list = nullptr;
+    ASSERT_EQ(mosc_script_keyword_register(script, &list, "T", "IO_TITLE", "old"), 0);
+    register_bulk(script, &list, std::string(1000, 'v'));
+    int ret = 9;
+    std::string err = mot_test::capture_stderr(
+        [&] { ret = script->keyword_run(script, "no_input.sh", src.c_str(), list); });
+    EXPECT_EQ(ret, 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_STREQ(list->value, "answered");
+    EXPECT_EQ(bundle.error.ignore, FALSE) << "error reports are back on after the writes";
+
+    err = mot_test::capture_stderr(
+        [&] { ret = script->keyword_run(script, "no_input_fails.sh", src.c_str(), list); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("Error in process"), std::string::npos) << err;
+}
+
+TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
+    std::string src = write_file("doc", "");
+    MOSC_SCRIPT_KEYWORD_T *list = nullptr;
+    int ret = 0;
+    std::string err = mot_test::capture_stderr(
+        [&] { ret = script->keyword_run(script, "c:/no/such.sh", src.c_str(), list); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("c:/no/such.sh"), std::string::npos) << err;
+    EXPECT_EQ(err.find(home + "/c:"), std::string::npos) << "not joined to the home directory: " << err;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScriptFixture, DestinationThatIsADirectoryIsRefused) {
+    std::string src = write_file("upload", "data\n");
+    std::string dest = tmp.path + "/store/12";
+    ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
+    for (bool store : {true, false}) {
+        int ret = 0;
+        std::string err = mot_test::capture_stderr([&] {
+            ret = store ? script->store(script, dest.c_str(), src.c_str())
+                        : script->unstore(script, dest.c_str(), src.c_str());
+        });
+        EXPECT_EQ(ret, 1);
+        EXPECT_NE(err.find("destination " + dest + " is a directory"), std::string::npos) << err;
+        EXPECT_EQ(system(("rmdir '" + dest + "'").c_str()), 0) << "nothing was put inside it";
+        ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
+    }
+}
+
+} // namespace

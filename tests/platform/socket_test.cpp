@@ -155,6 +155,11 @@ TEST_F(SocketTest, UnknownTypeAndUnknownHostAreReported) {
     err = mot_test::capture_stderr([&] { ret = open(&conn, MOSK_TCP_CLIENT, "no-such-host.invalid", 25); });
     EXPECT_EQ(ret, 1);
     EXPECT_NE(err.find("Can't find address (no-such-host.invalid) : "), std::string::npos) << err;
+    // An empty mail server setting fails in the lookup, not by reaching this machine.
+    err = mot_test::capture_stderr([&] { ret = open(&conn, MOSK_TCP_CLIENT, "", 25); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("Can't find address () : "), std::string::npos) << err;
+    EXPECT_EQ(conn, nullptr);
 }
 
 TEST_F(SocketTest, WritingToAClosedPeerFailsWithoutKillingTheProcess) {
