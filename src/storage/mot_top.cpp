@@ -1,6 +1,7 @@
 // The storage type registry, the session and request records, the argument list, storage entries,
 // the default stype operations and the display commands.
 #include "mot_top.h"
+#include "mose_search.h"
 #include "moe_error_cmn.h"
 #include "mome_mem_cmn.h"
 #include "mof_file_cmn.h"
@@ -12,12 +13,6 @@
 
 #include <cstdio>
 #include <cstring>
-
-// The default indexer lives with the search service; a build without it registers types that are
-// simply not indexed.
-struct MOSE_INDEXER_T;
-extern int mose_indexer_construct_default(MOSE_INDEXER_T **indexer_ptr, void *pool_ref,
-                                          MOX_AUX_T *aux) noexcept __attribute__((weak));
 
 int mot_top_construct_session(MOT_TOP_SESSION_T **session_ptr, MOX_AUX_T *aux) noexcept {
     int ret = mome_new(aux->mem, aux->mem->session_pool_ref, session_ptr);
@@ -65,11 +60,9 @@ int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, voi
                            mot_init_data_fn_t init_data, mot_init_web_fn_t init_web,
                            mot_init_cmd_fn_t init_cmd, mot_http_call_start_fn_t http_call_start) noexcept {
     MOSE_INDEXER_T *indexer = nullptr;
-    if (mose_indexer_construct_default != nullptr) {
-        int ret = mose_indexer_construct_default(&indexer, pool_ref, aux);
-        if (ret != 0)
-            return ret;
-    }
+    int ret = mose_indexer_construct_default(&indexer, pool_ref, aux);
+    if (ret != 0)
+        return ret;
     return mot_top_register_stype_new(
         aux, stype_list_ptr, pool_ref, new_stype_ptr, name, insert_title, id, type, help, indexer, init_stype,
         assign_access_fn, read_data, write_data, new_data, add_data, view_access_row_fn, edit_access_row_fn,
