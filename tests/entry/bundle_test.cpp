@@ -1,0 +1,94 @@
+// Construction of the whole service bundle, and replacing one slot for every caller.
+#include "moe_error_cmn.h"
+#include "mof_file_cmn.h"
+#include "moim_interm.h"
+#include "mol_low.h"
+#include "molt_lowest.h"
+#include "most_setup_cmn.h"
+#include "moux_unix_file.h"
+#include "mome_mem_cmn.h"
+#include "morq_req.h"
+#include "moux_unix.h"
+#include "moux_unix_mem.h"
+#include "mox_aux.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+TEST(Bundle, ServiceCopiesMatchTheIntermediateBundle) {
+    MOX_AUX_T *aux = nullptr;
+    ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
+    ASSERT_NE(aux, nullptr);
+    EXPECT_EQ(aux->error->aux_ref, aux);
+    MOIM_INTERM_T *im = aux->interm;
+    EXPECT_EQ(aux->file, im->file);
+    EXPECT_EQ(aux->util, im->util);
+    EXPECT_EQ(aux->signal, im->signal);
+    EXPECT_EQ(aux->setup, im->setup);
+    EXPECT_EQ(aux->process, im->process);
+    EXPECT_EQ(aux->sock, im->sock);
+    EXPECT_EQ(aux->mem, im->low->mem);
+    EXPECT_EQ(aux->error, im->low->lowest->error);
+    EXPECT_EQ(aux->sub_ref, nullptr);
+    EXPECT_NE(aux->script, nullptr);
+    EXPECT_NE(aux->daemon, nullptr);
+    ASSERT_NE(aux->req, nullptr);
+    EXPECT_NE(aux->req->lock_call, nullptr);
+    EXPECT_NE(aux->req->timeout_client, nullptr);
+    EXPECT_NE(aux->session, nullptr);
+    EXPECT_STREQ(aux->setup->prog_version, "3.3-linux");
+}
+
+int opened = 0;
+int counting_open(MOF_FILE_T *file, const char *name, void **ref, int mode) noexcept {
+    opened++;
+    return moux_file_slots.open_file(file, name, ref, mode);
+}
+
+TEST(Bundle, OneReplacedSlotServesEveryCaller) {
+    MOF_FILE_T file_slots = moux_file_slots;
+    file_slots.open_file = counting_open;
+    MOUX_UNIX_SLOTS_T slots = moux_unix_default_slots;
+    slots.file = &file_slots;
+    MOX_AUX_T *aux = nullptr;
+    ASSERT_EQ(moux_unix_construct_with(&aux, nullptr, &slots), 0);
+    mot_test::TempDir dir;
+    std::string a = dir.path + "/a", b = dir.path + "/b";
+    opened = 0;
+    ASSERT_EQ(aux->file->touch_file(aux->file, a.c_str()), 0);
+    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(aux->file->copy_file(aux->file, b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(opened, 3) << "copy opens source and destination through the same slot";
+}
+
+int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
+    static int calls = 0;
+    if (++calls > 3) {
+        *out = nullptr;
+        mem->lowest->error->report(mem->lowest->error, "Out of memory\n");
+        return 1;
+    }
+    return moux_mem_malloc(mem, pool, out, size);
+}
+
+TEST(Bundle, ConstructionFailureIsSummarised) {
+    MOME_MEM_T mem_slots = moux_mem_slots;
+    mem_slots.malloc = failing_malloc;
+    MOUX_UNIX_SLOTS_T slots = moux_unix_default_slots;
+    slots.mem = &mem_slots;
+    MOX_AUX_T *aux = nullptr;
+    int ret = 0;
+    std::string err =
+        mot_test::capture_stderr([&] { ret = moux_unix_construct_with(&aux, nullptr, &slots); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(err.find("init: Out of memory\n"), std::string::npos) << err;
+    const std::string summary = "Error: unix contruction failed, possibly due to lack of memory\n";
+    EXPECT_EQ(summary.size(), 63u);
+    ASSERT_GE(err.size(), summary.size());
+    EXPECT_EQ(err.substr(err.size() - summary.size()), summary) << err;
+}
+
+} // namespace
