@@ -583,4 +583,35 @@ TEST_F(KeyFile, RecordsAndFreeing) {
     EXPECT_EQ(mok_free_keyword_list(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), start), 0);
 }
 
+TEST_F(KeyFile, RepeatedListKeywordsReplaceTheEarlierValue) {
+    auto recs = parse("MEM 1,2,\nMEM 3,\nTXT a\\nb\\n\nTXT c\\n\nACC 1,^2,^0\nACC 5,^^1\n");
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_EQ(ids_of(recs[0]->mem), std::vector<int>{3});
+    EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{"c"});
+    EXPECT_EQ(ids_of(recs[0]->acc->user), std::vector<int>{5});
+    EXPECT_TRUE(recs[0]->acc->group == nullptr);
+    EXPECT_EQ(recs[0]->acc->use_parent, TRUE);
+}
+
+TEST_F(KeyFile, LinesEndedByTheirFirstWordDoNotSwallowTheNextLine) {
+    // A bare "#", a separator with text after a blank and a high byte opening a line each end
+    // where their own line ends.
+    auto recs = parse("#\nCNT 5\n------ old text\nCNT 6\n\xff\nCNT 7\n\xffKW x\nNAM \xff\n");
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[0]->cnt, 5);
+    EXPECT_EQ(recs[1]->cnt, 7);
+    EXPECT_STREQ(recs[1]->nam, "\xff");
+
+    // The empty remainder after an access list counts as a line of its own in messages.
+    std::string out = parse_fail("ACC ^^0\nACC 1,2,\n");
+    EXPECT_NE(out.find("Missing ^ in string when converting string on line 3 in file"), std::string::npos)
+        << out;
+}
+
+TEST_F(KeyFile, OneEmptyLineIsWrittenAsOneEscape) {
+    MOK_DATA_RECORD_T *r = new_record();
+    ASSERT_EQ(write("one", r), 0); // the initial multi-line value is one empty line
+    EXPECT_NE(env.get("one").find("\nTXT \\n\n"), std::string::npos) << env.get("one");
+}
+
 } // namespace
