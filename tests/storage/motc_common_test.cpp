@@ -338,6 +338,8 @@ TEST_F(Common, Copying) {
     ASSERT_EQ(m->copy_fn(m, nullptr, &dst, &src), 0);
     EXPECT_EQ(lines_of(dst.text), (std::vector<std::string>{"l1", "l2"}));
     EXPECT_NE(dst.text, src.text);
+    ASSERT_EQ(m->copy_fn(m, nullptr, &dst, &dst), 0); // onto itself: nothing is lost
+    EXPECT_EQ(lines_of(dst.text), (std::vector<std::string>{"l1", "l2"}));
 
     MOTC_COMMON_KEYWORD_T *l = make(motc_common_alloc_integer, "SYS", offsetof(Row, sys));
     src.sys = ids({4, 8, 4});
@@ -345,6 +347,8 @@ TEST_F(Common, Copying) {
     ASSERT_EQ(motc_copy_idlist(l, nullptr, &dst, &src), 0);
     EXPECT_EQ(ids_of(dst.sys), (std::vector<int>{4, 8, 4}));
     EXPECT_NE(dst.sys, src.sys);
+    ASSERT_EQ(motc_copy_idlist(l, nullptr, &dst, &dst), 0);
+    EXPECT_EQ(ids_of(dst.sys), (std::vector<int>{4, 8, 4}));
 
     MOIL_ACCESSLIST_T acc{ids({1, 2}), ids({7}), FALSE};
     src.acc = &acc;
@@ -355,6 +359,8 @@ TEST_F(Common, Copying) {
     EXPECT_EQ(ids_of(dst.acc->user), (std::vector<int>{1, 2}));
     EXPECT_EQ(ids_of(dst.acc->group), std::vector<int>{7});
     EXPECT_EQ(dst.acc->use_parent, FALSE);
+    EXPECT_EQ(motc_compare_accesslist(a, &dst, &src, FALSE), 0);
+    ASSERT_EQ(motc_copy_accesslist(a, nullptr, &dst, &dst), 0);
     EXPECT_EQ(motc_compare_accesslist(a, &dst, &src, FALSE), 0);
 
     MOTC_COMMON_KEYWORD_T *i = make(motc_common_alloc_u32bit, "WHEN", offsetof(Row, when));
