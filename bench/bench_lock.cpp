@@ -1,6 +1,7 @@
 // Lock service throughput: lock calls per second against a real daemon process, from one client
 // and from four client processes at once, beside a bare ping-pong of 2004-byte records over a local
 // socket on the same machine.
+#include "mocl_cleanup.h"
 #include "mod_daemon_cmn.h"
 #include "modsk_socket_daemon.h"
 #include "moe_error_cmn.h"
@@ -15,6 +16,7 @@
 #include "most_setup_cmn.h"
 #include "mou_util_cmn.h"
 #include "moux_unix_error.h"
+#include "moux_unix_file.h"
 #include "moux_unix_mem.h"
 #include "moux_unix_signal.h"
 #include "moux_unix_util.h"
@@ -35,10 +37,6 @@ namespace {
 
 const int CYCLES = 10000; // per client: read lock, release, modification number
 
-int bench_mark(MOF_FILE_T *, const char *) noexcept {
-    return 0;
-}
-
 struct Bundle {
     MOE_ERROR_T error{};
     MOLT_LOWEST_T lowest{};
@@ -47,7 +45,8 @@ struct Bundle {
     MOIM_INTERM_T interm{};
     MOU_UTIL_T *util = nullptr;
     MOS_SIGNAL_T *signal = nullptr;
-    MOF_FILE_T file{};
+    MOF_FILE_T *file = nullptr;
+    MOCL_CLEANUP_T *always = nullptr;
     MOST_SETUP_T *setup = nullptr;
     MOD_DAEMON_T *daemon = nullptr;
 
@@ -59,11 +58,13 @@ struct Bundle {
         mol_low_construct(&low, &lowest, &mem);
         mou_util_construct(&util, low, &moux_util_slots);
         mos_signal_construct(&signal, low, &moux_signal_slots);
-        file.mark_as_cleanup = bench_mark;
+        mocl_cleanup_new(&always, nullptr, &mem, signal, "Request-Always");
+        mof_file_construct(&file, low, &moux_file_slots);
+        file->init(file, nullptr, always, "", nullptr);
         mome_new(&mem, nullptr, &setup);
         snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
         snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s", pid_file.c_str());
-        interm = {&file, util, signal, setup, nullptr, nullptr, low, &mem, &error};
+        interm = {file, util, signal, setup, nullptr, nullptr, low, &mem, &error};
         mod_daemon_construct(&daemon, &interm);
         modsk_socket_construct(daemon);
     }

@@ -3,8 +3,14 @@
 #include "mot_top.h"
 #include "moe_error_cmn.h"
 #include "mome_mem_cmn.h"
+#include "mof_file_cmn.h"
+#include "molk_lock.h"
+#include "morq_req.h"
+#include "most_setup_cmn.h"
+#include "motc_common.h"
 #include "mox_aux.h"
 
+#include <cstdio>
 #include <cstring>
 
 // The default indexer lives with the search service; a build without it registers types that are
@@ -223,6 +229,112 @@ int mot_row_access_all(MOT_TOP_STYPE_T *, void *, mo_boolean_t *ok) noexcept {
 
 int mot_row_access_none(MOT_TOP_STYPE_T *, void *, mo_boolean_t *ok) noexcept {
     *ok = FALSE;
+    return 0;
+}
+
+int mot_top_get_common_struct(MOT_TOP_STYPE_T *stype, const char *keyword,
+                              MOTC_COMMON_KEYWORD_T **common_ptr) noexcept {
+    MOTC_KEYLIST_T *keylist = nullptr;
+    *common_ptr = nullptr;
+    if (stype->get_keylist == nullptr) {
+        stype->aux->error->report(stype->aux->error,
+                                  "No keyword %s exists in the motc_find_keyword for stype %s\n", keyword,
+                                  stype->name);
+        return 1;
+    }
+    int ret = stype->get_keylist(stype, &keylist);
+    if (ret != 0)
+        return ret;
+    return motc_find_keyword(stype->aux, keylist, common_ptr, stype->name, keyword);
+}
+
+// ---- lock wrappers
+
+static int lock_element_with_id(MOT_TOP_STYPE_T *stype, int lock_instruction, const char *id_text,
+                                int *status_ptr) noexcept {
+    MOX_AUX_T *aux = stype->aux;
+    MOLK_LOCK_CALL_T *call = aux->req->lock_call;
+    int status = 0;
+    int ret =
+        call->element_lock(call, lock_instruction, stype->filename ? stype->filename : "",
+                           stype->lock_element_string ? stype->lock_element_string : "", id_text, &status);
+    if (status_ptr != nullptr)
+        *status_ptr = status;
+    return ret;
+}
+
+int mot_top_lock_id_element(MOT_TOP_STYPE_T *stype, int lock_instruction, void *data_container,
+                            int *status_ptr) noexcept {
+    const char *id_text = MOLK_ALL_ELEMENTS;
+    if (data_container != nullptr) {
+        MOTC_COMMON_KEYWORD_T *common = nullptr;
+        int ret = stype->get_common_struct(stype, "ID", &common);
+        if (ret != 0)
+            return ret;
+        ret = common->get_string_fn(common, data_container, &id_text);
+        if (ret != 0)
+            return ret;
+    }
+    return lock_element_with_id(stype, lock_instruction, id_text, status_ptr);
+}
+
+int mot_top_lock_useropt_element(MOT_TOP_STYPE_T *stype, int lock_instruction, void *,
+                                 int *status_ptr) noexcept {
+    return lock_element_with_id(stype, lock_instruction, "", status_ptr);
+}
+
+int mot_top_lock_page_element(MOT_TOP_STYPE_T *stype, int lock_instruction, void *,
+                              int *status_ptr) noexcept {
+    return lock_element_with_id(stype, lock_instruction, "", status_ptr);
+}
+
+int mot_top_lock_file(MOT_TOP_STYPE_T *stype, int lock_instruction, int *status_ptr) noexcept {
+    MOLK_LOCK_CALL_T *call = stype->aux->req->lock_call;
+    int status = 0;
+    int ret = call->file_lock(call, lock_instruction, stype->filename ? stype->filename : "",
+                              stype->lock_file_string ? stype->lock_file_string : "", &status);
+    if (status_ptr != nullptr)
+        *status_ptr = status;
+    return ret;
+}
+
+// ---- reload rule and link start
+
+int mot_top_storage_check_load(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *storage, int *mod_number_ptr,
+                               mo_boolean_t *load_ptr) noexcept {
+    MOX_AUX_T *aux = stype->aux;
+    *load_ptr = FALSE;
+    int number = 0;
+    mot_lock_file_fn_t lock_file = stype->lock_file != nullptr ? stype->lock_file : mot_top_lock_file;
+    int ret = lock_file(stype, 9, &number);
+    if (ret != 0)
+        return ret;
+    *mod_number_ptr = number;
+    if (storage->struct_ref == nullptr) {
+        *load_ptr = TRUE;
+        return 0;
+    }
+    // A file that has gone keeps serving what was last read from it.
+    if (storage->mod_time != number && aux->file->exists(aux->file, stype->filename ? stype->filename : "")) {
+        ret = mot_top_storage_clear(aux, storage);
+        if (ret != 0)
+            return ret;
+        *load_ptr = TRUE;
+    }
+    return 0;
+}
+
+int mot_top_http_call_start_args(MOT_TOP_STYPE_T *stype, const char *frame, const char *dir_type,
+                                 const char *display, const char *trail, char *string) noexcept {
+    MOX_AUX_T *aux = stype->aux;
+    int n = snprintf(string, MO_STRING_LEN, "%s?%s&%s&%s&%s&0&0&0&%s", aux->setup->httpd_script_main_loc,
+                     frame, display, trail, dir_type, stype->name);
+    if (n < 0 || n >= MO_STRING_LEN) {
+        string[0] = '\0';
+        aux->error->report(aux->error, "The link to %s is longer than %d characters\n", stype->name,
+                           MO_STRING_LEN - 1);
+        return 1;
+    }
     return 0;
 }
 

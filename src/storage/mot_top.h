@@ -205,7 +205,6 @@ int mot_insert_title_null(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int o
                           void *specific) noexcept;
 int mot_row_access_all(MOT_TOP_STYPE_T *stype, void *container, mo_boolean_t *ok) noexcept;
 int mot_row_access_none(MOT_TOP_STYPE_T *stype, void *container, mo_boolean_t *ok) noexcept;
-int mot_row_access_superuser(MOT_TOP_STYPE_T *stype, void *container, mo_boolean_t *ok) noexcept;
 
 // Lock wrappers: element locks on one record ("All" without a record) and file locks.
 int mot_top_lock_id_element(MOT_TOP_STYPE_T *stype, int lock_instruction, void *data_container,
@@ -216,8 +215,17 @@ int mot_top_lock_page_element(MOT_TOP_STYPE_T *stype, int lock_instruction, void
                               int *status_ptr) noexcept;
 int mot_top_lock_file(MOT_TOP_STYPE_T *stype, int lock_instruction, int *status_ptr) noexcept;
 
-int mot_top_http_call_start_no_index(MOT_TOP_STYPE_T *stype, const char *display, const char *trail,
-                                     char *string) noexcept;
+// The reload rule of a data entry: asks the lock service for the data file's modification number
+// (stored in *mod_number_ptr, to be kept in the entry after a successful read) and sets *load_ptr when
+// the entry must be (re)loaded: it holds nothing yet, or the file exists and was changed since.
+// A stale entry is cleared on the spot.
+int mot_top_storage_check_load(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *storage, int *mod_number_ptr,
+                               mo_boolean_t *load_ptr) noexcept;
+
+// The start of a link opening the stype: script location "?" frame "&" display "&" trail "&" dir_type
+// "&0&0&0&" name, written into `string` (MO_STRING_LEN bytes). A link that does not fit is refused.
+int mot_top_http_call_start_args(MOT_TOP_STYPE_T *stype, const char *frame, const char *dir_type,
+                                 const char *display, const char *trail, char *string) noexcept;
 
 // Argument list.
 int mot_add_arg(MOX_AUX_T *aux, const char *val, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept;

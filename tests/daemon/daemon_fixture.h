@@ -1,7 +1,7 @@
 // A daemon and its clients for tests: the daemon runs the real server loop in a forked child on
 // its own socket (/tmp/morvale.<port>, the port unique per test), clients talk to it over the real
-// socket. The bundle holds the real error, memory, utility and signal services and a real
-// "Request-Fatal" cleanup list; the file record carries only the slot the daemon uses.
+// socket. The bundle holds the real error, memory, utility, signal and file services and the two
+// request cleanup lists, as the program entry builds them.
 #pragma once
 
 #include "mocl_cleanup.h"
@@ -16,6 +16,7 @@
 #include "mos_signal_cmn.h"
 #include "most_setup_cmn.h"
 #include "mou_util_cmn.h"
+#include "moux_unix_file.h"
 #include "moux_unix_signal.h"
 #include "moux_unix_util.h"
 #include "test_bundle.h"
@@ -39,18 +40,6 @@
 #include <vector>
 
 namespace mot_test {
-
-// Files the daemon marked for removal at the end of its run; removed when the child ends, as the
-// request's cleanup list does.
-inline std::vector<std::string> &marked_files() {
-    static std::vector<std::string> files;
-    return files;
-}
-
-inline int test_mark_as_cleanup(MOF_FILE_T *, const char *filename) noexcept {
-    marked_files().push_back(filename);
-    return 0;
-}
 
 // Memory of one bundle. Pools are the process heap and records are never freed one by one, so
 // the bundle remembers every block it handed out and gives them all back when it ends.
@@ -106,8 +95,9 @@ struct DaemonBundle {
     MOIM_INTERM_T interm{};
     MOU_UTIL_T *util = nullptr;
     MOS_SIGNAL_T *signal = nullptr;
-    MOF_FILE_T file{};
-    MOCL_CLEANUP_T *cleanup = nullptr;
+    MOF_FILE_T *file = nullptr;
+    MOCL_CLEANUP_T *cleanup = nullptr; // "Request-Fatal"
+    MOCL_CLEANUP_T *always = nullptr;  // "Request-Always": temporary files
     MOST_SETUP_T *setup = nullptr;
     MOD_DAEMON_T *daemon = nullptr;
 
@@ -119,12 +109,13 @@ struct DaemonBundle {
         mou_util_construct(&util, lb.low, &moux_util_slots);
         mos_signal_construct(&signal, lb.low, &moux_signal_slots);
         mocl_cleanup_new(&cleanup, nullptr, &lb.mem, signal, "Request-Fatal");
-        file.low = lb.low;
-        file.mark_as_cleanup = test_mark_as_cleanup;
+        mocl_cleanup_new(&always, nullptr, &lb.mem, signal, "Request-Always");
+        mof_file_construct(&file, lb.low, &moux_file_slots);
+        file->init(file, nullptr, always, "", nullptr);
         mome_new(&lb.mem, nullptr, &setup);
         snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
         snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s", pid_file.c_str());
-        interm.file = &file;
+        interm.file = file;
         interm.util = util;
         interm.signal = signal;
         interm.setup = setup;
@@ -181,8 +172,9 @@ struct DaemonProcess {
                 extra(b);
             if (ret == 0)
                 ret = b.daemon->server_start(b.daemon);
-            for (auto &f : marked_files())
-                unlink(f.c_str());
+            // The end of the request: the daemon's socket and pid files go with the "Request-Always" list.
+            b.always->stop_print(b.always);
+            b.always->run(b.always);
             _exit(ret);
         }
         wait_until_listening();

@@ -230,3 +230,28 @@ TEST(SocketDaemon, ASocketPathTooLongForTheAddressIsRefusedNotCut) {
         << log;
     EXPECT_EQ(static_cast<MODSK_SERVER_T *>(s.daemon->ref)->socket, -1);
 }
+
+namespace {
+// Instruction 97 answers only after the clients' reply timeout has passed.
+int slow_service(void *, void **data) noexcept {
+    sleep(MODSK_READ_TIMEOUT + 1);
+    memcpy(*data, "late", 4);
+    return 0;
+}
+} // namespace
+
+TEST(SocketDaemon, ACallThatTimedOutLeavesNoLateReplyForTheNextCall) {
+    DaemonProcess d([](DaemonBundle &b) { b.daemon->add_service(b.daemon, 97, slow_service, nullptr); });
+    Client c(d.port);
+    void *data = nullptr;
+    c.b.daemon->get_data(c.b.daemon, &data, 4);
+    std::string err = capture_stderr([&] { EXPECT_EQ(c.b.daemon->gen_call(c.b.daemon, 97, data), 1); });
+    EXPECT_NE(err.find("Timeout occurred during read of socket"), std::string::npos) << err;
+    // The late answer must not be taken for the answer to the next call.
+    err = capture_stderr([&] { EXPECT_EQ(call_int(c, 98, 5), -1); });
+    EXPECT_NE(err.find("Daemon Connection Closed"), std::string::npos) << err;
+    // The daemon itself serves on.
+    Client fresh(d.port);
+    EXPECT_EQ(call_int(fresh, 98, 5), 5);
+    EXPECT_TRUE(d.running());
+}

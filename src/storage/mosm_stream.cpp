@@ -1,0 +1,66 @@
+// Number streams kept in keyword record files.
+#include "mosm_stream.h"
+#include "mof_file_cmn.h"
+#include "mok_key.h"
+#include "molk_lock.h"
+#include "mome_mem_cmn.h"
+#include "moe_error_cmn.h"
+#include "morq_req.h"
+#include "most_setup_cmn.h"
+#include "mox_aux.h"
+
+#include <cstddef>
+#include <cstdio>
+
+static int stream_lock(MOX_AUX_T *aux, int lock_type, const char *filename) noexcept {
+    MOLK_LOCK_CALL_T *call = aux->req->lock_call;
+    int status = 0;
+    return call->file_lock(call, lock_type, filename, MOSM_LOCK_DESCRIPTION, &status);
+}
+
+int mosm_stream_set_filename(MOX_AUX_T *aux, int stream_id, char *filename) noexcept {
+    int n = snprintf(filename, MO_FILENAME_LEN, "%s/dgen/stream/%d", aux->setup->lib_dir, stream_id);
+    if (n < 0 || n >= MO_FILENAME_LEN) {
+        // A cut name would point at another stream's file or at none.
+        aux->error->report(aux->error, "Stream file name for stream %d is longer than %d characters\n",
+                           stream_id, MO_FILENAME_LEN - 1);
+        filename[0] = '\0';
+        return 1;
+    }
+    return 0;
+}
+
+int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexcept {
+    mo_filename_t filename;
+    int ret = mosm_stream_set_filename(aux, stream_id, filename);
+    if (ret != 0)
+        return ret;
+
+    MOK_GEN_KEYWORD_T keywords[1];
+    mok_load_keyword(&keywords[0], "ID", offsetof(MOSM_STREAM_INFO_T, last_stream_id), mok_init_integer,
+                     mok_int_ref(0), mok_read_integer, mok_write_integer, mok_free_integer);
+
+    ret = stream_lock(aux, 3, filename);
+    if (ret != 0)
+        return ret;
+    void *pool = aux->mem->req_pool_ref;
+    MOK_DATA_RECORD_T *records = nullptr;
+    ret = mok_read_keyword_list(aux, pool, filename, keywords, 1, &records, sizeof(MOSM_STREAM_INFO_T));
+    if (ret != 0)
+        return ret;
+    MOSM_STREAM_INFO_T *info = static_cast<MOSM_STREAM_INFO_T *>(records->container);
+    info->last_stream_id += 1;
+    int number = info->last_stream_id;
+    ret = aux->file->check_file_dir(aux->file, filename);
+    if (ret != 0)
+        return ret;
+    ret = mok_write_keyword_list(aux, pool, filename, keywords, 1, records, sizeof(MOSM_STREAM_INFO_T));
+    if (ret != 0)
+        return ret;
+    ret = stream_lock(aux, 4, filename);
+    if (ret != 0)
+        return ret;
+    mok_free_keyword_list(aux, pool, keywords, 1, records);
+    *number_ptr = number;
+    return 0;
+}
