@@ -64,6 +64,8 @@ int read_value_line(MOX_AUX_T *aux, const char *filename, long line_no, void *fi
                     const char **value) {
     mo_boolean_t eof = FALSE;
     int n = mok_read_until(aux, FALSE, buf, MOK_LINE_BUF, filename, file_ref, &eof);
+    if (n < 0)
+        return 1; // reported by the file service
     int ret = mok_read_check_string_end(aux, filename, n, line_no, buf);
     if (ret != 0)
         return ret;
@@ -175,6 +177,8 @@ int read_records(MOX_AUX_T *aux, void *pool_ref, const char *filename, const MOK
     int ret = 0;
     while (ret == 0) {
         int n = mok_read_until(aux, TRUE, word, MOK_LINE_BUF, filename, file_ref, &eof);
+        if (n < 0)
+            return 1; // reported by the file service
         if (eof)
             break;
         (*line_no)++;
@@ -196,6 +200,8 @@ int read_records(MOX_AUX_T *aux, void *pool_ref, const char *filename, const MOK
         }
         while (n > 0 && is_blank(word[0])) {
             n = mok_read_until(aux, TRUE, word, MOK_LINE_BUF, filename, file_ref, &eof);
+            if (n < 0)
+                return 1;
             if (eof)
                 break;
             ended_line = n > 0 && word[n - 1] == '\n';
@@ -278,7 +284,13 @@ int mok_read_until(MOX_AUX_T *aux, mo_boolean_t break_on_whitespace, char *buf, 
     }
     while (n < buf_size - 1) {
         int c = EOF;
-        if (mok_key_file_getc(aux->file, filename, file_ref, &c) != 0 || c == EOF) {
+        if (mok_key_file_getc(aux->file, filename, file_ref, &c) != 0) {
+            // A failed read is no end of file: a list cut short here must not pass for the whole.
+            buf[0] = '\0';
+            *eof_ptr = TRUE;
+            return -1;
+        }
+        if (c == EOF) {
             if (n == 0)
                 *eof_ptr = TRUE;
             break;

@@ -133,7 +133,8 @@ int mok_read_idlist_basic(MOX_AUX_T *aux, void *pool_ref, const char *filename, 
 int mok_write_idlist_basic(MOX_AUX_T *aux, const MOIL_IDLIST_T *idlist, const char *filename,
                            void *file_ref) noexcept;
 
-// Low-level readers. mok_key_file_getc drops every CR byte; mok_read_until returns the bytes stored.
+// Low-level readers. mok_key_file_getc drops every CR byte; mok_read_until returns the bytes stored,
+// or -1 (end-of-file flag set, nothing stored) when the file service reported a failed read.
 int mok_key_file_getc(MOF_FILE_T *file, const char *filename, void *file_ref, int *c) noexcept;
 int mok_read_until(MOX_AUX_T *aux, mo_boolean_t break_on_whitespace, char *buf, int buf_size,
                    const char *filename, void *file_ref, mo_boolean_t *eof_ptr) noexcept;

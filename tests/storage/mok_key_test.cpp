@@ -583,4 +583,82 @@ TEST_F(KeyFile, RecordsAndFreeing) {
     EXPECT_EQ(mok_free_keyword_list(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), start), 0);
 }
 
+TEST_F(KeyFile, RepeatedListKeywordsReplaceTheEarlierValue) {
+    auto recs = parse("MEM 1,2,\nMEM 3,\nTXT a\\nb\\n\nTXT c\\n\nACC 1,^2,^0\nACC 5,^^1\n");
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_EQ(ids_of(recs[0]->mem), std::vector<int>{3});
+    EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{"c"});
+    EXPECT_EQ(ids_of(recs[0]->acc->user), std::vector<int>{5});
+    EXPECT_TRUE(recs[0]->acc->group == nullptr);
+    EXPECT_EQ(recs[0]->acc->use_parent, TRUE);
+}
+
+TEST_F(KeyFile, LinesEndedByTheirFirstWordDoNotSwallowTheNextLine) {
+    // A bare "#", a separator with text after a blank and a high byte opening a line each end
+    // where their own line ends.
+    auto recs = parse("#\nCNT 5\n------ old text\nCNT 6\n\xff\nCNT 7\n\xffKW x\nNAM \xff\n");
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[0]->cnt, 5);
+    EXPECT_EQ(recs[1]->cnt, 7);
+    EXPECT_STREQ(recs[1]->nam, "\xff");
+
+    // The empty remainder after an access list counts as a line of its own in messages.
+    std::string out = parse_fail("ACC ^^0\nACC 1,2,\n");
+    EXPECT_NE(out.find("Missing ^ in string when converting string on line 3 in file"), std::string::npos)
+        << out;
+}
+
+TEST_F(KeyFile, OneEmptyLineIsWrittenAsOneEscape) {
+    MOK_DATA_RECORD_T *r = new_record();
+    ASSERT_EQ(write("one", r), 0); // the initial multi-line value is one empty line
+    EXPECT_NE(env.get("one").find("\nTXT \\n\n"), std::string::npos) << env.get("one");
+}
+
+// A file service whose reads fail after a number of bytes, as a disk error would make them.
+int g_bytes_before_failure = 0;
+int failing_getc(MOF_FILE_T *file, const char *filename, void *file_ref, int *c) noexcept {
+    if (g_bytes_before_failure-- <= 0) {
+        file->low->error->report(file->low->error, "Can't read from file %s: test failure\n", filename);
+        return 1;
+    }
+    return moux_file_getc(file, filename, file_ref, c);
+}
+
+TEST_F(KeyFile, AFailedReadFailsTheReadWhereverItStrikes) {
+    env.put("in", kExample);
+    env.file.file_getc = failing_getc;
+    // At the start of a line, inside a string, a multi-line value, an id list, an access list,
+    // a number and a separator.
+    for (int at : {0, 17, 20, 30, 44, 52, 70, 80, 90}) {
+        g_bytes_before_failure = at;
+        int ret = 0;
+        std::string out = mot_test::capture_stderr([&] { ret = read("in"); });
+        EXPECT_EQ(ret, 1) << at;
+        EXPECT_NE(out.find("Can't read from file"), std::string::npos) << at << out;
+        EXPECT_NE(out.find("Error in mok_read_keyword_list, file "), std::string::npos) << at << out;
+        EXPECT_EQ(out.find("String too long"), std::string::npos) << at << out;
+    }
+    Rec rec{};
+    ASSERT_EQ(mok_reset_keyword_container(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), &rec), 0);
+    g_bytes_before_failure = 17;
+    int ret = 0;
+    std::string out = mot_test::capture_stderr([&] {
+        ret = mok_read_keyword_container(&env.aux, nullptr, env.path("in").c_str(), k.data(),
+                                         static_cast<int>(k.size()), &rec);
+    });
+    EXPECT_EQ(ret, 1);
+    EXPECT_NE(out.find("Error in mok_read_keyword_container, file "), std::string::npos) << out;
+
+    g_bytes_before_failure = 2;
+    void *ref = nullptr;
+    ASSERT_EQ(env.file.open_file(&env.file, env.path("in").c_str(), &ref, 1), 0);
+    char buf[16];
+    mo_boolean_t eof = FALSE;
+    out = mot_test::capture_stderr(
+        [&] { EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, sizeof(buf), "in", ref, &eof), -1); });
+    EXPECT_EQ(eof, TRUE);
+    EXPECT_STREQ(buf, "");
+    env.file.close_file(&env.file, "in", ref);
+}
+
 } // namespace

@@ -103,6 +103,48 @@ TEST_F(Common, ConstructorsFillTheDescriptor) {
     EXPECT_TRUE(u->gen_keyword.read_fn == mok_read_integer && u->compare_fn == motc_compare_user_id);
 }
 
+// Each kind pairs its file type with its text operations; a kind wired to a neighbour's operations
+// would read, write or show its values wrongly.
+TEST_F(Common, EachKindUsesItsFileTypeAndTextOperations) {
+    struct Kind {
+        int (*alloc)(MOX_AUX_T *, void *, MOTC_COMMON_KEYWORD_T **, const char *, size_t,
+                     const void *) noexcept;
+        MOK_GEN_KEYWORD_T file;
+        motc_get_string_fn_t get;
+        motc_update_string_fn_t update;
+        motc_compare_fn_t compare;
+        motc_copy_fn_t copy;
+    };
+#define FILE_OPS(t)                                                                                          \
+    { nullptr, 0, mok_init_##t, nullptr, mok_read_##t, mok_write_##t, mok_free_##t }
+#define TEXT_OPS(t) motc_get_string_##t, motc_update_string_##t, motc_compare_##t, motc_copy_##t
+    const Kind kinds[] = {
+        {motc_common_alloc_string, FILE_OPS(string), TEXT_OPS(string)},
+        {motc_common_alloc_multi_line, FILE_OPS(multi_line), TEXT_OPS(multi_line)},
+        {motc_common_alloc_integer, FILE_OPS(integer), TEXT_OPS(integer)},
+        {motc_common_alloc_boolean, FILE_OPS(boolean), TEXT_OPS(integer)},
+        {motc_common_alloc_u32bit, FILE_OPS(u32bit), TEXT_OPS(u32bit)},
+        {motc_common_alloc_date, FILE_OPS(u32bit), TEXT_OPS(datetime)},
+        {motc_common_alloc_user_id, FILE_OPS(integer), TEXT_OPS(user_id)},
+        {motc_common_alloc_null, FILE_OPS(null), TEXT_OPS(null)},
+    };
+#undef FILE_OPS
+#undef TEXT_OPS
+    int n = 0;
+    for (const Kind &k : kinds) {
+        MOTC_COMMON_KEYWORD_T *c = make(k.alloc, "K", offsetof(Row, id), mok_int_ref(3));
+        ASSERT_NE(c, nullptr);
+        EXPECT_TRUE(c->gen_keyword.init_fn == k.file.init_fn && c->gen_keyword.read_fn == k.file.read_fn &&
+                    c->gen_keyword.write_fn == k.file.write_fn && c->gen_keyword.free_fn == k.file.free_fn)
+            << "kind " << n;
+        EXPECT_TRUE(c->get_string_fn == k.get && c->update_string_fn == k.update &&
+                    c->compare_fn == k.compare && c->copy_fn == k.copy)
+            << "kind " << n;
+        EXPECT_EQ(c->gen_keyword.init_ref, mok_int_ref(3)) << "kind " << n;
+        n++;
+    }
+}
+
 TEST_F(Common, DisplayTexts) {
     Row row{};
     const char *text = nullptr;
@@ -296,6 +338,8 @@ TEST_F(Common, Copying) {
     ASSERT_EQ(m->copy_fn(m, nullptr, &dst, &src), 0);
     EXPECT_EQ(lines_of(dst.text), (std::vector<std::string>{"l1", "l2"}));
     EXPECT_NE(dst.text, src.text);
+    ASSERT_EQ(m->copy_fn(m, nullptr, &dst, &dst), 0); // onto itself: nothing is lost
+    EXPECT_EQ(lines_of(dst.text), (std::vector<std::string>{"l1", "l2"}));
 
     MOTC_COMMON_KEYWORD_T *l = make(motc_common_alloc_integer, "SYS", offsetof(Row, sys));
     src.sys = ids({4, 8, 4});
@@ -303,6 +347,8 @@ TEST_F(Common, Copying) {
     ASSERT_EQ(motc_copy_idlist(l, nullptr, &dst, &src), 0);
     EXPECT_EQ(ids_of(dst.sys), (std::vector<int>{4, 8, 4}));
     EXPECT_NE(dst.sys, src.sys);
+    ASSERT_EQ(motc_copy_idlist(l, nullptr, &dst, &dst), 0);
+    EXPECT_EQ(ids_of(dst.sys), (std::vector<int>{4, 8, 4}));
 
     MOIL_ACCESSLIST_T acc{ids({1, 2}), ids({7}), FALSE};
     src.acc = &acc;
@@ -313,6 +359,8 @@ TEST_F(Common, Copying) {
     EXPECT_EQ(ids_of(dst.acc->user), (std::vector<int>{1, 2}));
     EXPECT_EQ(ids_of(dst.acc->group), std::vector<int>{7});
     EXPECT_EQ(dst.acc->use_parent, FALSE);
+    EXPECT_EQ(motc_compare_accesslist(a, &dst, &src, FALSE), 0);
+    ASSERT_EQ(motc_copy_accesslist(a, nullptr, &dst, &dst), 0);
     EXPECT_EQ(motc_compare_accesslist(a, &dst, &src, FALSE), 0);
 
     MOTC_COMMON_KEYWORD_T *i = make(motc_common_alloc_u32bit, "WHEN", offsetof(Row, when));
@@ -382,8 +430,10 @@ TEST_F(IdArray, IndexFollowsTheLargestIdAndMissingIdsAreNotDefined) {
         MOIL_IDLIST_T *list = ids({1});
         EXPECT_EQ(motc_get_id_list_from_id_array(&array, id, offsetof(Row, sys), &del, -1, &list), 0);
         EXPECT_EQ(list, nullptr);
-        MOIL_ACCESSLIST_T *acc = nullptr;
+        MOIL_ACCESSLIST_T stale{};
+        MOIL_ACCESSLIST_T *acc = &stale;
         EXPECT_EQ(motc_get_access_list_from_id_array(&array, id, offsetof(Row, acc), &del, -1, &acc), 0);
+        EXPECT_EQ(acc, nullptr);
         void *container = &number;
         EXPECT_EQ(motc_get_container_from_id_array(&array, id, &container), 1);
         EXPECT_EQ(container, nullptr);
