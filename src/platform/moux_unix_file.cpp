@@ -306,8 +306,14 @@ int moux_file_putc(MOF_FILE_T *file, const char *, void *file_ref, int c) noexce
     return 0;
 }
 
-int moux_file_getc(MOF_FILE_T *, const char *, void *file_ref, int *c) noexcept {
-    *c = getc(stream_of(file_ref));
+int moux_file_getc(MOF_FILE_T *file, const char *filename, void *file_ref, int *c) noexcept {
+    FILE *fp = stream_of(file_ref);
+    *c = getc(fp);
+    // A read error must not pass for the end of the file: a reader would take a cut list for whole.
+    if (*c == EOF && ferror(fp)) {
+        err_of(file)->report(err_of(file), "Can't read from file %s: %s\n", filename, strerror(errno));
+        return 1;
+    }
     return 0;
 }
 

@@ -417,6 +417,9 @@ TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
     std::string err = mot_test::capture_stderr([&] {
         EXPECT_EQ(file->read_line(file, tmp.path.c_str(), ref, buf, sizeof(buf), &eof), 1);
         EXPECT_EQ(file->read_buf(file, tmp.path.c_str(), ref, buf, sizeof(buf), &count, &eof), 1);
+        int c = 0;
+        EXPECT_EQ(file->file_getc(file, tmp.path.c_str(), ref, &c), 1)
+            << "a read error is not the end of the file";
     });
     EXPECT_NE(err.find("Can't read from file " + tmp.path + ": Is a directory\n"), std::string::npos) << err;
     EXPECT_EQ(file->close_file(file, tmp.path.c_str(), ref), 0);
