@@ -12,7 +12,6 @@
 #include "mot_top.h"
 #include "mox_aux.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -77,21 +76,9 @@ int moap_daemon_check_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *, MOT_TOP_S
     return 0;
 }
 
-int moap_daemon_test_trace(const char *text, char *out, size_t capacity) noexcept {
-    if (capacity == 0)
-        return 1;
-    out[0] = '\0';
-    size_t used = 0;
-    auto add = [&](const char *piece, size_t len) {
-        if (used + len >= capacity)
-            len = capacity - 1 - used;
-        memcpy(out + used, piece, len);
-        used += len;
-        out[used] = '\0';
-    };
-    char line[MO_STRING_LEN];
-    int n = snprintf(line, sizeof(line), "Test argument \"%s\"\n", text);
-    add(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof(line) - 1));
+int moap_daemon_test_trace(const char *text, FILE *out) noexcept {
+    // Written piece by piece: an argument may be as long as the command line allows.
+    fprintf(out, "Test argument \"%s\"\n", text);
     size_t len = strlen(text);
     size_t pos = 0;
     while (pos < len) {
@@ -99,9 +86,8 @@ int moap_daemon_test_trace(const char *text, char *out, size_t capacity) noexcep
         size_t end = pos;
         while (end < len && (isdigit(static_cast<unsigned char>(text[end])) != 0) == digits)
             end++;
-        n = snprintf(line, sizeof(line), "%-7s at %zu: \"%.*s\"\n", digits ? "digits" : "text", pos,
-                     static_cast<int>(end - pos), text + pos);
-        add(line, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof(line) - 1));
+        fprintf(out, "%-7s at %zu: \"%.*s\"\n", digits ? "digits" : "text", pos, static_cast<int>(end - pos),
+                text + pos);
         pos = end;
     }
     return 0;
@@ -109,9 +95,7 @@ int moap_daemon_test_trace(const char *text, char *out, size_t capacity) noexcep
 
 int moap_daemon_test_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *,
                              MOT_TOP_REQ_T *, MOC_OPTIONS_T *) noexcept {
-    char trace[4 * MO_STRING_LEN];
-    moap_daemon_test_trace(args != nullptr && args->val != nullptr ? args->val : "", trace, sizeof(trace));
-    printf("%s", trace);
+    moap_daemon_test_trace(args != nullptr && args->val != nullptr ? args->val : "", stdout);
     fflush(stdout);
     return 0;
 }

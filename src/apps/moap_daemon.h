@@ -2,6 +2,8 @@
 #pragma once
 #include "mo_std.h"
 
+#include <cstdio>
+
 struct MOT_TOP_ARG_LIST_T;
 struct MOC_OPTIONS_T;
 
@@ -23,5 +25,5 @@ int moap_daemon_check_service(MOT_TOP_STYPE_T *stype, MOT_TOP_ARG_LIST_T *args, 
 int moap_daemon_test_service(MOT_TOP_STYPE_T *stype, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *session,
                              MOT_TOP_REQ_T *req, MOC_OPTIONS_T *options) noexcept;
 
-// Writes the trace of the test command for `text` into `out` (capacity bytes).
-int moap_daemon_test_trace(const char *text, char *out, size_t capacity) noexcept;
+// Writes the trace of the test command for `text` to `out`.
+int moap_daemon_test_trace(const char *text, FILE *out) noexcept;

@@ -123,6 +123,21 @@ TEST_F(DaemonCommands, TestTracesTheDigitRuns) {
     EXPECT_NE(r.err.find("Operation test has not enough arguments\n"), std::string::npos) << r.err;
 }
 
+TEST_F(DaemonCommands, TestTracesTheLongestArgumentWhole) {
+    // The longest argument the command line takes: one long run, then many short ones.
+    std::string arg(600, '7');
+    while (arg.size() < 1022)
+        arg += "x1";
+    auto r = inst.run({"daemon", "test", arg});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected =
+        "Test argument \"" + arg + "\"\n" + "digits  at 0: \"" + std::string(600, '7') + "\"\n";
+    for (size_t pos = 600; pos < arg.size(); pos++)
+        expected += std::string(arg[pos] == 'x' ? "text   " : "digits ") + " at " + std::to_string(pos) +
+                    ": \"" + arg[pos] + "\"\n";
+    EXPECT_EQ(r.out, expected);
+}
+
 TEST_F(DaemonCommands, TypeAloneListsTheFiveOperations) {
     auto r = inst.run({"daemon"});
     EXPECT_EQ(r.status, 1);
