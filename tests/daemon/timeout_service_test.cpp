@@ -189,6 +189,56 @@ TEST_F(TimeoutServer, FiftyNineSecondsFireAtFirstRunSixtyAtSecond) {
     EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
+int no_pause(MOTI_TIMEOUT_SERVER_T *, int) noexcept {
+    return 0;
+}
+
+TEST_F(TimeoutServer, GroupsDueTogetherAllGoNewestFirst) {
+    // Real signals without the pauses, so three kills in one run stay quick.
+    MOTI_TIMEOUT_SERVER_T fast = moux_timeout_slots;
+    fast.pause = no_pause;
+    MOTI_TIMEOUT_SERVER_T *quick = nullptr;
+    ASSERT_EQ(moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &fast, &quick), 0);
+    mot_test::keep_reachable(quick);
+    pid_t first = start_group(false);
+    pid_t spared = start_group(false);
+    pid_t second = start_group(false);
+    pid_t third = start_group(false);
+    ASSERT_GT(first, 1);
+    ASSERT_GT(spared, 1);
+    ASSERT_GT(second, 1);
+    ASSERT_GT(third, 1);
+    MOTI_TIMEOUT_MSG_T msg;
+    for (auto [pid, seconds] : {std::pair{first, 30}, {spared, 60}, {second, 0}, {third, 59}}) {
+        memset(&msg, 0, sizeof(msg));
+        msg.op = MOTI_OP_START;
+        msg.process_id = pid;
+        msg.timeout_value = seconds;
+        void *data = &msg;
+        ASSERT_EQ(moti_main_service(quick, &data), 0);
+        ASSERT_EQ(msg.status, 0);
+    }
+
+    std::string err = capture_stderr([&] { EXPECT_EQ(moti_timer_service(quick), 0); });
+    size_t at_third = err.find("process group " + std::to_string(third) + " after 59 seconds\n");
+    size_t at_second = err.find("process group " + std::to_string(second) + " after 0 seconds\n");
+    size_t at_first = err.find("process group " + std::to_string(first) + " after 30 seconds\n");
+    ASSERT_NE(at_third, std::string::npos) << err;
+    ASSERT_NE(at_second, std::string::npos) << err;
+    ASSERT_NE(at_first, std::string::npos) << err;
+    EXPECT_LT(at_third, at_second) << err;
+    EXPECT_LT(at_second, at_first) << err;
+    EXPECT_EQ(err.find("process group " + std::to_string(spared)), std::string::npos) << err;
+    for (pid_t pid : {first, second, third})
+        EXPECT_NE(death_signal(pid), 0) << pid;
+    EXPECT_TRUE(still_running(spared));
+    ASSERT_NE(quick->timer_list->thelist, nullptr);
+    EXPECT_EQ(quick->timer_list->thelist->status, spared);
+    EXPECT_EQ(quick->timer_list->thelist->next, nullptr);
+    kill(spared, SIGKILL);
+    EXPECT_EQ(death_signal(spared), SIGKILL);
+}
+
 TEST_F(TimeoutServer, StubbornGroupIsEscalatedToKill) {
     pid_t leader = start_group(true);
     // A second member of the same group must go too.
