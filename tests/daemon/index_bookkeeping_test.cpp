@@ -3,6 +3,7 @@
 #include "index_fixture.h"
 #include "test_util.h"
 
+#include <ctime>
 #include <string>
 
 namespace {
@@ -152,12 +153,27 @@ TEST(IndexStartTime, MinutesSinceTheDailyStart) {
     EXPECT_EQ(mose_initial_main_count(start - 86400 - 3600, start), 1380);
 }
 
+// Minutes of the local day now, read from the clock independently of the daemon's utilities.
+int local_minute_of_day() {
+    time_t now = time(nullptr);
+    struct tm tmv;
+    localtime_r(&now, &tmv);
+    return tmv.tm_hour * 60 + tmv.tm_min;
+}
+
 TEST(IndexStartTime, HourOfTheDayFromTheSetup) {
-    IndexDaemon d;
-    d.setup->index_start_time = 3;
-    ASSERT_EQ(d.construct(), 0);
-    EXPECT_GE(d.control->main_count, 0);
-    EXPECT_LE(d.control->main_count, 1440);
+    // Two hours back the daily run was two hours and some minutes ago; two hours ahead it is that
+    // much less than a day away. A minute's slack covers the seconds and a minute turning over.
+    for (int offset : {-2, 2}) {
+        int minute = local_minute_of_day();
+        int hour = ((minute / 60 + offset) % 24 + 24) % 24;
+        IndexDaemon d;
+        d.setup->index_start_time = hour;
+        ASSERT_EQ(d.construct(), 0);
+        int expected = ((minute - hour * 60) % 1440 + 1440) % 1440;
+        EXPECT_GE(d.control->main_count, expected - 1) << "hour " << hour;
+        EXPECT_LE(d.control->main_count, expected + 2) << "hour " << hour;
+    }
 }
 
 TEST(IndexStartTime, UnusableHourFallsBackWithAWarning) {
