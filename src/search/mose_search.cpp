@@ -311,7 +311,9 @@ int mose_spawn_indexer(MOSE_INDEXER_CONTROL_T *control, int index_type) noexcept
     if (index_type == MOSE_INDEX_INCREMENTAL)
         mose_swap_lists(control);
 
-    mo_filename_t program;
+    // The child-process service keeps the program name by reference for as long as it tracks the
+    // child, which outlives this call; the daemon is single-threaded and the path never changes.
+    static mo_filename_t program;
     int ret = mof_file_build_path(aux->error, program, "%s/%s", aux->setup->exec_dir, MOSE_PROGRAM_NAME);
     if (ret == 0 && !aux->file->exists(aux->file, program)) {
         // The child could only fail after the fork, unseen here; say so while it can be seen.
