@@ -33,7 +33,9 @@ int record_op(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *, 
 }
 
 int daemon_like_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_register(*stype, "start", 0, 0, record_op, "Starts the daemon", "");
+    int ret = moc_cmd_init_storage(*stype);
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "start", 0, 0, record_op, "Starts the daemon", "");
     if (ret == 0)
         ret = moc_cmd_register(*stype, "test", 1, 1, record_op, "test", "");
     if (ret == 0)
@@ -104,6 +106,28 @@ TEST_F(CmdFixture, TypeAloneListsOperations) {
                    "                    start   Starts the daemon.\n"
                    "                     test   test.\n"
                    "                      run   Runs. Possible options are: qRphr\n");
+}
+
+TEST_F(CmdFixture, EachRunBuildsTheOperationsAfresh) {
+    // The registry lives in the request pool; a later request must not find the earlier one's list.
+    const std::string pop_ops = "Can't find operation argument\nValid operations are;\n"
+                                "                    parse   Parses the pop account and distributes to "
+                                "Mail Groups.\n"
+                                "                     test   Test.\n"
+                                "                   update   Test.\n";
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(run({"pop"}), 1);
+        EXPECT_EQ(out, pop_ops);
+        EXPECT_EQ(run({"web"}), 1);
+        EXPECT_EQ(out, "Can't find operation argument\nValid operations are;\n"
+                       "                   normal   Pipes the web response to the stdout. Possible options "
+                       "are: h\n");
+        EXPECT_EQ(run({"index"}), 1);
+        EXPECT_EQ(out, "Can't find operation argument\nValid operations are;\n"
+                       "                   manual   Start Manual Index. Possible options are: h\n"
+                       "                     auto   Auto Index.\n"
+                       "                    check   Check Incremental Index List.\n");
+    }
 }
 
 TEST_F(CmdFixture, RunsOperationWithArgumentsAndCommandName) {
