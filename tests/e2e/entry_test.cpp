@@ -32,6 +32,13 @@ TEST(EntryWithoutDaemon, InstallationIsFoundFromTheProgramsLocation) {
     EXPECT_EQ(r.err.find(a.socket_path()), std::string::npos) << r.err;
 }
 
+TEST(EntryWithoutDaemon, RedundantPartsOfTheProgramPathAreNoLevels) {
+    Installation inst;
+    auto r = inst.run({"daemon", "check"}, inst.home + "/install/bin/./linux/../linux//morvale");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Can't connect to socket " + inst.socket_path()), std::string::npos) << r.err;
+}
+
 TEST(EntryWithoutDaemon, MissingSetupFileStopsStartUp) {
     Installation inst;
     ASSERT_EQ(unlink((inst.home + "/conf/gen.setup").c_str()), 0);
