@@ -1,6 +1,12 @@
 // The real program in a throwaway installation: start-up order, the daemon connection and the
 // command interface as a user meets them.
 #include "e2e_install.h"
+#include "mod_daemon_cmn.h"
+#include "molk_lock.h"
+#include "morq_req.h"
+#include "most_setup_cmn.h"
+#include "moux_unix.h"
+#include "mox_aux.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +98,63 @@ TEST_F(EntryWithDaemon, CheckAnswersAndSucceeds) {
     auto r = inst.run({"daemon", "check"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Up and running"), std::string::npos) << r.out;
+}
+
+TEST_F(EntryWithDaemon, TerminatedCommandCleansUpAndExitsWithTwo) {
+    // This test process holds a write lock, so that "daemon quit" sits waiting for it.
+    MOX_AUX_T *aux = nullptr;
+    ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
+    snprintf(aux->setup->daemon_socket_dir, sizeof(aux->setup->daemon_socket_dir), "/tmp");
+    std::string port = std::to_string(inst.port);
+    ASSERT_EQ(aux->daemon->client_init(aux->daemon, nullptr, port.c_str()), 0);
+    mo_string_t connect_error = "";
+    ASSERT_EQ(aux->daemon->client_start(aux->daemon, nullptr, connect_error), 0);
+    ASSERT_STREQ(connect_error, "");
+    MOLK_LOCK_CALL_T *lock = aux->req->lock_call;
+    ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/items", "Items Data", nullptr), 0);
+
+    std::string out_path = inst.home + "/generated/temp/term_out";
+    std::string err_path = inst.home + "/generated/temp/term_err";
+    pid_t quit = fork();
+    if (quit == 0) {
+        int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int n = open("/dev/null", O_RDONLY);
+        dup2(n, 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        execl(inst.prog.c_str(), inst.prog.c_str(), "daemon", "quit", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 200 && mot_test::read_file(out_path).find("<Control-C") == std::string::npos; i++)
+        usleep(50 * 1000);
+    std::string out = mot_test::read_file(out_path);
+    kill(quit, SIGTERM);
+    int st = 0;
+    ASSERT_EQ(waitpid(quit, &st, 0), quit);
+    ASSERT_NE(out.find("Waiting for the current locks to expire:"), std::string::npos) << out;
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 2);
+
+    // A note for the signal, then the fatal list with its entries, then the always list.
+    std::string err = mot_test::read_file(err_path);
+    size_t pos = 0;
+    for (const char *note : {"Terminated. Cleaning up.\n", "Cleaning up Request-Fatal\n",
+                             "cleanup daemon locks\n", "cleanup client daemon connection\n",
+                             "Cleanup child processes\n", "Cleaning up Request-Always\n"}) {
+        size_t at = err.find(note, pos);
+        ASSERT_NE(at, std::string::npos) << note << " missing or out of order in:\n" << err;
+        EXPECT_EQ(err.rfind("Note:    [", at), err.rfind('\n', at) + 1) << "not a note: " << note;
+        pos = at;
+    }
+    EXPECT_EQ(err.find("Error:"), std::string::npos) << err;
+
+    // The daemon was not told to quit, and the lock of this process is still there.
+    auto r = inst.run({"daemon", "check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Items Data"), std::string::npos) << r.out;
+    aux->daemon->client_end(aux->daemon);
 }
 
 } // namespace
