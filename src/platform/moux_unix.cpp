@@ -109,8 +109,9 @@ int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNI
 int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept {
     if (strchr(argv0, '/') == nullptr) {
         // Found along PATH: the kernel knows where it lives.
-        ssize_t len = readlink("/proc/self/exe", buf, size - 1);
-        if (len < 0 || static_cast<size_t>(len) >= size - 1)
+        // A link text that fills the whole buffer may have been cut; one byte less fits with its end.
+        ssize_t len = readlink("/proc/self/exe", buf, size);
+        if (len < 0 || static_cast<size_t>(len) >= size)
             return 1;
         buf[len] = '\0';
         return 0;

@@ -45,6 +45,49 @@ TEST(EntryWithoutDaemon, RedundantPartsOfTheProgramPathAreNoLevels) {
     EXPECT_NE(r.err.find("Can't connect to socket " + inst.socket_path()), std::string::npos) << r.err;
 }
 
+// Runs a copy of the installation's program placed so that its whole path has `length` characters,
+// started by bare name as a shell does after a PATH search.
+mot_test::RunResult run_by_bare_name_at_length(const Installation &inst, size_t length) {
+    const std::string tail = "/install/bin/linux/morvale";
+    std::string home = inst.home + "/" + std::string(length - inst.home.size() - 1 - tail.size(), 'p');
+    std::string cmd = "mkdir -p '" + home + "/install/bin/linux' && cp -a '" + inst.home + "/conf' '" + home +
+                      "/' && cp '" + inst.prog + "' '" + home + "/install/bin/linux/'";
+    if (system(cmd.c_str()) != 0)
+        return {};
+    std::string prog = home + tail;
+    std::string out_path = inst.home + "/generated/temp/bare_out";
+    std::string err_path = inst.home + "/generated/temp/bare_err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(o, 1);
+        dup2(e, 2);
+        execl(prog.c_str(), "morvale", "daemon", "check", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    mot_test::RunResult r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = mot_test::read_file(out_path);
+    r.err = mot_test::read_file(err_path);
+    system(("rm -rf '" + home + "'").c_str());
+    return r;
+}
+
+TEST(EntryWithoutDaemon, ProgramFoundAlongPathMayUseTheWholePathBuffer) {
+    Installation inst;
+    auto fits = run_by_bare_name_at_length(inst, MO_FILENAME_LEN - 1);
+    EXPECT_EQ(fits.status, 1);
+    EXPECT_NE(fits.err.find("Can't connect to socket " + inst.socket_path()), std::string::npos) << fits.err;
+    auto too_long = run_by_bare_name_at_length(inst, MO_FILENAME_LEN);
+    EXPECT_EQ(too_long.status, 1);
+    EXPECT_NE(too_long.err.find("morvale: Program path too long to find the installation\n"),
+              std::string::npos)
+        << too_long.err;
+}
+
 TEST(EntryWithoutDaemon, MissingSetupFileStopsStartUp) {
     Installation inst;
     ASSERT_EQ(unlink((inst.home + "/conf/gen.setup").c_str()), 0);
