@@ -8,7 +8,14 @@ for p in $PKGS; do
 done
 if [ -n "$missing" ]; then
     SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            SUDO="sudo"
+        else
+            echo "Missing packages:$missing. Run this as root (or install sudo) so they can be installed." >&2
+            exit 1
+        fi
+    fi
     echo "Installing:$missing"
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing >/dev/null

@@ -4,7 +4,9 @@
 #include "moc_cmd.h"
 
 static int moap_pop_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_register(*stype, "parse", 0, 0, moc_cmd_not_available,
+    int ret = moc_cmd_init_storage(*stype);
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "parse", 0, 0, moc_cmd_not_available,
                                "Parses the pop account and distributes to Mail Groups", "");
     if (ret == 0)
         ret = moc_cmd_register(*stype, "test", 0, 0, moc_cmd_not_available, "Test", "");

@@ -4,7 +4,9 @@
 #include "moc_cmd.h"
 
 static int moap_search_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_register(*stype, "manual", 0, 0, moc_cmd_not_available, "Start Manual Index", "h");
+    int ret = moc_cmd_init_storage(*stype);
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "manual", 0, 0, moc_cmd_not_available, "Start Manual Index", "h");
     if (ret == 0)
         ret = moc_cmd_register(*stype, "auto", 1, 1, moc_cmd_not_available, "Auto Index", "");
     if (ret == 0)

@@ -4,8 +4,11 @@
 #include "moc_cmd.h"
 
 static int moap_web_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    return moc_cmd_register(*stype, "normal", 0, 0, moc_cmd_not_available,
-                            "Pipes the web response to the stdout", "h");
+    int ret = moc_cmd_init_storage(*stype);
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "normal", 0, 0, moc_cmd_not_available,
+                               "Pipes the web response to the stdout", "h");
+    return ret;
 }
 
 int moap_web_construct(MOT_TOP_SESSION_T *session) noexcept {

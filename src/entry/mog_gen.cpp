@@ -6,6 +6,10 @@
 #include "moap_pop.h"
 #include "moap_search.h"
 #include "moap_web.h"
+#include "mocl_cleanup.h"
+#include "mod_daemon_cmn.h"
+#include "mos_signal_cmn.h"
+#include "mox_aux.h"
 
 int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     int ret = moap_daemon_construct(session);
@@ -22,4 +26,24 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
 int mog_gen_init_req(MOT_TOP_SESSION_T *, MOX_AUX_T *) noexcept {
     // Nothing is cached per request until the content applications exist.
     return 0;
+}
+
+int mog_gen_end_req(MOX_AUX_T *aux, MOCL_CLEANUP_T *cleanup_fatal, MOCL_CLEANUP_T *cleanup_always,
+                    mo_boolean_t is_client, int ret) noexcept {
+    if (is_client && ret == 0)
+        ret = aux->daemon->client_end(aux->daemon);
+    // Children are killed before their temporary files go.
+    if (ret != 0 && cleanup_fatal != nullptr) {
+        cleanup_fatal->stop_print(cleanup_fatal);
+        cleanup_fatal->run(cleanup_fatal);
+    }
+    if (cleanup_always != nullptr) {
+        cleanup_always->stop_print(cleanup_always);
+        cleanup_always->run(cleanup_always);
+    }
+    if (aux != nullptr && aux->signal != nullptr) {
+        aux->signal->del_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref);
+        aux->signal->del_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref);
+    }
+    return ret;
 }

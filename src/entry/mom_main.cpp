@@ -90,7 +90,7 @@ int main(int argc, char **argv) {
             ret = daemon->client_init(daemon, pool, aux->setup->server_port);
             if (ret == 0) {
                 error_string[0] = '\0';
-                daemon->client_start(daemon, cleanup_fatal, error_string);
+                ret = daemon->client_start(daemon, cleanup_fatal, error_string);
                 if (error_string[0] != '\0') {
                     aux->error->report(aux->error, "Daemon Communication Problem\n%sTry restarting %s\n",
                                        error_string, aux->setup->prod_name);
@@ -119,20 +119,7 @@ int main(int argc, char **argv) {
         ret = moc_cmd_check_operation(argc - 1, argv + 1, session, req);
 
     // The ending steps always run, as far as their records exist.
-    if (!do_daemon && ret == 0)
-        ret = aux->daemon->client_end(aux->daemon);
-    if (ret != 0 && cleanup_fatal != nullptr) {
-        cleanup_fatal->stop_print(cleanup_fatal);
-        cleanup_fatal->run(cleanup_fatal);
-    }
-    if (cleanup_always != nullptr) {
-        cleanup_always->stop_print(cleanup_always);
-        cleanup_always->run(cleanup_always);
-    }
-    if (aux != nullptr && aux->signal != nullptr) {
-        aux->signal->del_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref);
-        aux->signal->del_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref);
-    }
+    ret = mog_gen_end_req(aux, cleanup_fatal, cleanup_always, do_daemon ? FALSE : TRUE, ret);
     fflush(stdout);
     exit(ret);
 }

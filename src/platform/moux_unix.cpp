@@ -29,6 +29,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 const MOUX_UNIX_SLOTS_T moux_unix_default_slots = {
@@ -105,25 +107,46 @@ int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNI
 }
 
 int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept {
-    int n;
     if (strchr(argv0, '/') == nullptr) {
         // Found along PATH: the kernel knows where it lives.
-        ssize_t len = readlink("/proc/self/exe", buf, size - 1);
-        if (len < 0 || static_cast<size_t>(len) >= size - 1)
+        // A link text that fills the whole buffer may have been cut; one byte less fits with its end.
+        ssize_t len = readlink("/proc/self/exe", buf, size);
+        if (len < 0 || static_cast<size_t>(len) >= size)
             return 1;
         buf[len] = '\0';
         return 0;
     }
-    if (argv0[0] == '/') {
-        n = snprintf(buf, size, "%s", argv0);
-    } else {
+    std::string path;
+    if (argv0[0] != '/') {
         char cwd[MO_FILENAME_LEN];
         if (getcwd(cwd, sizeof(cwd)) == nullptr)
             return 1;
-        const char *rel = argv0;
-        while (rel[0] == '.' && rel[1] == '/')
-            rel += 2;
-        n = snprintf(buf, size, "%s/%s", cwd, rel);
+        path = cwd;
     }
-    return (n < 0 || static_cast<size_t>(n) >= size) ? 1 : 0;
+    path += '/';
+    path += argv0;
+    // The installation is found by cutting whole components off the end, so "//", "." and ".." must
+    // not count as levels: they are folded here by name alone, without resolving links.
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t end = path.find('/', pos);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(pos, end - pos);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        pos = end + 1;
+    }
+    std::string clean;
+    for (const std::string &part : parts)
+        clean += "/" + part;
+    if (clean.empty() || clean.size() >= size)
+        return 1;
+    memcpy(buf, clean.c_str(), clean.size() + 1);
+    return 0;
 }

@@ -22,5 +22,7 @@ int moux_unix_construct(MOX_AUX_T **aux, void *session_pool) noexcept;
 int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNIX_SLOTS_T *slots) noexcept;
 
 // The program's path as given by the argument vector, made absolute (without resolving links) so that
-// the installation four levels above it is found wherever the program was started from.
+// the installation four levels above it is found wherever the program was started from; "//", "."
+// and ".." are folded by name. A bare name (found along PATH) is taken from the kernel. 1 when the
+// path cannot be found or does not fit `size` bytes.
 int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept;

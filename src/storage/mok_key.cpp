@@ -21,26 +21,6 @@ inline bool is_blank(int c) {
     return c == ' ' || c == '\t';
 }
 
-// Base-10 conversions that stop at the first non-digit, give 0 without digits and saturate
-// instead of overflowing.
-int to_int(const char *text) {
-    errno = 0;
-    long v = strtol(text, nullptr, 10);
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
-uint32_t to_u32(const char *text) {
-    errno = 0;
-    unsigned long v = strtoul(text, nullptr, 10);
-    if (errno == ERANGE || v > UINT32_MAX)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(v);
-}
-
 const char *skip_blanks(const char *p) {
     while (is_blank(*p))
         p++;
@@ -655,7 +635,7 @@ int mok_read_idlist_basic(MOX_AUX_T *aux, void *pool_ref, const char *filename, 
             continue;
         if (c == ',') {
             token[len] = '\0';
-            ret = append_id(aux, pool_ref, to_int(token), idlist_ptr, &tail);
+            ret = append_id(aux, pool_ref, mok_text_to_int(token), idlist_ptr, &tail);
             if (ret != 0)
                 return ret;
             len = 0;
@@ -785,7 +765,7 @@ int mok_read_integer(MOX_AUX_T *aux, void *, void *container, size_t struct_offs
     const char *value = nullptr;
     int ret = read_value_line(aux, filename, line_no, file_ref, buf, &value);
     if (ret == 0)
-        mok_field<int>(container, struct_offset) = to_int(value);
+        mok_field<int>(container, struct_offset) = mok_text_to_int(value);
     return ret;
 }
 
@@ -836,7 +816,7 @@ int mok_read_u32bit(MOX_AUX_T *aux, void *, void *container, size_t struct_offse
     const char *value = nullptr;
     int ret = read_value_line(aux, filename, line_no, file_ref, buf, &value);
     if (ret == 0)
-        mok_field<uint32_t>(container, struct_offset) = to_u32(value);
+        mok_field<uint32_t>(container, struct_offset) = mok_text_to_u32(value);
     return ret;
 }
 
@@ -876,4 +856,24 @@ int mok_write_null(MOX_AUX_T *, void *, void *, size_t, const char *, const char
 
 int mok_free_null(MOX_AUX_T *, void *, void *, size_t) noexcept {
     return 0;
+}
+
+// Base-10 conversions that stop at the first non-digit, give 0 without digits and saturate
+// instead of overflowing.
+int mok_text_to_int(const char *text) noexcept {
+    errno = 0;
+    long v = strtol(text, nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+uint32_t mok_text_to_u32(const char *text) noexcept {
+    errno = 0;
+    unsigned long v = strtoul(text, nullptr, 10);
+    if (errno == ERANGE || v > UINT32_MAX)
+        return UINT32_MAX;
+    return static_cast<uint32_t>(v);
 }

@@ -133,6 +133,10 @@ int mok_read_idlist_basic(MOX_AUX_T *aux, void *pool_ref, const char *filename, 
 int mok_write_idlist_basic(MOX_AUX_T *aux, const MOIL_IDLIST_T *idlist, const char *filename,
                            void *file_ref) noexcept;
 
+// Base-10 conversions of value texts: stop at the first non-digit, 0 without digits, saturating.
+int mok_text_to_int(const char *text) noexcept;
+uint32_t mok_text_to_u32(const char *text) noexcept;
+
 // Low-level readers. mok_key_file_getc drops every CR byte; mok_read_until returns the bytes stored,
 // or -1 (end-of-file flag set, nothing stored) when the file service reported a failed read.
 int mok_key_file_getc(MOF_FILE_T *file, const char *filename, void *file_ref, int *c) noexcept;

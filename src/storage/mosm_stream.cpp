@@ -9,6 +9,7 @@
 #include "most_setup_cmn.h"
 #include "mox_aux.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 
@@ -35,6 +36,13 @@ int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexc
     int ret = mosm_stream_set_filename(aux, stream_id, filename);
     if (ret != 0)
         return ret;
+    mo_filename_t tmp_name;
+    int n = snprintf(tmp_name, sizeof(tmp_name), "%s.tmp", filename);
+    if (n < 0 || n >= MO_FILENAME_LEN) {
+        aux->error->report(aux->error, "Stream file name for stream %d is longer than %d characters\n",
+                           stream_id, MO_FILENAME_LEN - 5);
+        return 1;
+    }
 
     MOK_GEN_KEYWORD_T keywords[1];
     mok_load_keyword(&keywords[0], "ID", offsetof(MOSM_STREAM_INFO_T, last_stream_id), mok_init_integer,
@@ -49,14 +57,24 @@ int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexc
     if (ret != 0)
         return ret;
     MOSM_STREAM_INFO_T *info = static_cast<MOSM_STREAM_INFO_T *>(records->container);
+    if (info->last_stream_id == INT_MAX) {
+        // Going on would wrap round to numbers already handed out.
+        aux->error->report(aux->error, "Number stream %d is exhausted\n", stream_id);
+        mok_free_keyword_list(aux, pool, keywords, 1, records);
+        stream_lock(aux, 4, filename);
+        return 1;
+    }
     info->last_stream_id += 1;
     int number = info->last_stream_id;
-    ret = aux->file->check_file_dir(aux->file, filename);
-    if (ret != 0)
+    // The new count goes to the temporary file, which then replaces the stream file in one step: a
+    // write that fails part-way leaves the last count in place, so no number is handed out twice.
+    ret = mok_write_keyword_list(aux, pool, tmp_name, keywords, 1, records, sizeof(MOSM_STREAM_INFO_T));
+    if (ret == 0)
+        ret = aux->file->move_file(aux->file, filename, tmp_name);
+    if (ret != 0) {
+        aux->file->remove_file(aux->file, tmp_name);
         return ret;
-    ret = mok_write_keyword_list(aux, pool, filename, keywords, 1, records, sizeof(MOSM_STREAM_INFO_T));
-    if (ret != 0)
-        return ret;
+    }
     ret = stream_lock(aux, 4, filename);
     if (ret != 0)
         return ret;

@@ -23,24 +23,6 @@ char u32bit_text[MO_STRING_LEN];   // display text of u32bit values
 char datetime_text[MO_STRING_LEN]; // display text of dates
 char user_id_text[MO_STRING_LEN];  // display text of a user id when no access service is there
 
-int to_int(const char *text) {
-    errno = 0;
-    long v = strtol(text, nullptr, 10);
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
-uint32_t to_u32(const char *text) {
-    errno = 0;
-    unsigned long v = strtoul(text, nullptr, 10);
-    if (errno == ERANGE || v > UINT32_MAX)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(v);
-}
-
 int sign_of(long long v) {
     return v > 0 ? 1 : (v < 0 ? -1 : 0);
 }
@@ -401,7 +383,7 @@ int motc_get_string_integer(MOTC_COMMON_KEYWORD_T *common, void *container,
 
 int motc_update_string_integer(MOTC_COMMON_KEYWORD_T *common, void *, void *container,
                                const char *new_text) noexcept {
-    mok_field<int>(container, off(common)) = to_int(new_text != nullptr ? new_text : "");
+    mok_field<int>(container, off(common)) = mok_text_to_int(new_text != nullptr ? new_text : "");
     return 0;
 }
 
@@ -428,7 +410,7 @@ int motc_get_string_u32bit(MOTC_COMMON_KEYWORD_T *common, void *container, const
 
 int motc_update_string_u32bit(MOTC_COMMON_KEYWORD_T *common, void *, void *container,
                               const char *new_text) noexcept {
-    mok_field<uint32_t>(container, off(common)) = to_u32(new_text != nullptr ? new_text : "");
+    mok_field<uint32_t>(container, off(common)) = mok_text_to_u32(new_text != nullptr ? new_text : "");
     return 0;
 }
 

@@ -1,6 +1,12 @@
 // The real program in a throwaway installation: start-up order, the daemon connection and the
 // command interface as a user meets them.
 #include "e2e_install.h"
+#include "mod_daemon_cmn.h"
+#include "molk_lock.h"
+#include "morq_req.h"
+#include "most_setup_cmn.h"
+#include "moux_unix.h"
+#include "mox_aux.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +36,56 @@ TEST(EntryWithoutDaemon, InstallationIsFoundFromTheProgramsLocation) {
     auto r = b.run({"daemon", "check"});
     EXPECT_NE(r.err.find(b.socket_path()), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(a.socket_path()), std::string::npos) << r.err;
+}
+
+TEST(EntryWithoutDaemon, RedundantPartsOfTheProgramPathAreNoLevels) {
+    Installation inst;
+    auto r = inst.run({"daemon", "check"}, inst.home + "/install/bin/./linux/../linux//morvale");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Can't connect to socket " + inst.socket_path()), std::string::npos) << r.err;
+}
+
+// Runs a copy of the installation's program placed so that its whole path has `length` characters,
+// started by bare name as a shell does after a PATH search.
+mot_test::RunResult run_by_bare_name_at_length(const Installation &inst, size_t length) {
+    const std::string tail = "/install/bin/linux/morvale";
+    std::string home = inst.home + "/" + std::string(length - inst.home.size() - 1 - tail.size(), 'p');
+    std::string cmd = "mkdir -p '" + home + "/install/bin/linux' && cp -a '" + inst.home + "/conf' '" + home +
+                      "/' && cp '" + inst.prog + "' '" + home + "/install/bin/linux/'";
+    if (system(cmd.c_str()) != 0)
+        return {};
+    std::string prog = home + tail;
+    std::string out_path = inst.home + "/generated/temp/bare_out";
+    std::string err_path = inst.home + "/generated/temp/bare_err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(o, 1);
+        dup2(e, 2);
+        execl(prog.c_str(), "morvale", "daemon", "check", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    mot_test::RunResult r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = mot_test::read_file(out_path);
+    r.err = mot_test::read_file(err_path);
+    system(("rm -rf '" + home + "'").c_str());
+    return r;
+}
+
+TEST(EntryWithoutDaemon, ProgramFoundAlongPathMayUseTheWholePathBuffer) {
+    Installation inst;
+    auto fits = run_by_bare_name_at_length(inst, MO_FILENAME_LEN - 1);
+    EXPECT_EQ(fits.status, 1);
+    EXPECT_NE(fits.err.find("Can't connect to socket " + inst.socket_path()), std::string::npos) << fits.err;
+    auto too_long = run_by_bare_name_at_length(inst, MO_FILENAME_LEN);
+    EXPECT_EQ(too_long.status, 1);
+    EXPECT_NE(too_long.err.find("morvale: Program path too long to find the installation\n"),
+              std::string::npos)
+        << too_long.err;
 }
 
 TEST(EntryWithoutDaemon, MissingSetupFileStopsStartUp) {
@@ -85,6 +141,63 @@ TEST_F(EntryWithDaemon, CheckAnswersAndSucceeds) {
     auto r = inst.run({"daemon", "check"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Up and running"), std::string::npos) << r.out;
+}
+
+TEST_F(EntryWithDaemon, TerminatedCommandCleansUpAndExitsWithTwo) {
+    // This test process holds a write lock, so that "daemon quit" sits waiting for it.
+    MOX_AUX_T *aux = nullptr;
+    ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
+    snprintf(aux->setup->daemon_socket_dir, sizeof(aux->setup->daemon_socket_dir), "/tmp");
+    std::string port = std::to_string(inst.port);
+    ASSERT_EQ(aux->daemon->client_init(aux->daemon, nullptr, port.c_str()), 0);
+    mo_string_t connect_error = "";
+    ASSERT_EQ(aux->daemon->client_start(aux->daemon, nullptr, connect_error), 0);
+    ASSERT_STREQ(connect_error, "");
+    MOLK_LOCK_CALL_T *lock = aux->req->lock_call;
+    ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/items", "Items Data", nullptr), 0);
+
+    std::string out_path = inst.home + "/generated/temp/term_out";
+    std::string err_path = inst.home + "/generated/temp/term_err";
+    pid_t quit = fork();
+    if (quit == 0) {
+        int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int n = open("/dev/null", O_RDONLY);
+        dup2(n, 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        execl(inst.prog.c_str(), inst.prog.c_str(), "daemon", "quit", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 200 && mot_test::read_file(out_path).find("<Control-C") == std::string::npos; i++)
+        usleep(50 * 1000);
+    std::string out = mot_test::read_file(out_path);
+    kill(quit, SIGTERM);
+    int st = 0;
+    ASSERT_EQ(waitpid(quit, &st, 0), quit);
+    ASSERT_NE(out.find("Waiting for the current locks to expire:"), std::string::npos) << out;
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 2);
+
+    // A note for the signal, then the fatal list with its entries, then the always list.
+    std::string err = mot_test::read_file(err_path);
+    size_t pos = 0;
+    for (const char *note : {"Terminated. Cleaning up.\n", "Cleaning up Request-Fatal\n",
+                             "cleanup daemon locks\n", "cleanup client daemon connection\n",
+                             "Cleanup child processes\n", "Cleaning up Request-Always\n"}) {
+        size_t at = err.find(note, pos);
+        ASSERT_NE(at, std::string::npos) << note << " missing or out of order in:\n" << err;
+        EXPECT_EQ(err.rfind("Note:    [", at), err.rfind('\n', at) + 1) << "not a note: " << note;
+        pos = at;
+    }
+    EXPECT_EQ(err.find("Error:"), std::string::npos) << err;
+
+    // The daemon was not told to quit, and the lock of this process is still there.
+    auto r = inst.run({"daemon", "check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Items Data"), std::string::npos) << r.out;
+    aux->daemon->client_end(aux->daemon);
 }
 
 } // namespace

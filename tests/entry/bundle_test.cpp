@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +90,34 @@ TEST(Bundle, ConstructionFailureIsSummarised) {
     EXPECT_EQ(summary.size(), 63u);
     ASSERT_GE(err.size(), summary.size());
     EXPECT_EQ(err.substr(err.size() - summary.size()), summary) << err;
+}
+
+TEST(ProgramPath, MadeAbsoluteWithRedundantPartsFolded) {
+    char buf[MO_FILENAME_LEN];
+    ASSERT_EQ(moux_unix_program_path("/h/install/bin/./linux//morvale", buf, sizeof(buf)), 0);
+    EXPECT_STREQ(buf, "/h/install/bin/linux/morvale");
+    ASSERT_EQ(moux_unix_program_path("/h/install/bin/linux/../linux/morvale", buf, sizeof(buf)), 0);
+    EXPECT_STREQ(buf, "/h/install/bin/linux/morvale");
+
+    mot_test::TempDir dir;
+    char old_cwd[MO_FILENAME_LEN];
+    ASSERT_NE(getcwd(old_cwd, sizeof(old_cwd)), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    char here[MO_FILENAME_LEN];
+    ASSERT_NE(getcwd(here, sizeof(here)), nullptr);
+    int ret = moux_unix_program_path("./install/bin/linux/morvale", buf, sizeof(buf));
+    ASSERT_EQ(chdir(old_cwd), 0);
+    ASSERT_EQ(ret, 0);
+    EXPECT_EQ(std::string(buf), std::string(here) + "/install/bin/linux/morvale");
+}
+
+TEST(ProgramPath, PathThatDoesNotFitIsRefused) {
+    char buf[MO_FILENAME_LEN];
+    std::string fits = "/" + std::string(MO_FILENAME_LEN - 2, 'a');
+    ASSERT_EQ(moux_unix_program_path(fits.c_str(), buf, sizeof(buf)), 0);
+    EXPECT_EQ(std::string(buf), fits);
+    std::string too_long = fits + "b";
+    EXPECT_EQ(moux_unix_program_path(too_long.c_str(), buf, sizeof(buf)), 1);
 }
 
 } // namespace

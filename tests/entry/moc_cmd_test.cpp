@@ -18,6 +18,7 @@ struct Seen {
     int calls = 0;
     std::vector<std::string> args;
     MOC_OPTIONS_T options{};
+    std::string rev; // options.rev points into the argument vector, gone after the run
     int result = 0;
 };
 Seen seen;
@@ -29,11 +30,14 @@ int record_op(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *, 
     for (; args != nullptr; args = args->next)
         seen.args.push_back(args->val);
     seen.options = *options;
+    seen.rev = options->rev;
     return seen.result;
 }
 
 int daemon_like_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_register(*stype, "start", 0, 0, record_op, "Starts the daemon", "");
+    int ret = moc_cmd_init_storage(*stype);
+    if (ret == 0)
+        ret = moc_cmd_register(*stype, "start", 0, 0, record_op, "Starts the daemon", "");
     if (ret == 0)
         ret = moc_cmd_register(*stype, "test", 1, 1, record_op, "test", "");
     if (ret == 0)
@@ -106,6 +110,28 @@ TEST_F(CmdFixture, TypeAloneListsOperations) {
                    "                      run   Runs. Possible options are: qRphr\n");
 }
 
+TEST_F(CmdFixture, EachRunBuildsTheOperationsAfresh) {
+    // The registry lives in the request pool; a later request must not find the earlier one's list.
+    const std::string pop_ops = "Can't find operation argument\nValid operations are;\n"
+                                "                    parse   Parses the pop account and distributes to "
+                                "Mail Groups.\n"
+                                "                     test   Test.\n"
+                                "                   update   Test.\n";
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(run({"pop"}), 1);
+        EXPECT_EQ(out, pop_ops);
+        EXPECT_EQ(run({"web"}), 1);
+        EXPECT_EQ(out, "Can't find operation argument\nValid operations are;\n"
+                       "                   normal   Pipes the web response to the stdout. Possible options "
+                       "are: h\n");
+        EXPECT_EQ(run({"index"}), 1);
+        EXPECT_EQ(out, "Can't find operation argument\nValid operations are;\n"
+                       "                   manual   Start Manual Index. Possible options are: h\n"
+                       "                     auto   Auto Index.\n"
+                       "                    check   Check Incremental Index List.\n");
+    }
+}
+
 TEST_F(CmdFixture, RunsOperationWithArgumentsAndCommandName) {
     EXPECT_EQ(run({"daemon", "test", "abc"}), 0);
     EXPECT_EQ(seen.calls, 1);
@@ -139,7 +165,7 @@ TEST_F(CmdFixture, OptionsAnywhereAndRevisionTaken) {
     EXPECT_TRUE(seen.options.recursive_flag);
     EXPECT_TRUE(seen.options.quiet_flag);
     EXPECT_FALSE(seen.options.no_header);
-    EXPECT_STREQ(seen.options.rev, "12");
+    EXPECT_EQ(seen.rev, "12");
 }
 
 TEST_F(CmdFixture, OptionErrors) {

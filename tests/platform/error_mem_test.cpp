@@ -104,4 +104,6 @@ TEST_F(ErrorFixture, OutOfMemoryIsReported) {
 
 // The out-of-memory test asks for an impossible block; under the address sanitizer that must come back
 // as NULL instead of stopping the program.
-extern "C" const char *__asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char *__asan_default_options() {
+    return "allocator_may_return_null=1";
+}

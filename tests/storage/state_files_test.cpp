@@ -40,6 +40,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -343,6 +344,50 @@ TEST_F(StateFiles, ProcessesDrawingAtOnceGetConsecutiveDistinctNumbers) {
     int next = 0;
     ASSERT_EQ(mosm_stream_get_number(aux, 3, &next), 0);
     EXPECT_EQ(next, 31);
+}
+
+// A draw whose write fails part-way (here on the file size limit) must not lose the stream's count.
+std::string draw_with_tiny_file_limit(Proc &p, int) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    limit.rlim_cur = 3;
+    limit.rlim_max = 3;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return "setrlimit failed";
+    int n = 0;
+    int ret = mosm_stream_get_number(p.aux, 4, &n);
+    // The failing path keeps its lock; give it back so that the parent need not wait for its expiry.
+    std::string path = std::string(p.setup->lib_dir) + "/dgen/stream/4";
+    int status = 0;
+    p.aux->req->lock_call->file_lock(p.aux->req->lock_call, 4, path.c_str(), "Stream File", &status);
+    return ret != 0 ? "failed" : "drew " + std::to_string(n);
+}
+
+TEST_F(StateFiles, StreamKeepsItsCountWhenAWriteFails) {
+    int n = 0;
+    ASSERT_EQ(mosm_stream_get_number(aux, 4, &n), 0);
+    ASSERT_EQ(n, 1);
+    std::string path = lib() + "/dgen/stream/4";
+    std::string before = read_file(path);
+    ASSERT_EQ(in_children(tmp.path, daemon.port, 1, draw_with_tiny_file_limit),
+              (std::vector<std::string>{"failed"}));
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_FALSE(exists(path + ".tmp")) << "the half-written copy is removed";
+    ASSERT_EQ(mosm_stream_get_number(aux, 4, &n), 0);
+    EXPECT_EQ(n, 2) << "a number once handed out is never handed out again";
+}
+
+TEST_F(StateFiles, ExhaustedStreamFailsAndKeepsItsFile) {
+    int n = 0;
+    ASSERT_EQ(mosm_stream_get_number(aux, 5, &n), 0);
+    std::string path = lib() + "/dgen/stream/5";
+    write_file(path, "ID 2147483647\n");
+    n = 0;
+    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(mosm_stream_get_number(aux, 5, &n), 1); });
+    EXPECT_NE(err.find("Number stream 5 is exhausted\n"), std::string::npos) << err;
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(read_file(path), "ID 2147483647\n");
+    EXPECT_EQ(locks().find("Stream File"), std::string::npos) << "the refusal gives the lock back";
 }
 
 // ---- last visited
