@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -38,14 +39,12 @@ enum class ReadResult {
     select_failed,
 };
 
-// Waits up to the given seconds for the descriptor to become readable.
+// Waits up to the given seconds for the descriptor to become readable. poll, not select: a client
+// in a process with many open files may hold a descriptor beyond what a select set can take.
 int wait_readable(int fd, int seconds, int *err) noexcept {
     for (;;) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(fd, &set);
-        struct timeval tv = {seconds, 0};
-        int n = select(fd + 1, &set, nullptr, nullptr, &tv);
+        struct pollfd pfd = {fd, POLLIN, 0};
+        int n = poll(&pfd, 1, seconds * 1000);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

@@ -464,8 +464,8 @@ struct Request {
 };
 
 // Fills the client message for one attempt.
-int config_call(MOLK_LOCK_CALL_T *call, const Request &req, int32_t date,
-                MOLK_LOCK_MSG_T **msg_ptr) noexcept {
+int molk_config_call(MOLK_LOCK_CALL_T *call, const Request &req, int32_t date,
+                     MOLK_LOCK_MSG_T **msg_ptr) noexcept {
     void *data = nullptr;
     int ret = call->daemon->get_data(call->daemon, &data, static_cast<int>(sizeof(MOLK_LOCK_MSG_T)));
     if (ret != 0)
@@ -500,7 +500,7 @@ int send_call(MOLK_LOCK_CALL_T *call, const Request &req, CallStyle style, int *
         date = current_date(call);
     MOLK_LOCK_MSG_T *msg = nullptr;
     for (;;) {
-        int ret = config_call(call, req, date, &msg);
+        int ret = molk_config_call(call, req, date, &msg);
         if (ret == 0)
             ret = call->daemon->gen_call(call->daemon, MOLK_INSTR, msg);
         if (ret != 0)

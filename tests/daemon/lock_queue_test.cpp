@@ -60,6 +60,24 @@ TEST(LockQueue, ExpiryIsJudgedByTheAskingMessage) {
     EXPECT_EQ(q.count(), 1);
 }
 
+TEST(LockQueue, AWriterWaitsForEveryReaderUntilReleasedOrExpired) {
+    Queue q;
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 1, "/f", T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 2, "/f", T + 30), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 3, "/f", T + 40), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 9, "/f", T + 50), MOLK_WAIT);
+    // The first reader releases; the others still hold the writer off.
+    EXPECT_EQ(q.ask(MOLK_OP_READ_UNLOCK, 1, "/f", T + 55), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 9, "/f", T + 60), MOLK_WAIT);
+    // Past 60 seconds the second reader is broken and removed, but the third is still live.
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 9, "/f", T + 91), MOLK_WAIT);
+    EXPECT_EQ(q.count(), 1);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_CHECK, 2, "/f", T + 91), MOLK_ERROR);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_LOCK, 9, "/f", T + 101), MOLK_DONE);
+    EXPECT_EQ(q.count(), 1);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_CHECK, 9, "/f", T + 101), MOLK_DONE);
+}
+
 TEST(LockQueue, AWriterWaitsOutItsOwnReadLock) {
     Queue q;
     EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 1, "/f", T), MOLK_DONE);

@@ -3,6 +3,7 @@
 #include "daemon_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace mot_test;
 
@@ -253,5 +254,35 @@ TEST(SocketDaemon, ACallThatTimedOutLeavesNoLateReplyForTheNextCall) {
     // The daemon itself serves on.
     Client fresh(d.port);
     EXPECT_EQ(call_int(fresh, 98, 5), 5);
+    EXPECT_TRUE(d.running());
+}
+
+TEST(SocketDaemon, AClientConnectionOnAHighDescriptorIsServed) {
+    // Processes with many open files (a web server's) may get a connection numbered beyond what a
+    // select set can hold; waiting for the reply must not write past such a set.
+    const int high = FD_SETSIZE + 500;
+    struct rlimit lim {};
+    getrlimit(RLIMIT_NOFILE, &lim);
+    if (lim.rlim_cur <= static_cast<rlim_t>(high))
+        GTEST_SKIP() << "open-file limit too low";
+    DaemonProcess d;
+    // The client runs in a child so that a fault there fails this test instead of ending the run.
+    pid_t child = fork();
+    if (child == 0) {
+        Client c(d.port);
+        auto *client = static_cast<MODSK_CLIENT_T *>(c.b.daemon->ref);
+        if (dup2(client->socket, high) != high)
+            _exit(3);
+        close(client->socket);
+        client->socket = high;
+        int before = 0, after = 0;
+        int ret = c.lock->file_lock(c.lock, 9, "/data/high", "High", &before);
+        ret |= c.lock->file_lock(c.lock, 8, "/data/high", "High", nullptr);
+        ret |= c.lock->file_lock(c.lock, 9, "/data/high", "High", &after);
+        _exit(ret == 0 && before == 1 && after == 2 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     EXPECT_TRUE(d.running());
 }
