@@ -338,6 +338,17 @@ int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
     }
     struct stat st;
     if (lstat(path, &st) == 0) {
+        // Only a socket nobody answers on is stale; taking over a live daemon's socket would split the
+        // locks between two daemons.
+        int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bool alive =
+            probe >= 0 && connect(probe, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0;
+        if (probe >= 0)
+            close(probe);
+        if (alive) {
+            error->report(error, "A daemon is already running on %s\n", path);
+            return 1;
+        }
         unlink(path);
         error->report_warning(error, "Removed socket %s. Perhaps daemon was not shutdown correctly.\n", path);
     }

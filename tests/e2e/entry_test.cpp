@@ -201,3 +201,18 @@ TEST_F(EntryWithDaemon, TerminatedCommandCleansUpAndExitsWithTwo) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EntryWithDaemon, SecondDaemonLeavesTheRunningOneAlone) {
+    auto r = inst.run({"daemon", "start"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("A daemon is already running on " + inst.socket_path() + "\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Removed socket"), std::string::npos) << r.err;
+    auto check = inst.run({"daemon", "check"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_NE(check.out.find("Up and running"), std::string::npos);
+}
+
+} // namespace
