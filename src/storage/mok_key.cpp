@@ -227,6 +227,23 @@ int read_records(MOX_AUX_T *aux, void *pool_ref, const char *filename, const MOK
     return ret;
 }
 
+// Refuses a text the reader could not give back: longer than `max` or holding a line feed.
+int check_writable(MOX_AUX_T *aux, const char *text, int max, const char *what, const char *start_string,
+                   const char *filename) noexcept {
+    size_t len = strlen(text);
+    if (len > static_cast<size_t>(max)) {
+        aux->error->report(aux->error, "%s too long for keyword %sin file %s: %zu characters, at most %d\n",
+                           what, start_string, filename, len, max);
+        return 1;
+    }
+    if (strchr(text, '\n') != nullptr) {
+        aux->error->report(aux->error, "Line feed in the value of keyword %sin file %s\n", start_string,
+                           filename);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int mok_load_keyword(MOK_GEN_KEYWORD_T *ptr, const char *keyword, size_t struct_offset, mok_init_fn_t init_fn,
@@ -492,18 +509,8 @@ int mok_write_string(MOX_AUX_T *aux, void *, void *container, size_t struct_offs
     if (value == nullptr)
         value = "";
     // A value that could not be read back would make the whole file unreadable: refuse it.
-    size_t len = strlen(value);
-    if (len > MOK_STRING_MAX) {
-        aux->error->report(aux->error,
-                           "String too long for keyword %sin file %s: %zu characters, at most %d\n",
-                           start_string, filename, len, MOK_STRING_MAX);
+    if (check_writable(aux, value, MOK_STRING_MAX, "String", start_string, filename) != 0)
         return 1;
-    }
-    if (strchr(value, '\n') != nullptr) {
-        aux->error->report(aux->error, "Line feed in the value of keyword %sin file %s\n", start_string,
-                           filename);
-        return 1;
-    }
     LineOut out(aux, filename, file_ref);
     out.put(start_string);
     out.put(value);
@@ -578,19 +585,9 @@ int mok_write_multi_line(MOX_AUX_T *aux, void *, void *container, size_t struct_
                          const char *start_string, const char *filename, void *file_ref) noexcept {
     const MOK_MULTI_LINE_T *lines = mok_field<MOK_MULTI_LINE_T *>(container, struct_offset);
     for (const MOK_MULTI_LINE_T *l = lines; l != nullptr; l = l->next) {
-        const char *text = l->string != nullptr ? l->string : "";
-        size_t len = strlen(text);
-        if (len > MOK_MULTI_LINE_MAX) {
-            aux->error->report(aux->error,
-                               "Line too long for keyword %sin file %s: %zu characters, at most %d\n",
-                               start_string, filename, len, MOK_MULTI_LINE_MAX);
+        if (check_writable(aux, l->string != nullptr ? l->string : "", MOK_MULTI_LINE_MAX, "Line",
+                           start_string, filename) != 0)
             return 1;
-        }
-        if (strchr(text, '\n') != nullptr) {
-            aux->error->report(aux->error, "Line feed in the value of keyword %sin file %s\n", start_string,
-                               filename);
-            return 1;
-        }
     }
     LineOut out(aux, filename, file_ref);
     out.put(start_string);
