@@ -5,6 +5,7 @@
 #include "mome_mem_cmn.h"
 #include "moux_unix_process.h"
 #include "moux_unix_signal.h"
+#include "process_fixture.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
@@ -26,38 +27,7 @@
 
 namespace {
 
-struct ProcessFixture : ::testing::Test {
-    mot_test::LowBundle b;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOCL_CLEANUP_T *fatal = nullptr;
-    MOP_PROCESS_T *proc = nullptr;
-    MOP_CHANNEL_T ch{};
-
-    void SetUp() override {
-        mot_test::use_pool(&b.mem);
-        ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
-        ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal"), 0);
-        ASSERT_EQ(mop_process_construct(&proc, b.low, &moux_process_slots), 0);
-        ASSERT_EQ(proc->init(proc, fatal, signal, nullptr), 0);
-    }
-    void TearDown() override {
-        moux_kill_children("", proc, nullptr);
-        signal->set(signal, MOS_SIGCHLD, mos_signal_default);
-        signal->reset_protection(signal);
-        mot_test::clear_pool();
-    }
-    std::string line() {
-        char buf[1024];
-        mo_boolean_t eof = FALSE;
-        EXPECT_EQ(proc->read_line(proc, &ch, buf, sizeof(buf), &eof), 0);
-        return eof && buf[0] == '\0' ? "<eof>" : buf;
-    }
-    bool listed(int pid) {
-        MOLS_LIST_ELE_T *ele = nullptr;
-        proc->child_list->find_status(proc->child_list, pid, &ele);
-        return ele != nullptr;
-    }
-};
+using mot_test::ProcessFixture;
 
 size_t count_of(const std::string &text, const std::string &what) {
     size_t n = 0;

@@ -7,6 +7,7 @@
 #include "moux_unix_file.h"
 #include "moux_unix_process.h"
 #include "moux_unix_signal.h"
+#include "process_fixture.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"
@@ -202,26 +203,7 @@ TEST_F(RevFileFixture, ReplacedOpenSlotServesEveryCaller) {
     EXPECT_EQ(count, 0u);
 }
 
-struct RevProcessFixture : ::testing::Test {
-    mot_test::LowBundle b;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOCL_CLEANUP_T *fatal = nullptr;
-    MOP_PROCESS_T *proc = nullptr;
-    MOP_CHANNEL_T ch{};
-    void SetUp() override {
-        mot_test::use_pool(&b.mem);
-        ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
-        ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal"), 0);
-        ASSERT_EQ(mop_process_construct(&proc, b.low, &moux_process_slots), 0);
-        ASSERT_EQ(proc->init(proc, fatal, signal, nullptr), 0);
-    }
-    void TearDown() override {
-        moux_kill_children("", proc, nullptr);
-        signal->set(signal, MOS_SIGCHLD, mos_signal_default);
-        signal->reset_protection(signal);
-        mot_test::clear_pool();
-    }
-};
+using RevProcessFixture = mot_test::ProcessFixture;
 
 TEST_F(RevProcessFixture, GroupKillReachesTheChildsOwnChildren) {
     // The shell starts a sleeper, then ignores SIGTERM and waits for it; only a kill of the whole
