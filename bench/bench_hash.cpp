@@ -1,11 +1,11 @@
 // Inserts and finds 100,000 keys in hash tables of the sizes the lock service and the spell
 // checker use, and prints the time per operation and the shape of the nested tables.
-#include "moh_hash.h"
-#include "moim_interm.h"
-#include "mol_low.h"
-#include "molt_lowest.h"
-#include "moux_unix_error.h"
-#include "moux_unix_mem.h"
+#include "storage/moh_hash.h"
+#include "entry/moim_interm.h"
+#include "entry/mol_low.h"
+#include "entry/molt_lowest.h"
+#include "platform/moux_unix_error.h"
+#include "platform/moux_unix_mem.h"
 
 #include <chrono>
 #include <cstdint>

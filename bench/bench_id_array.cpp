@@ -1,10 +1,10 @@
 // Builds the id index of 100,000 user-like records and measures the lookups the pages make: by id,
 // by another integer field and by name.
-#include "mok_key.h"
-#include "mome_mem_cmn.h"
-#include "motc_common.h"
-#include "moux_unix.h"
-#include "mox_aux.h"
+#include "storage/mok_key.h"
+#include "platform/mome_mem_cmn.h"
+#include "storage/motc_common.h"
+#include "platform/moux_unix.h"
+#include "entry/mox_aux.h"
 
 #include <chrono>
 #include <cstddef>

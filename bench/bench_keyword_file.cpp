@@ -1,16 +1,16 @@
 // Writes and reads a keyword record file of 100,000 user-like records through the real file service
 // and prints the throughput of each direction in MB/s.
-#include "mof_file_cmn.h"
-#include "moil_idlist.h"
-#include "moim_interm.h"
-#include "mok_key.h"
-#include "mol_low.h"
-#include "molt_lowest.h"
-#include "mome_mem_cmn.h"
-#include "moux_unix_error.h"
-#include "moux_unix_file.h"
-#include "moux_unix_mem.h"
-#include "mox_aux.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/moil_idlist.h"
+#include "entry/moim_interm.h"
+#include "storage/mok_key.h"
+#include "entry/mol_low.h"
+#include "entry/molt_lowest.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/moux_unix_error.h"
+#include "platform/moux_unix_file.h"
+#include "platform/moux_unix_mem.h"
+#include "entry/mox_aux.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,10 +1,10 @@
 // A low bundle (error and memory services) for unit tests of modules above them.
 #pragma once
 
-#include "mol_low.h"
-#include "molt_lowest.h"
-#include "moux_unix_error.h"
-#include "moux_unix_mem.h"
+#include "entry/mol_low.h"
+#include "entry/molt_lowest.h"
+#include "platform/moux_unix_error.h"
+#include "platform/moux_unix_mem.h"
 
 namespace mot_test {
 

@@ -1,16 +1,16 @@
 // The "daemon" command type. "start" turns this process into the daemon; the other commands talk to
 // a running daemon through the client connection the program entry opened.
-#include "moap_daemon.h"
-#include "moc_cmd.h"
-#include "mod_daemon_cmn.h"
-#include "modsk_socket_daemon.h"
-#include "molk_lock.h"
-#include "mome_mem_cmn.h"
-#include "morq_req.h"
-#include "mose_search.h"
-#include "moti_timeout.h"
-#include "mot_top.h"
-#include "mox_aux.h"
+#include "apps/moap_daemon.h"
+#include "entry/moc_cmd.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "daemon/modsk_socket_daemon.h"
+#include "daemon/molk_lock.h"
+#include "platform/mome_mem_cmn.h"
+#include "daemon/morq_req.h"
+#include "search/mose_search.h"
+#include "daemon/moti_timeout.h"
+#include "storage/mot_top.h"
+#include "entry/mox_aux.h"
 
 #include <cctype>
 #include <cstdio>

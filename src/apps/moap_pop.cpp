@@ -1,7 +1,7 @@
 // The "pop" command type. The mailbox reader comes with the mail subsystem; until then its
 // operations report that they are not available.
-#include "moap_pop.h"
-#include "moc_cmd.h"
+#include "apps/moap_pop.h"
+#include "entry/moc_cmd.h"
 
 static int moap_pop_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
     int ret = moc_cmd_init_storage(*stype);

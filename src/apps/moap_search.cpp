@@ -1,7 +1,7 @@
 // The "index" command type. Index building and the search pages come with the search subsystem;
 // until then its operations report that they are not available.
-#include "moap_search.h"
-#include "moc_cmd.h"
+#include "apps/moap_search.h"
+#include "entry/moc_cmd.h"
 
 static int moap_search_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
     int ret = moc_cmd_init_storage(*stype);

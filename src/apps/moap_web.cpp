@@ -1,7 +1,7 @@
 // The "web" command type. Its operation pipes a web response to standard output; the web front end
 // that produces it comes with a later subsystem, so the operation reports that it is not available.
-#include "moap_web.h"
-#include "moc_cmd.h"
+#include "apps/moap_web.h"
+#include "entry/moc_cmd.h"
 
 static int moap_web_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
     int ret = moc_cmd_init_storage(*stype);

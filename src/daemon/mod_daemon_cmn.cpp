@@ -1,7 +1,7 @@
 // Construction of the daemon service record; the transport fills its slots.
-#include "mod_daemon_cmn.h"
-#include "moim_interm.h"
-#include "mome_mem_cmn.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "entry/moim_interm.h"
+#include "platform/mome_mem_cmn.h"
 
 int mod_daemon_construct(MOD_DAEMON_T **daemon, MOIM_INTERM_T *interm) noexcept {
     MOME_MEM_T *mem = interm->mem;

@@ -1,16 +1,16 @@
 // The daemon's transport over a local stream socket. The server multiplexes every client with
 // select and serves one message per loop turn, so the services it dispatches to run with exclusive
 // access to their state. A client keeps one connection for its whole run and makes synchronous calls.
-#include "modsk_socket_daemon.h"
-#include "mocl_cleanup.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "moim_interm.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "mos_signal_cmn.h"
-#include "most_setup_cmn.h"
-#include "mou_util_cmn.h"
+#include "daemon/modsk_socket_daemon.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "entry/moim_interm.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/mou_util_cmn.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // message at a time and runs the timers once a minute, and the client connection of every other
 // process. This is the daemon's POSIX implementation and the one module here that talks to sockets.
 #pragma once
-#include "mod_daemon_cmn.h"
+#include "daemon/mod_daemon_cmn.h"
 
 #include <bit>
 #include <cstddef>

@@ -2,14 +2,14 @@
 // at a time; the server never blocks, a client that must wait asks again. Locks are not tied to
 // connections: they end by release, by their sender's cleanup, or when a conflicting request finds
 // them older than that request's timeout.
-#include "molk_lock.h"
-#include "mocl_cleanup.h"
-#include "mod_daemon_cmn.h"
-#include "modsk_socket_daemon.h"
-#include "moe_error_cmn.h"
-#include "moh_hash.h"
-#include "mome_mem_cmn.h"
-#include "mou_util_cmn.h"
+#include "daemon/molk_lock.h"
+#include "platform/mocl_cleanup.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "daemon/modsk_socket_daemon.h"
+#include "platform/moe_error_cmn.h"
+#include "storage/moh_hash.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mou_util_cmn.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Construction of the request services record.
-#include "morq_req.h"
-#include "molk_lock.h"
-#include "mome_mem_cmn.h"
-#include "moti_timeout.h"
+#include "daemon/morq_req.h"
+#include "daemon/molk_lock.h"
+#include "platform/mome_mem_cmn.h"
+#include "daemon/moti_timeout.h"
 
 int morq_req_construct(MORQ_REQ_T **req_ptr, MOE_ERROR_T *error, MOD_DAEMON_T *daemon, MOU_UTIL_T *util,
                        MOME_MEM_T *mem, void *pool_ref) noexcept {

@@ -1,11 +1,11 @@
 // The timeout service: registrations of process groups with their time limits, counted down by the
 // daemon's minute timer, and the client calls that make and cancel them.
-#include "moti_timeout.h"
-#include "mod_daemon_cmn.h"
-#include "moe_error_cmn.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "moux_unix_timeout.h"
+#include "daemon/moti_timeout.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "platform/moe_error_cmn.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/moux_unix_timeout.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,11 +1,11 @@
 // The command interface: one command line per process, "morvale <type> <operation> [options] [args]".
-#include "moc_cmd.h"
+#include "entry/moc_cmd.h"
 
-#include "moe_error_cmn.h"
-#include "mome_mem_cmn.h"
-#include "mot_top.h"
-#include "mou_util_cmn.h"
-#include "mox_aux.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mome_mem_cmn.h"
+#include "storage/mot_top.h"
+#include "platform/mou_util_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,15 +1,15 @@
 // Application registration. The command-only types (daemon, web, pop, index) are registered first,
 // in that order, so that the command interface lists them in that order.
-#include "mog_gen.h"
+#include "entry/mog_gen.h"
 
-#include "moap_daemon.h"
-#include "moap_pop.h"
-#include "moap_search.h"
-#include "moap_web.h"
-#include "mocl_cleanup.h"
-#include "mod_daemon_cmn.h"
-#include "mos_signal_cmn.h"
-#include "mox_aux.h"
+#include "apps/moap_daemon.h"
+#include "apps/moap_pop.h"
+#include "apps/moap_search.h"
+#include "apps/moap_web.h"
+#include "platform/mocl_cleanup.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "entry/mox_aux.h"
 
 int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     int ret = moap_daemon_construct(session);

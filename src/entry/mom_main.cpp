@@ -1,22 +1,22 @@
 // Entry of the command-line program `morvale`: one command per process. Builds the service bundle,
 // finds the installation four levels above the executable, loads the setup, connects to the daemon
 // (or prepares to become it), registers the applications, runs the command and cleans up.
-#include "mocl_cleanup.h"
-#include "moc_cmd.h"
-#include "mod_daemon_cmn.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "mog_gen.h"
-#include "molk_lock.h"
-#include "mome_mem_cmn.h"
-#include "mop_process_cmn.h"
-#include "morq_req.h"
-#include "mos_signal_cmn.h"
-#include "most_setup_cmn.h"
-#include "mot_top.h"
-#include "mou_util_cmn.h"
-#include "moux_unix.h"
-#include "mox_aux.h"
+#include "platform/mocl_cleanup.h"
+#include "entry/moc_cmd.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "entry/mog_gen.h"
+#include "daemon/molk_lock.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mop_process_cmn.h"
+#include "daemon/morq_req.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/most_setup_cmn.h"
+#include "storage/mot_top.h"
+#include "platform/mou_util_cmn.h"
+#include "platform/moux_unix.h"
+#include "entry/mox_aux.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Construction of the bundle records: lowest, low, intermediate and full.
-#include "mox_aux.h"
-#include "moim_interm.h"
-#include "mol_low.h"
-#include "molt_lowest.h"
-#include "mome_mem_cmn.h"
+#include "entry/mox_aux.h"
+#include "entry/moim_interm.h"
+#include "entry/mol_low.h"
+#include "entry/molt_lowest.h"
+#include "platform/mome_mem_cmn.h"
 
 int molt_lowest_construct(MOLT_LOWEST_T *lowest, MOE_ERROR_T *error) noexcept {
     lowest->error = error;

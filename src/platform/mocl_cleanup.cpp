@@ -1,10 +1,10 @@
 // Named cleanup lists. Every change and every run happens inside a protected section, so the
 // fatal-signal handler never finds a list half-changed.
-#include "mocl_cleanup.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
-#include "mos_signal_cmn.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mos_signal_cmn.h"
 
 static int mocl_cleanup_add(MOCL_CLEANUP_T *cleanup, const char *name, morl_action_t fn, void *ref1,
                             void *ref2) noexcept;

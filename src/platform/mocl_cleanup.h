@@ -1,7 +1,7 @@
 // Named cleanup lists ("Request-Always", "Request-Fatal") that the fatal-signal handler can run.
 #pragma once
 #include "mo_std.h"
-#include "morl_runlist.h"
+#include "platform/morl_runlist.h"
 
 struct MOCL_CLEANUP_T {
     MORL_RUNLIST_T *runlist; // its run list

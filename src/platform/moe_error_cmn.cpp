@@ -1,5 +1,5 @@
 // Construction of the error service record.
-#include "moe_error_cmn.h"
+#include "platform/moe_error_cmn.h"
 
 int moe_error_construct(MOE_ERROR_T *error, const MOE_ERROR_T *slots) noexcept {
     error->init = slots->init;

@@ -1,11 +1,11 @@
 // File operations shared by the command-line program and the web-server module: construction,
 // initialisation, directory checks, temporary files on the request's cleanup list, file-size text,
 // whole-file reads and the console output definition.
-#include "mof_file_cmn.h"
-#include "mocl_cleanup.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cstdarg>
 #include <cstdio>

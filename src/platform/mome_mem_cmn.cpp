@@ -1,5 +1,5 @@
 // Construction of the memory service record.
-#include "mome_mem_cmn.h"
+#include "platform/mome_mem_cmn.h"
 
 int mome_mem_construct(MOME_MEM_T *mem, MOLT_LOWEST_T *lowest, const MOME_MEM_T *slots) noexcept {
     mem->lowest = lowest;

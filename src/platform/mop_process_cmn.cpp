@@ -1,7 +1,7 @@
 // Construction of the child-process service record.
-#include "mop_process_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/mop_process_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 int mop_process_construct(MOP_PROCESS_T **process, MOL_LOW_T *low, const MOP_PROCESS_T *slots) noexcept {
     int ret = mome_new(low->mem, low->mem->session_pool_ref, process);

@@ -1,6 +1,6 @@
 // The run list: named actions kept newest first, each with two references, run in one pass.
-#include "morl_runlist.h"
-#include "mome_mem_cmn.h"
+#include "platform/morl_runlist.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // Construction of the signal service record and the two handler values that stand for "ignore" and
 // "default action".
-#include "mos_signal_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 // Never called: set recognises these addresses and installs the matching disposition instead.
 void mos_signal_ignore(int) noexcept {}

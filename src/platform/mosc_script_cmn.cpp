@@ -1,13 +1,13 @@
 // The script service: runs the site's store and unstore scripts and the file-type keyword scripts with
 // the installation's shell. Keyword scripts get "name=value" lines on their input and answer with lines
 // of the same form; every answered value replaces the one held here.
-#include "mosc_script_cmn.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "moim_interm.h"
-#include "mome_mem_cmn.h"
-#include "mop_process_cmn.h"
-#include "most_setup_cmn.h"
+#include "platform/mosc_script_cmn.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "entry/moim_interm.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mop_process_cmn.h"
+#include "platform/most_setup_cmn.h"
 
 #include <cstring>
 #include <new>

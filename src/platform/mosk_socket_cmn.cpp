@@ -1,7 +1,7 @@
 // Construction of the socket service record.
-#include "mosk_socket_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/mosk_socket_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 int mosk_socket_construct(MOSK_SOCK_T **sock, MOL_LOW_T *low, const MOSK_SOCK_T *slots) noexcept {
     int ret = mome_new(low->mem, low->mem->session_pool_ref, sock);

@@ -1,14 +1,14 @@
 // The setup record: where every part of the installation lives, derived from the home directory and
 // the site's user directory, and the site's settings from "gen.setup" (the installation's, then the
 // user directory's overriding one).
-#include "most_setup_cmn.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
-#include "mou_util_cmn.h"
-#include "mof_file_cmn.h"
-#include "mok_key.h"
-#include "mox_aux.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mou_util_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/mok_key.h"
+#include "entry/mox_aux.h"
 
 #include <cstddef>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // The platform-independent half of the utility service: construction, text matching, time
 // arithmetic and the bounded copies every module uses for its fixed buffers.
-#include "mou_util_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/mou_util_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 // POSIX error reporting: formats the report line with its local-time stamp and process id and writes
 // it to standard error.
-#include "moux_unix_error.h"
+#include "platform/moux_unix_error.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 // POSIX implementation of the error service: report lines on standard error.
 #pragma once
-#include "moe_error_cmn.h"
+#include "platform/moe_error_cmn.h"
 #include <cstdarg>
 
 int moux_error_init(MOE_ERROR_T *error, MOOU_OUT_DEF_T *out_def, mo_boolean_t clear_warning) noexcept;

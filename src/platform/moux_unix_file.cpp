@@ -1,9 +1,9 @@
 // POSIX file operations. Every failure is reported here, once, with the system's error text where the
 // message has room for it; callers only pass the status on.
-#include "moux_unix_file.h"
-#include "mol_low.h"
-#include "moe_error_cmn.h"
-#include "mop_process_cmn.h"
+#include "platform/moux_unix_file.h"
+#include "entry/mol_low.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mop_process_cmn.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -1,7 +1,7 @@
 // POSIX implementation of the file service: file tests, path manipulation, streams, directory walks,
 // moves, copies and directory creation through the platform's mkdir program.
 #pragma once
-#include "mof_file_cmn.h"
+#include "platform/mof_file_cmn.h"
 
 mo_boolean_t moux_file_exists(MOF_FILE_T *file, const char *filename) noexcept;
 int moux_file_get_mod_time(MOF_FILE_T *file, const char *filename, mou_datetime_t *time) noexcept;

@@ -1,8 +1,8 @@
 // POSIX memory service. Pools are nominal: every block comes from the heap and lives until the
 // process (which serves one request) ends, unless its owner frees it.
-#include "moux_unix_mem.h"
-#include "moe_error_cmn.h"
-#include "molt_lowest.h"
+#include "platform/moux_unix_mem.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/molt_lowest.h"
 
 #include <cstdlib>
 

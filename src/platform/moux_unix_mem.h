@@ -1,6 +1,6 @@
 // POSIX memory service: nominal pools on the process heap.
 #pragma once
-#include "mome_mem_cmn.h"
+#include "platform/mome_mem_cmn.h"
 
 int moux_mem_init(MOME_MEM_T *mem, void *session_pool, void *req_pool) noexcept;
 int moux_mem_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept;

@@ -2,15 +2,15 @@
 // its process id as status) so that a failing request can stop it and so that detached children are
 // collected when they end. The list only changes inside protected sections; the child-exit handler
 // itself only collects and marks, and the marked entries are removed later in normal code.
-#include "moux_unix_process.h"
-#include "mocl_cleanup.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "mos_signal_cmn.h"
-#include "moti_timeout.h"
-#include "moux_unix_signal.h"
+#include "platform/moux_unix_process.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "daemon/moti_timeout.h"
+#include "platform/moux_unix_signal.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // POSIX child-process service: fork and exec on pipes or detached, line reading, the kill
 // escalation, and the child list that a failing request and the child-exit handler walk.
 #pragma once
-#include "mop_process_cmn.h"
+#include "platform/mop_process_cmn.h"
 
 int moux_process_init(MOP_PROCESS_T *process, MOCL_CLEANUP_T *cleanup, MOS_SIGNAL_T *signal,
                       MOTI_TIMEOUT_CLIENT_T *timeout_client) noexcept;

@@ -1,8 +1,8 @@
 // POSIX signal service. One set of state per process: the record the fatal-signal handler runs the
 // cleanup lists of, the set of handled signals, and the mask saved by the outermost protected section.
-#include "moux_unix_signal.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
+#include "platform/moux_unix_signal.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // POSIX signal service: the table of handled signals, the fatal-signal handler and protected
 // sections built on the process signal mask.
 #pragma once
-#include "mos_signal_cmn.h"
+#include "platform/mos_signal_cmn.h"
 
 struct MOUX_SIGNAL_T {
     int sig_id;       // the id callers use

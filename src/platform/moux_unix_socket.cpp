@@ -1,10 +1,10 @@
 // POSIX sockets for the mail clients: resolve the host, connect with a few immediate retries, and
 // exchange text lines. Reads and writes give up after a while so that a silent server cannot hold a
 // request for ever, and writes never raise SIGPIPE on a peer that has gone.
-#include "moux_unix_socket.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
-#include "mome_mem_cmn.h"
+#include "platform/moux_unix_socket.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -1,6 +1,6 @@
 // POSIX implementation of the socket service: TCP client connections and line I/O.
 #pragma once
-#include "mosk_socket_cmn.h"
+#include "platform/mosk_socket_cmn.h"
 
 #define MOUX_SOCKET_ATTEMPTS 5     // immediate connect attempts before giving up
 #define MOUX_SOCKET_IO_TIMEOUT 120 // seconds a read or write may wait for the peer

@@ -1,6 +1,6 @@
 // POSIX operations of the daemon's timeout service.
-#include "moux_unix_timeout.h"
-#include "moe_error_cmn.h"
+#include "platform/moux_unix_timeout.h"
+#include "platform/moe_error_cmn.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // POSIX utility operations: who runs the program and where, the current time, and its texts.
-#include "moux_unix_util.h"
-#include "moe_error_cmn.h"
-#include "mol_low.h"
+#include "platform/moux_unix_util.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/mol_low.h"
 
 #include <cerrno>
 #include <cstdio>

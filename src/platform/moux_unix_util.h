@@ -1,7 +1,7 @@
 // POSIX implementation of the utility service: user, machine and process, the clock and the
 // local-time texts.
 #pragma once
-#include "mou_util_cmn.h"
+#include "platform/mou_util_cmn.h"
 
 int moux_util_get_real_user_name(MOU_UTIL_T *util, const char **name) noexcept;
 int moux_util_local_machine_name(MOU_UTIL_T *util, int type, const char **name) noexcept;

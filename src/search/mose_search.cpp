@@ -1,15 +1,15 @@
 // Search index maintenance in the daemon: the to-do lists, run locks, name list and minute timer,
 // the spawning of indexer runs, and the client calls that reach them.
-#include "mose_search.h"
-#include "mod_daemon_cmn.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "mop_process_cmn.h"
-#include "most_setup_cmn.h"
-#include "mou_util_cmn.h"
-#include "mox_aux.h"
+#include "search/mose_search.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mop_process_cmn.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/mou_util_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cstdio>
 #include <cstring>

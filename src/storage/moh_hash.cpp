@@ -1,9 +1,9 @@
 // String-keyed hash table with nesting buckets; the lock service's modification numbers and the
 // spell checker's dictionaries live in such tables.
-#include "moh_hash.h"
-#include "moe_error_cmn.h"
-#include "moim_interm.h"
-#include "mome_mem_cmn.h"
+#include "storage/moh_hash.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/moim_interm.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,9 +1,9 @@
 // Id lists and access lists: the values behind group memberships, expanded folders and the
 // view, edit and librarian access of items.
-#include "moil_idlist.h"
-#include "moe_error_cmn.h"
-#include "moim_interm.h"
-#include "mome_mem_cmn.h"
+#include "storage/moil_idlist.h"
+#include "platform/moe_error_cmn.h"
+#include "entry/moim_interm.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,13 +1,13 @@
 // Keyword record files. Files are read in one pass, byte by byte through the file service, with
 // fixed buffers; every CR byte is dropped as it is read so CR LF files read like LF files. Nothing
 // longer than a buffer is ever stored: over-long lines fail, over-long id tokens are cut.
-#include "mok_key.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "moil_idlist.h"
-#include "moim_interm.h"
-#include "mome_mem_cmn.h"
-#include "mox_aux.h"
+#include "storage/mok_key.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/moil_idlist.h"
+#include "entry/moim_interm.h"
+#include "platform/mome_mem_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,12 +1,12 @@
 // Last-visited links per user and tab.
-#include "mola_last.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "molk_lock.h"
-#include "mome_mem_cmn.h"
-#include "morq_req.h"
-#include "most_setup_cmn.h"
-#include "mox_aux.h"
+#include "storage/mola_last.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "daemon/molk_lock.h"
+#include "platform/mome_mem_cmn.h"
+#include "daemon/morq_req.h"
+#include "platform/most_setup_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Doubly linked list of named entries. Entries live in the list's pool; del hands an entry (and the
 // list's own copy of its name) back to the memory service.
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // Change marks on the lock daemon's modification numbers.
-#include "momk_mark.h"
-#include "molk_lock.h"
-#include "morq_req.h"
-#include "mox_aux.h"
+#include "storage/momk_mark.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "entry/mox_aux.h"
 
 static int mark_lock(MOX_AUX_T *aux, int lock_type, const char *filename, int *status_ptr) noexcept {
     MOLK_LOCK_CALL_T *call = aux->req->lock_call;

@@ -1,13 +1,13 @@
 // Subscriptions of a user to folder items.
-#include "mosu_subscribe.h"
-#include "moe_error_cmn.h"
-#include "mof_file_cmn.h"
-#include "mok_key.h"
-#include "molk_lock.h"
-#include "mome_mem_cmn.h"
-#include "morq_req.h"
-#include "most_setup_cmn.h"
-#include "mox_aux.h"
+#include "storage/mosu_subscribe.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/mok_key.h"
+#include "daemon/molk_lock.h"
+#include "platform/mome_mem_cmn.h"
+#include "daemon/morq_req.h"
+#include "platform/most_setup_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cstddef>
 #include <cstdio>

@@ -1,15 +1,15 @@
 // The storage type registry, the session and request records, the argument list, storage entries,
 // the default stype operations and the display commands.
-#include "mot_top.h"
-#include "mose_search.h"
-#include "moe_error_cmn.h"
-#include "mome_mem_cmn.h"
-#include "mof_file_cmn.h"
-#include "molk_lock.h"
-#include "morq_req.h"
-#include "most_setup_cmn.h"
-#include "motc_common.h"
-#include "mox_aux.h"
+#include "storage/mot_top.h"
+#include "search/mose_search.h"
+#include "platform/moe_error_cmn.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "platform/most_setup_cmn.h"
+#include "storage/motc_common.h"
+#include "entry/mox_aux.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,12 +1,12 @@
 // Common keywords (display, update from text, ordering and copying of one value kind) and the id
 // array with its lookups. Texts handed in are never changed; a replaced text is released only
 // after its replacement exists, so a value may be set from its own display text.
-#include "motc_common.h"
-#include "moe_error_cmn.h"
-#include "moil_idlist.h"
-#include "mome_mem_cmn.h"
-#include "mou_util_cmn.h"
-#include "mox_aux.h"
+#include "storage/motc_common.h"
+#include "platform/moe_error_cmn.h"
+#include "storage/moil_idlist.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/mou_util_cmn.h"
+#include "entry/mox_aux.h"
 
 #include <cerrno>
 #include <climits>

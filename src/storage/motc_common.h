@@ -4,7 +4,7 @@
 // lookups by name, by number and by system id pair.
 #pragma once
 #include "mo_std.h"
-#include "mok_key.h"
+#include "storage/mok_key.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
 // The index data document writer: markers, keyword comments, values cleared of angle brackets and
 // the list of keyword names used.
 #include "index_fixture.h"
-#include "mof_file_cmn.h"
-#include "moux_unix_file.h"
+#include "platform/mof_file_cmn.h"
+#include "platform/moux_unix_file.h"
 #include "test_util.h"
 
 #include <fstream>

@@ -2,16 +2,16 @@
 // index bookkeeping tests. Services are reached through the daemon's own registrations.
 #pragma once
 
-#include "mod_daemon_cmn.h"
-#include "modsk_socket_daemon.h"
-#include "moim_interm.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "mose_search.h"
-#include "most_setup_cmn.h"
-#include "mou_util_cmn.h"
-#include "moux_unix_util.h"
-#include "mox_aux.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "daemon/modsk_socket_daemon.h"
+#include "entry/moim_interm.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "search/mose_search.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/mou_util_cmn.h"
+#include "platform/moux_unix_util.h"
+#include "entry/mox_aux.h"
 #include "test_bundle.h"
 
 #include <gtest/gtest.h>
@@ -136,9 +136,9 @@ struct IndexDaemon {
 
 } // namespace mot_test
 
-#include "molk_lock.h"
-#include "morq_req.h"
-#include "moti_timeout.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "daemon/moti_timeout.h"
 
 namespace mot_test {
 

@@ -1,13 +1,13 @@
 // Index runs started by the daemon's services and timer: a real child-process service starts a
 // stand-in `morvale` that records how it was started.
 #include "index_fixture.h"
-#include "mocl_cleanup.h"
-#include "mof_file_cmn.h"
-#include "mop_process_cmn.h"
-#include "mos_signal_cmn.h"
-#include "moux_unix_file.h"
-#include "moux_unix_process.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/mof_file_cmn.h"
+#include "platform/mop_process_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/moux_unix_file.h"
+#include "platform/moux_unix_process.h"
+#include "platform/moux_unix_signal.h"
 #include "test_util.h"
 
 #include <fstream>

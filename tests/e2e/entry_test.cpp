@@ -1,12 +1,12 @@
 // The real program in a throwaway installation: start-up order, the daemon connection and the
 // command interface as a user meets them.
 #include "e2e_install.h"
-#include "mod_daemon_cmn.h"
-#include "molk_lock.h"
-#include "morq_req.h"
-#include "most_setup_cmn.h"
-#include "moux_unix.h"
-#include "mox_aux.h"
+#include "daemon/mod_daemon_cmn.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/moux_unix.h"
+#include "entry/mox_aux.h"
 
 #include <gtest/gtest.h>
 

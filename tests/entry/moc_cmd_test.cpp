@@ -1,10 +1,10 @@
 // The command interface against a registry of the four command types and a recording operation.
-#include "moap_pop.h"
-#include "moap_search.h"
-#include "moap_web.h"
-#include "moc_cmd.h"
-#include "mot_top.h"
-#include "mox_aux.h"
+#include "apps/moap_pop.h"
+#include "apps/moap_search.h"
+#include "apps/moap_web.h"
+#include "entry/moc_cmd.h"
+#include "storage/mot_top.h"
+#include "entry/mox_aux.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,10 +1,10 @@
 // The ending steps of a command-line request: which cleanup list runs, in which order, and the
 // signal bindings cleared afterwards.
-#include "mocl_cleanup.h"
-#include "mog_gen.h"
-#include "mos_signal_cmn.h"
-#include "moux_unix.h"
-#include "mox_aux.h"
+#include "platform/mocl_cleanup.h"
+#include "entry/mog_gen.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/moux_unix.h"
+#include "entry/mox_aux.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Error reports and the memory service, read back from a redirected standard error.
-#include "moux_unix_error.h"
-#include "moux_unix_mem.h"
-#include "molt_lowest.h"
+#include "platform/moux_unix_error.h"
+#include "platform/moux_unix_mem.h"
+#include "entry/molt_lowest.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

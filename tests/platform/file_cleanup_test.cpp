@@ -1,10 +1,10 @@
 // Temporary files on the request's "Request-Always" cleanup list, run through the real cleanup list
 // and signal service.
-#include "mocl_cleanup.h"
-#include "mof_file_cmn.h"
-#include "mos_signal_cmn.h"
-#include "moux_unix_file.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/mof_file_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/moux_unix_file.h"
+#include "platform/moux_unix_signal.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"

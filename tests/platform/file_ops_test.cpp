@@ -1,7 +1,7 @@
 // The POSIX file service on real files in a temporary directory: paths, status, streams, moves,
 // copies, directory walks, the file-size text and the console output definition.
-#include "mof_file_cmn.h"
-#include "moux_unix_file.h"
+#include "platform/mof_file_cmn.h"
+#include "platform/moux_unix_file.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"

@@ -1,12 +1,12 @@
 // The process service on a low bundle with real signal and cleanup records, shared by the process tests.
 #pragma once
 
-#include "mocl_cleanup.h"
-#include "mols_list.h"
-#include "mop_process_cmn.h"
-#include "mos_signal_cmn.h"
-#include "moux_unix_process.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "storage/mols_list.h"
+#include "platform/mop_process_cmn.h"
+#include "platform/mos_signal_cmn.h"
+#include "platform/moux_unix_process.h"
+#include "platform/moux_unix_signal.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 

@@ -1,10 +1,10 @@
 // Child processes against real programs run through sh: pipes, error modes, line reading, the kill
 // escalation, detached children, output redirection and the "Cleanup child processes" action.
-#include "mocl_cleanup.h"
-#include "mols_list.h"
-#include "mome_mem_cmn.h"
-#include "moux_unix_process.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "storage/mols_list.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/moux_unix_process.h"
+#include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
 #include "signal_pool.h"
 #include "test_bundle.h"

@@ -1,9 +1,9 @@
 // Time limits of child processes registered with a real daemon's timeout service over its socket.
 #include "daemon/daemon_fixture.h"
-#include "mop_process_cmn.h"
-#include "mols_list.h"
-#include "moti_timeout.h"
-#include "moux_unix_process.h"
+#include "platform/mop_process_cmn.h"
+#include "storage/mols_list.h"
+#include "daemon/moti_timeout.h"
+#include "platform/moux_unix_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Behaviour of the error, memory, signal, file and process services that the other platform tests
 // leave out: suppressed errors, ordering against normal output, signal dispositions, stream
 // failures, process groups and the failure texts of the process streams.
-#include "mocl_cleanup.h"
-#include "mof_file_cmn.h"
-#include "mols_list.h"
-#include "moux_unix_file.h"
-#include "moux_unix_process.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/mof_file_cmn.h"
+#include "storage/mols_list.h"
+#include "platform/moux_unix_file.h"
+#include "platform/moux_unix_process.h"
+#include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
 #include "signal_pool.h"
 #include "test_bundle.h"

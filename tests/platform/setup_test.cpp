@@ -1,11 +1,11 @@
 // The setup record: paths, defaults, loading the installation's and the site's gen.setup, and the
 // placeholder replacement used on the maker's links.
-#include "most_setup_cmn.h"
-#include "mof_file_cmn.h"
-#include "moim_interm.h"
-#include "mok_key.h"
-#include "moux_unix_file.h"
-#include "mox_aux.h"
+#include "platform/most_setup_cmn.h"
+#include "platform/mof_file_cmn.h"
+#include "entry/moim_interm.h"
+#include "storage/mok_key.h"
+#include "platform/moux_unix_file.h"
+#include "entry/mox_aux.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

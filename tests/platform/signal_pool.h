@@ -2,8 +2,8 @@
 // records, lists and channel copies are never freed one by one.
 #pragma once
 
-#include "mome_mem_cmn.h"
-#include "moux_unix_mem.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/moux_unix_mem.h"
 
 #include <cstring>
 #include <set>

@@ -1,9 +1,9 @@
 // Signal service, protected sections, run lists and cleanup lists, including the fatal-signal path
 // run in a forked child process.
-#include "mocl_cleanup.h"
-#include "mome_mem_cmn.h"
-#include "morl_runlist.h"
-#include "moux_unix_signal.h"
+#include "platform/mocl_cleanup.h"
+#include "platform/mome_mem_cmn.h"
+#include "platform/morl_runlist.h"
+#include "platform/moux_unix_signal.h"
 #include "signal_pool.h"
 #include "test_bundle.h"
 #include "test_util.h"

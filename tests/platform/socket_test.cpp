@@ -1,5 +1,5 @@
 // The socket service against real sockets on the loopback interface.
-#include "moux_unix_socket.h"
+#include "platform/moux_unix_socket.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,5 +1,5 @@
 // Matching, time arithmetic and the bounded copies of the utility service.
-#include "mou_util_cmn.h"
+#include "platform/mou_util_cmn.h"
 
 #include <gtest/gtest.h>
 #include <cstring>

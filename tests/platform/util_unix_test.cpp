@@ -1,6 +1,6 @@
 // The POSIX utility operations through a constructed utility record: names, time texts,
 // durations and setting the time of day.
-#include "moux_unix_util.h"
+#include "platform/moux_unix_util.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,7 +1,7 @@
 // Id lists and access lists on the real memory and error services; the blocks a test allocates
 // are given back at its end, as a pool would be.
-#include "moil_idlist.h"
-#include "moim_interm.h"
+#include "storage/moil_idlist.h"
+#include "entry/moim_interm.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,8 +1,8 @@
 // Linked lists and hash tables, on the real memory service wrapped so that it keeps track of its
 // blocks (freed at the end of each test, as a pool would be) and fails on demand.
-#include "mols_list.h"
-#include "moh_hash.h"
-#include "moim_interm.h"
+#include "storage/mols_list.h"
+#include "storage/moh_hash.h"
+#include "entry/moim_interm.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,7 +1,7 @@
 // Registry, argument list, display commands and storage entries.
-#include "mot_top.h"
-#include "moim_interm.h"
-#include "mox_aux.h"
+#include "storage/mot_top.h"
+#include "entry/moim_interm.h"
+#include "entry/mox_aux.h"
 #include "test_bundle.h"
 #include "test_util.h"
 

@@ -1,9 +1,9 @@
 // Common keywords (display, update, ordering, copy) and id arrays with their lookups.
-#include "motc_common.h"
-#include "moe_error_cmn.h"
-#include "moil_idlist.h"
-#include "mome_mem_cmn.h"
-#include "mox_aux.h"
+#include "storage/motc_common.h"
+#include "platform/moe_error_cmn.h"
+#include "storage/moil_idlist.h"
+#include "platform/mome_mem_cmn.h"
+#include "entry/mox_aux.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

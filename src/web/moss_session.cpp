@@ -1,6 +1,6 @@
 // Construction of the session record.
-#include "moss_session.h"
-#include "mome_mem_cmn.h"
+#include "web/moss_session.h"
+#include "platform/mome_mem_cmn.h"
 
 int moss_session_construct(MOSS_SESSION_T **session, MOE_ERROR_T *, MOME_MEM_T *mem, void *pool) noexcept {
     int ret = mome_new(mem, pool, session);
