@@ -21,7 +21,7 @@ fail() {
 home=$(cd "$1" && pwd)
 
 # Bumped when a recipe below draws differently, so that re-runs rebuild every image.
-RECIPES_VERSION=3
+RECIPES_VERSION=4
 SILK=/usr/share/icons/silk/16x16
 FONT=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 FONT_BOLD=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
@@ -37,15 +37,13 @@ command -v convert >/dev/null 2>&1 && convert -version 2>/dev/null | grep -q Ima
     need "the ImageMagick program convert" imagemagick
 [ -d "$SILK" ] || need "the icon set $SILK" famfamfam-silk
 [ -f "$FONT" ] && [ -f "$FONT_BOLD" ] || need "the DejaVu fonts" fonts-dejavu-core
-# The system's Python, whose modules the Debian packages install (a user's own Python may lack them).
+# The manuals are made with the system's Python and the modules of its Debian packages (a user's own
+# Python may lack them); looking for the modules' folders is quicker than loading them.
 PY=/usr/bin/python3
-[ -x "$PY" ] || PY=$(command -v python3 || echo /usr/bin/python3)
-if [ -x "$PY" ]; then
-    "$PY" -c 'import markdown' 2>/dev/null || need "the Python module markdown" python3-markdown
-    "$PY" -c 'import weasyprint' 2>/dev/null || need "the PDF writer weasyprint" weasyprint
-else
-    need "python3" python3
-fi
+PYLIB=/usr/lib/python3/dist-packages
+[ -x "$PY" ] || need "the system's python3" python3
+[ -d "$PYLIB/markdown" ] || need "the Python module markdown" python3-markdown
+[ -d "$PYLIB/weasyprint" ] || need "the PDF writer weasyprint" weasyprint
 if [ -n "$missing" ]; then
     fail "cannot build the static files; missing:$missing
 Install them with scripts/lib/deps.sh (as root)."
@@ -54,18 +52,30 @@ fi
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/install_static.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT INT TERM
 
-# Puts a built file in place only when it differs, so re-runs leave files (and their times) alone.
+# Puts a file in place only when it differs, so re-runs leave files (and their times) alone. With
+# "move" the source is a file built here and is moved rather than copied.
 place() {
     [ -f "$1" ] || fail "$1 is missing"
-    mkdir -p "$(dirname "$2")"
-    if ! cmp -s "$1" "$2"; then
+    [ -d "${2%/*}" ] || mkdir -p "${2%/*}"
+    if [ ! -f "$2" ] && [ "${3:-}" = move ]; then
+        mv "$1" "$2"
+    elif ! cmp -s "$1" "$2"; then
         cp "$1" "$2.new.$$" && mv "$2.new.$$" "$2"
-        changed=$((changed + 1))
+    else
+        return 0
     fi
+    changed=$((changed + 1))
 }
 changed=0
 
-# --- Image recipes. Each writes the file $out.
+# --- Image recipes. Each adds the ImageMagick operations that draw its image (one image, or the two
+# sizes of the favicon) to $batch, one argument a line; all images are then drawn by one convert run.
+NL='
+'
+batch=""
+emit() {
+    for a in "$@"; do batch="$batch$a$NL"; done
+}
 
 # A silk icon as GIF: partly transparent edge pixels become opaque above half cover, clear below,
 # since GIF knows only one clear colour.
@@ -73,63 +83,60 @@ silk() {
     png="$SILK/$1.png"
     [ -f "$png" ] || fail "images.map line $lineno: no famfamfam-silk icon named $1"
     shift
-    grey=no
-    badge=""
+    emit "$png"
     for a in "$@"; do
         case "$a" in
-            grey) grey=yes ;;
+            grey)
+                # Faded for a disabled position: grey and lighter, shape kept.
+                emit -colorspace Gray -channel RGB -level -45%,100% +channel -colorspace sRGB
+                ;;
             +*)
                 badge="$SILK/${a#+}.png"
                 [ -f "$badge" ] || fail "images.map line $lineno: no famfamfam-silk icon named ${a#+}"
+                emit "(" "$badge" -resize 10x10 ")" -gravity SouthEast -geometry +0+0 -composite
                 ;;
             *) fail "images.map line $lineno: unknown silk option $a" ;;
         esac
     done
-    work="$tmp/silk.png"
-    cp "$png" "$work"
-    if [ -n "$badge" ]; then
-        convert "$work" \( "$badge" -resize 10x10 \) -gravity SouthEast -geometry +0+0 -composite "$work"
-    fi
-    if [ "$grey" = yes ]; then
-        # Faded: grey and lighter, shape kept.
-        convert "$work" -colorspace Gray -channel RGB -level -45%,100% +channel -colorspace sRGB "$work"
-    fi
-    convert "$work" -channel A -threshold 50% +channel "$out"
+    emit -channel A -threshold 50% +channel
 }
 
 swatch() {
     if [ "$1" = none ]; then
-        convert -size 16x16 xc:white -fill none -stroke "#8A8A8A" -draw "rectangle 0,0 15,15" \
-            -stroke "#D04040" -strokewidth 1.5 -draw "line 2,13 13,2" "$out"
+        emit -size 16x16 xc:white -fill none -stroke "#8A8A8A" -draw "rectangle 0,0 15,15" \
+            -stroke "#D04040" -strokewidth 1.5 -draw "line 2,13 13,2"
     else
-        convert -size 16x16 "xc:$1" -fill none -stroke "#6F6F6F" -draw "rectangle 0,0 15,15" "$out"
+        emit -size 16x16 "xc:$1" -fill none -stroke "#6F6F6F" -draw "rectangle 0,0 15,15"
     fi
 }
 
 square() {
-    convert -size 16x16 xc:none -fill "$1" -stroke "#8F8F8F" -draw "rectangle 3,3 12,12" \
-        -channel A -threshold 50% +channel "$out"
+    emit -size 16x16 xc:none -fill "$1" -stroke "#8F8F8F" -draw "rectangle 3,3 12,12" \
+        -channel A -threshold 50% +channel
 }
 
 checkbox() {
-    set -- -size 13x13 xc:white -fill none -stroke "#5F7468" -draw "rectangle 0,0 12,12"
-    if [ "$cb" = on ]; then
-        set -- "$@" -stroke "#2F6B45" -strokewidth 2 -draw "polyline 3,6 5.5,9 10,3"
-    fi
-    convert "$@" "$out"
+    emit -size 13x13 xc:white -fill none -stroke "#5F7468" -draw "rectangle 0,0 12,12"
+    case "$1" in
+        on) emit -stroke "#2F6B45" -strokewidth 2 -draw "polyline 3,6 5.5,9 10,3" ;;
+        off) ;;
+        *) fail "images.map line $lineno: a check box is on or off, not $1" ;;
+    esac
 }
 
 blank() {
-    convert -size "$1" xc:none "$out"
+    case "$1" in
+        [1-9]*x[1-9]*) emit -size "$1" xc:none ;;
+        *) fail "images.map line $lineno: bad size $1" ;;
+    esac
 }
 
 # The tab pieces share one vertical shading; the edges are drawn on the page colour so that
 # their smoothing blends into the navigation bar.
 tab() {
-    convert -size 13x24 "gradient:$TAB_TOP-$TAB_BOTTOM" "$tmp/grad.png"
     case "$1" in
         M)
-            convert -size 4x24 "gradient:$TAB_TOP-$TAB_BOTTOM" "$out"
+            emit -size 4x24 "gradient:$TAB_TOP-$TAB_BOTTOM"
             return
             ;;
         L) shape="path 'M 0,24 L 5,5 Q 6.5,0.5 11,0 L 13,0 L 13,24 Z'" ;;
@@ -137,49 +144,46 @@ tab() {
         LR) shape="path 'M 0,0 L 2,0 Q 4.5,1 5.5,5 L 6.5,10 L 7.5,5 Q 8.5,1 11,0 L 13,0 L 13,24 L 0,24 Z'" ;;
         *) fail "images.map line $lineno: unknown tab piece $1" ;;
     esac
-    convert -size 13x24 xc:black -fill white -stroke none -draw "$shape" "$tmp/mask.png"
-    convert -size 13x24 "xc:$PAGE_BG" "$tmp/grad.png" "$tmp/mask.png" -composite "$out"
+    emit -size 13x24 "xc:$PAGE_BG" "gradient:$TAB_TOP-$TAB_BOTTOM" \
+        "(" xc:black -fill white -stroke none -draw "$shape" ")" -composite
 }
 
 # The product's mark: a sage square with a folded corner and a white M, drawn at 4x and reduced.
 emblem() {
-    size=$1
-    convert -size 128x128 xc:none \
+    emit "(" -size 128x128 xc:none \
         -fill "#4F7462" -draw "roundrectangle 4,4 123,123 22,22" \
         -fill "#7FA08E" -draw "polygon 86,4 123,4 123,41" \
         -fill "#DDE8E0" -draw "polygon 86,4 86,41 123,41" \
         -fill white -font "$FONT_BOLD" -pointsize 78 -gravity center -annotate +0+6 M \
-        -resize "${size}x${size}" "$2"
+        -resize "$1x$1" ")"
 }
 
 logo() {
-    emblem 40 "$tmp/emblem.png"
-    convert -size 190x48 "xc:$PAGE_BG" "$tmp/emblem.png" -geometry +4+4 -composite \
+    emit -size 190x48 "xc:$PAGE_BG"
+    emblem 40
+    emit -geometry +4+4 -composite \
         -font "$FONT_BOLD" -pointsize 25 -fill "#3C5A4B" -annotate +52+27 Morvale \
-        -font "$FONT" -pointsize 10 -fill "#6E7F76" -annotate +53+41 "documents and tables" \
-        "$out"
+        -font "$FONT" -pointsize 10 -fill "#6E7F76" -annotate +53+41 "documents and tables"
 }
 
 company() {
-    convert -size 160x36 "xc:$PAGE_BG" \
+    emit -size 160x36 "xc:$PAGE_BG" \
         -fill "#6D5E86" -draw "circle 17,18 17,4" -fill "$PAGE_BG" -draw "circle 17,18 17,10" \
         -fill "#6D5E86" -draw "polygon 20,22 30,32 25,32 17,24" \
         -font "$FONT_BOLD" -pointsize 14 -fill "#4B4060" -annotate +36+17 Quennet \
-        -font "$FONT" -pointsize 11 -fill "#6B6478" -annotate +36+30 Systems \
-        "$out"
+        -font "$FONT" -pointsize 11 -fill "#6B6478" -annotate +36+30 Systems
 }
 
 badge() {
-    convert -size 84x48 "xc:$PAGE_BG" \
+    emit -size 84x48 "xc:$PAGE_BG" \
         -font "$FONT" -pointsize 11 -fill "#6E7F76" -gravity center -annotate -6+0 powering \
-        -fill "#9CB2A5" -draw "polygon 70,19 78,24 70,29" \
-        "$out"
+        -fill "#9CB2A5" -draw "polygon 70,19 78,24 70,29"
 }
 
+# Two sizes in one icon file.
 favicon() {
-    emblem 32 "$tmp/fav32.png"
-    emblem 16 "$tmp/fav16.png"
-    convert "$tmp/fav16.png" "$tmp/fav32.png" "$out"
+    emblem 16
+    emblem 32
 }
 
 # --- Images: one line of install/images.map each. A manifest beside the images keeps what each file
@@ -189,49 +193,63 @@ manifest="$images/.built"
 mkdir -p "$images"
 [ -f "$manifest" ] || : >"$manifest"
 : >"$tmp/manifest"
+: >"$tmp/todo"
 lineno=0
 set -f
-while IFS= read -r line || [ -n "$line" ]; do
+while read -r path recipe args || [ -n "$path" ]; do
     lineno=$((lineno + 1))
-    line=$(printf '%s' "$line" | sed 's/^[[:space:]]*//; s/[[:space:]]*$//')
-    case "$line" in "" | "#"*) continue ;; esac
-    # shellcheck disable=SC2086
-    set -- $line
-    [ $# -ge 2 ] || fail "images.map line $lineno: a path and a recipe are needed"
-    path=$1
-    recipe=$2
-    shift 2
+    case "$path" in "" | "#"*) continue ;; esac
+    [ -n "$recipe" ] || fail "images.map line $lineno: a path and a recipe are needed"
     case "$path" in
         ../misc/*/* | ../misc/*..*) fail "images.map line $lineno: bad path $path" ;;
         ../misc/*) ;;
         /* | *..*) fail "images.map line $lineno: bad path $path" ;;
     esac
-    key="$RECIPES_VERSION $recipe $*"
-    target="$images/$path"
-    printf '%s\t%s\n' "$path" "$key" >>"$tmp/manifest"
-    if [ -f "$target" ] && grep -qxF "$(printf '%s\t%s' "$path" "$key")" "$manifest"; then
-        continue
-    fi
-    out="$tmp/out.${path##*.}"
-    rm -f "$out"
+    printf '%s\t%s %s %s\n' "$path" "$RECIPES_VERSION" "$recipe" "$args" >>"$tmp/manifest"
+    # A file that went missing is built again even when its line is unchanged.
+    [ -f "$images/$path" ] || printf '%s\n' "$path" >>"$tmp/missing"
+done <"$src/install/images.map"
+# The lines that changed or are new since the last run, and the files that went missing.
+grep -vxFf "$manifest" "$tmp/manifest" | cut -f1 >"$tmp/todo" || true
+[ -f "$tmp/missing" ] && cat "$tmp/missing" >>"$tmp/todo"
+
+mkdir -p "$tmp/out"
+todo="$NL$(cat "$tmp/todo")$NL"
+lineno=0
+while read -r path recipe args || [ -n "$path" ]; do
+    lineno=$((lineno + 1))
+    case "$path" in "" | "#"*) continue ;; esac
+    case "$todo" in *"$NL$path$NL"*) ;; *) continue ;; esac
+    # shellcheck disable=SC2086
+    set -- $args
+    emit "("
     case "$recipe" in
         silk) [ $# -ge 1 ] || fail "images.map line $lineno: silk needs an icon name"; silk "$@" ;;
-        swatch) swatch "$1" ;;
-        square) square "$1" ;;
-        checkbox) cb=$1; checkbox ;;
-        blank) blank "$1" ;;
-        tab) tab "$1" ;;
+        swatch | square | checkbox | blank | tab)
+            [ $# -eq 1 ] || fail "images.map line $lineno: $recipe takes one argument"
+            "$recipe" "$1"
+            ;;
         logo | company | badge | favicon) "$recipe" ;;
         *) fail "images.map line $lineno: unknown recipe $recipe" ;;
     esac
-    [ -s "$out" ] || fail "images.map line $lineno: $path was not built"
-    place "$out" "$target"
+    emit -write "$tmp/out/$lineno.${path##*.}" -delete 0--1 ")"
+    printf '%s\t%s\n' "$lineno" "$path" >>"$tmp/built"
 done <"$src/install/images.map"
-# Files the map no longer names go; files a site added by hand were never in the manifest.
+if [ -n "$batch" ]; then
+    IFS=$NL
+    # shellcheck disable=SC2086
+    convert -respect-parentheses $batch -size 1x1 xc:none null: 2>"$tmp/convert.err" ||
+        fail "ImageMagick could not draw the images: $(cat "$tmp/convert.err")"
+    unset IFS
+    while IFS="$(printf '\t')" read -r n path; do
+        [ -s "$tmp/out/$n.${path##*.}" ] || fail "images.map line $n: $path was not built"
+        place "$tmp/out/$n.${path##*.}" "$images/$path" move
+    done <"$tmp/built"
+fi
 set +f
-cut -f1 "$manifest" | while IFS= read -r old; do
-    cut -f1 "$tmp/manifest" | grep -qxF "$old" || rm -f "$images/$old"
-done
+# Files the map no longer names go; files a site added by hand were never in the manifest.
+cut -f1 "$tmp/manifest" >"$tmp/paths"
+cut -f1 "$manifest" | grep -vxFf "$tmp/paths" | while IFS= read -r old; do rm -f "$images/$old"; done
 cmp -s "$tmp/manifest" "$manifest" || cp "$tmp/manifest" "$manifest"
 
 # --- Style sheet, start page, credits.
