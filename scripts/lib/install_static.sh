@@ -33,10 +33,13 @@ TAB_BOTTOM="#9CB2A5"
 missing=""
 need() { missing="$missing
   $1 (Debian package $2)"; }
-command -v convert >/dev/null 2>&1 && convert -version 2>/dev/null | grep -q ImageMagick ||
+if ! { command -v convert >/dev/null 2>&1 && convert -version 2>/dev/null | grep -q ImageMagick; }; then
     need "the ImageMagick program convert" imagemagick
+fi
 [ -d "$SILK" ] || need "the icon set $SILK" famfamfam-silk
-[ -f "$FONT" ] && [ -f "$FONT_BOLD" ] || need "the DejaVu fonts" fonts-dejavu-core
+if ! { [ -f "$FONT" ] && [ -f "$FONT_BOLD" ]; }; then
+    need "the DejaVu fonts" fonts-dejavu-core
+fi
 # The manuals are made with the system's Python and the modules of its Debian packages (a user's own
 # Python may lack them); looking for the modules' folders is quicker than loading them.
 PY=/usr/bin/python3
@@ -50,7 +53,8 @@ Install them with scripts/lib/deps.sh (as root)."
 fi
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/install_static.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT INT TERM
+trap 'rm -rf "$tmp"' EXIT
+trap 'exit 1' INT TERM
 
 # Puts a file in place only when it differs, so re-runs leave files (and their times) alone. With
 # "move" the source is a file built here and is moved rather than copied.
@@ -257,13 +261,15 @@ place "$src/install/css/win.css" "$home/install/css/win.css"
 place "$src/install/misc/start.htm" "$home/install/misc/start.htm"
 place "$src/install/misc/credits.txt" "$home/install/misc/credits.txt"
 
-# --- Manuals: HTML and PDF from the Markdown sources, rebuilt when a source or the builder changed.
+# --- Manuals: HTML and PDF from the Markdown sources, rebuilt when a source, the builder or the images
+# they show changed.
 man="$home/install/man"
 mkdir -p "$man"
 for book in Morvale_user_manual:manual.md kbatch_user_manual:kbatch_manual.md; do
     name=${book%%:*}
     source="$src/doc/${book#*:}"
-    stamp=$(cat "$source" "$src/doc/manual.css" "$src/scripts/lib/build_manual.py" | cksum)
+    stamp="$RECIPES_VERSION $(cat "$source" "$src/doc/manual.css" "$src/scripts/lib/build_manual.py" \
+        "$src/install/images.map" | cksum)"
     if [ -f "$man/$name.html" ] && [ -f "$man/$name.pdf" ] && [ -f "$man/.$name.built" ] &&
         [ "$(cat "$man/.$name.built")" = "$stamp" ]; then
         continue
