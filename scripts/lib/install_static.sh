@@ -190,10 +190,15 @@ favicon() {
     emblem 32
 }
 
-# --- Images: one line of install/images.map each. A manifest beside the images keeps what each file
-# was built from; an unchanged line is skipped, a line gone from the map takes its file with it.
+# What each built file was made from is kept in install/.static, outside the folders the web server
+# publishes.
+stamps="$home/install/.static"
+mkdir -p "$stamps"
+
+# --- Images: one line of install/images.map each. A manifest keeps what each file was built from; an
+# unchanged line is skipped, a line gone from the map takes its file with it.
 images="$home/install/httpd_images"
-manifest="$images/.built"
+manifest="$stamps/images"
 mkdir -p "$images"
 [ -f "$manifest" ] || : >"$manifest"
 : >"$tmp/manifest"
@@ -270,15 +275,15 @@ for book in Morvale_user_manual:manual.md kbatch_user_manual:kbatch_manual.md; d
     source="$src/doc/${book#*:}"
     stamp="$RECIPES_VERSION $(cat "$source" "$src/doc/manual.css" "$src/scripts/lib/build_manual.py" \
         "$src/install/images.map" | cksum)"
-    if [ -f "$man/$name.html" ] && [ -f "$man/$name.pdf" ] && [ -f "$man/.$name.built" ] &&
-        [ "$(cat "$man/.$name.built")" = "$stamp" ]; then
+    if [ -f "$man/$name.html" ] && [ -f "$man/$name.pdf" ] && [ -f "$stamps/$name" ] &&
+        [ "$(cat "$stamps/$name")" = "$stamp" ]; then
         continue
     fi
     "$PY" "$src/scripts/lib/build_manual.py" "$source" "$src/doc/manual.css" "$images" "$tmp/$name" ||
         fail "the manual $name could not be built"
     place "$tmp/$name.html" "$man/$name.html"
     place "$tmp/$name.pdf" "$man/$name.pdf"
-    printf '%s\n' "$stamp" >"$man/.$name.built"
+    printf '%s\n' "$stamp" >"$stamps/$name"
 done
 
 echo "$prog: $home/install is up to date ($changed files written)"

@@ -208,8 +208,6 @@ class StaticFilesTest(unittest.TestCase):
         count = 0
         for root, _, files in os.walk(self.images):
             for name in files:
-                if name.startswith("."):
-                    continue
                 path = os.path.join(root, name)
                 self.assertTrue(name.endswith(".gif"), path)
                 with open(path, "rb") as f:
