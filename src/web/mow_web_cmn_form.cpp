@@ -220,8 +220,11 @@ struct MowFormParser {
     }
 
     int header_line(const char *line, size_t len) {
-        // A header must come whole: a piece of a longer line could be mistaken for the blank line.
+        // A header must come whole: a piece of a longer line could be mistaken for the blank line. A
+        // short piece without a line end is the end of a body cut short, which the caller reports.
         if (len == 0 || line[len - 1] != '\n') {
+            if (len < MOW_FORM_LINE_MAX)
+                return 0;
             error->report(error, "A header line of the form is longer than %d bytes\n",
                           MOW_FORM_LINE_MAX - 1);
             return 1;
