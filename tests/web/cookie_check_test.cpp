@@ -56,11 +56,12 @@ TEST_F(CookieCheck, HeaderTextsBecomePairs) {
     // A long header: every pair kept, the last of a repeated key wins, one warning for all the junk.
     MOCO_COOKIE_T *big = nullptr;
     ASSERT_EQ(moco_cookie_construct(&big, nullptr, aux), 0);
-    std::string text;
+    std::string long_header;
     for (int i = 0; i < 100000; i++)
-        text += "k" + std::to_string(i) + "=" + std::to_string(i) + "; junk" + std::to_string(i) + "; ";
-    text += "k7=last";
-    err = mot_test::capture_stderr([&] { EXPECT_EQ(big->set_from_string(big, text.c_str()), 0); });
+        long_header +=
+            "k" + std::to_string(i) + "=" + std::to_string(i) + "; junk" + std::to_string(i) + "; ";
+    long_header += "k7=last";
+    err = mot_test::capture_stderr([&] { EXPECT_EQ(big->set_from_string(big, long_header.c_str()), 0); });
     size_t n = 0;
     for (MOCO_VALUE_T *pair = big->cookie_list; pair != nullptr; pair = pair->next)
         n++;
