@@ -135,11 +135,11 @@ TEST_F(EntryWithDaemon, DaemonStartWithExtraWordRunsAsClient) {
 }
 
 TEST_F(EntryWithDaemon, OperationsOfLaterSubsystemsSayTheyAreMissing) {
-    auto r = inst.run({"web", "normal"});
+    auto r = inst.run({"pop", "parse"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(
-        r.err, HasSubstr("morvale_web_normal: This operation is not available in this version of Morvale\n"));
-    EXPECT_THAT(r.err, HasSubstr("Failure occurred during the normal operation\n"));
+    EXPECT_THAT(r.err,
+                HasSubstr("morvale_pop_parse: This operation is not available in this version of Morvale\n"));
+    EXPECT_THAT(r.err, HasSubstr("Failure occurred during the parse operation\n"));
 }
 
 TEST_F(EntryWithDaemon, CheckAnswersAndSucceeds) {
