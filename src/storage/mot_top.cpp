@@ -331,7 +331,7 @@ int mot_top_storage_check_load(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *storag
     *load_ptr = FALSE;
     int number = 0;
     mot_lock_file_fn_t lock_file = stype->lock_file != nullptr ? stype->lock_file : mot_top_lock_file;
-    int ret = lock_file(stype, 9, &number);
+    int ret = lock_file(stype, MOLK_FILE_MOD_GET, &number);
     if (ret != 0)
         return ret;
     *mod_number_ptr = number;

@@ -135,11 +135,11 @@ TEST_F(EntryWithDaemon, DaemonStartWithExtraWordRunsAsClient) {
 }
 
 TEST_F(EntryWithDaemon, OperationsOfLaterSubsystemsSayTheyAreMissing) {
-    auto r = inst.run({"web", "normal"});
+    auto r = inst.run({"pop", "parse"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(
-        r.err, HasSubstr("morvale_web_normal: This operation is not available in this version of Morvale\n"));
-    EXPECT_THAT(r.err, HasSubstr("Failure occurred during the normal operation\n"));
+    EXPECT_THAT(r.err,
+                HasSubstr("morvale_pop_parse: This operation is not available in this version of Morvale\n"));
+    EXPECT_THAT(r.err, HasSubstr("Failure occurred during the parse operation\n"));
 }
 
 TEST_F(EntryWithDaemon, CheckAnswersAndSucceeds) {
@@ -160,7 +160,7 @@ TEST_F(EntryWithDaemon, TerminatedCommandCleansUpAndExitsWithTwo) {
     ASSERT_STREQ(connect_error, "");
     MOLK_LOCK_CALL_T *lock = aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/items", "Items Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/items", "Items Data", nullptr), 0);
 
     std::string out_path = inst.home + "/generated/temp/term_out";
     std::string err_path = inst.home + "/generated/temp/term_err";
