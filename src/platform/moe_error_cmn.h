@@ -27,5 +27,21 @@ struct MOE_ERROR_T {
         MO_PRINTF(3, 4);
 };
 
-// Fills the static error record with the given slots (only the slots of `slots` are taken).
+// Silences the error reports (not the warnings) for the scope of the guard, then restores what was
+// set before: for a step whose failure would only repeat one already reported.
+class MoeQuiet {
+public:
+    explicit MoeQuiet(MOE_ERROR_T *error) noexcept : error_(error), saved_(error->ignore) {
+        error->ignore = TRUE;
+    }
+    ~MoeQuiet() { error_->ignore = saved_; }
+    MoeQuiet(const MoeQuiet &) = delete;
+    MoeQuiet &operator=(const MoeQuiet &) = delete;
+
+private:
+    MOE_ERROR_T *error_;
+    mo_boolean_t saved_;
+};
+
+// Fills the static error record from the slot template (every slot), with no bundle yet.
 int moe_error_construct(MOE_ERROR_T *error, const MOE_ERROR_T *slots) noexcept;

@@ -14,19 +14,11 @@ int mos_signal_construct(MOS_SIGNAL_T **signal, MOL_LOW_T *low, const MOS_SIGNAL
     int ret = mome_new(low->mem, low->mem->session_pool_ref, signal);
     if (ret != 0)
         return ret;
-    MOS_SIGNAL_T *s = *signal;
-    s->low = low;
-    s->session_cleanup_ref.fn = nullptr;
-    s->req_always_cleanup_ref.fn = nullptr;
-    s->req_fatal_cleanup_ref.fn = nullptr;
-    s->init = slots->init;
-    s->set = slots->set;
-    s->reset_defaults = slots->reset_defaults;
-    s->begin_protection = slots->begin_protection;
-    s->end_protection = slots->end_protection;
-    s->reset_protection = slots->reset_protection;
-    s->add_cleanup = slots->add_cleanup;
-    s->del_cleanup = slots->del_cleanup;
-    s->run_cleanup = slots->run_cleanup;
+    // Every slot from the template, including ones added later; then the state.
+    **signal = *slots;
+    (*signal)->low = low;
+    (*signal)->session_cleanup_ref = MOS_CLEANUP_REF_T{};
+    (*signal)->req_always_cleanup_ref = MOS_CLEANUP_REF_T{};
+    (*signal)->req_fatal_cleanup_ref = MOS_CLEANUP_REF_T{};
     return 0;
 }

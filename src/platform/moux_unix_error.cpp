@@ -8,6 +8,15 @@
 #include <unistd.h>
 
 const MOE_ERROR_T moux_error_slots = {
+    .header_done = FALSE,
+    .in_error = FALSE,
+    .ignore = FALSE,
+    .cmd_name = "",
+    .machine_name = "",
+    .user_name = "",
+    .warning_msg = "",
+    .error_out_def = nullptr,
+    .aux_ref = nullptr,
     .init = moux_error_init,
     .strcat_cmd = moux_error_strcat_cmd,
     .report = moux_error_report,

@@ -22,6 +22,10 @@ const MOUX_SIGNAL_T moux_signal_table[MOUX_SIGNAL_COUNT] = {
 };
 
 const MOS_SIGNAL_T moux_signal_slots = {
+    .low = nullptr,
+    .session_cleanup_ref = {},
+    .req_always_cleanup_ref = {},
+    .req_fatal_cleanup_ref = {},
     .init = moux_signal_init,
     .set = moux_signal_set,
     .reset_defaults = moux_signal_reset_defaults,

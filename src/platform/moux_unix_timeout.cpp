@@ -35,6 +35,11 @@ int moux_timeout_pause(MOTI_TIMEOUT_SERVER_T *, int seconds) noexcept {
 }
 
 const MOTI_TIMEOUT_SERVER_T moux_timeout_slots = {
+    .error = nullptr,
+    .daemon = nullptr,
+    .mem = nullptr,
+    .pool_ref = nullptr,
+    .timer_list = nullptr,
     .signal_group = moux_timeout_signal_group,
     .pause = moux_timeout_pause,
 };

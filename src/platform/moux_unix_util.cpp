@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 const MOU_UTIL_T moux_util_slots = {
+    .low = nullptr,
+    .match_start = nullptr,
+    .match_end = nullptr,
     .get_real_user_name = moux_util_get_real_user_name,
     .get_prog_user_name = moux_util_get_real_user_name,
     .local_machine_name = moux_util_local_machine_name,

@@ -97,9 +97,9 @@ struct MowFormParser {
     bool closed = false;        // the closing delimiter was seen
     int results_index = -1;     // last filled entry
     bool restore_next = false;  // a line end was held back
-    std::string value;          // the value part being read
-    std::string name;           // name of the part being read
-    std::string client_name;    // file name the browser sent
+    std::string value{};        // the value part being read
+    std::string name{};         // name of the part being read
+    std::string client_name{};  // file name the browser sent
     bool has_name = false;      // the part's disposition named it
     bool has_filename = false;  // ... and gave a file name
     mo_filename_t upload = "";  // the upload file being written

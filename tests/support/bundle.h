@@ -20,7 +20,7 @@ namespace mot_test {
 inline namespace support {
 
 struct BundleOptions {
-    std::string home;        // installation home: the setup's paths are derived from it; "" leaves them empty
+    std::string home{};      // installation home: the setup's paths are derived from it; "" leaves them empty
     bool load_setup = false; // read HOME/conf/gen.setup and the site's overrides, as the program does
     bool init_process = false; // start the child-process service (it takes SIGCHLD and the fatal list)
     // Slot templates; any may be replaced. The memory slots' allocations always go through the pool.
@@ -29,9 +29,9 @@ struct BundleOptions {
 
 // How connect() identifies the process to the lock service.
 struct ConnectOptions {
-    std::string user;        // lock owner; "" names it "<pid>_process" as the program does
-    std::string machine;     // "" takes the local machine name as the program does
-    std::string agent;       // the browser text of the lock owner
+    std::string user{};      // lock owner; "" names it "<pid>_process" as the program does
+    std::string machine{};   // "" takes the local machine name as the program does
+    std::string agent{};     // the browser text of the lock owner
     int sender_id = 0;       // 0 takes the process id
     bool use_cleanup = true; // register the connection and the lock release on the fatal list
 };

@@ -20,10 +20,10 @@ std::string unique_port();
 std::string socket_path(const std::string &port);
 
 struct DaemonOptions {
-    ServerSetup extra; // registers more services before the loop starts
+    ServerSetup extra{}; // registers more services before the loop starts
     bool start_now = true;
-    std::string log;  // the daemon's standard error; "" puts it in /tmp/mo_daemon_<port>.log
-    std::string home; // installation home of the daemon's bundle; "" for none
+    std::string log{};  // the daemon's standard error; "" puts it in /tmp/mo_daemon_<port>.log
+    std::string home{}; // installation home of the daemon's bundle; "" for none
 };
 
 class DaemonProcess {
