@@ -1,6 +1,6 @@
 // File operations shared by the command-line program and the web-server module: construction,
-// initialisation, directory checks, temporary files on the request's cleanup list, file-size text,
-// whole-file reads and the console output definition.
+// initialisation, directory checks, temporary files on the request's cleanup list, whole files
+// replaced safely, file-size text, whole-file reads and the console output definition.
 #include "platform/mof_file_cmn.h"
 #include "platform/mocl_cleanup.h"
 #include "platform/moe_error_cmn.h"
@@ -114,6 +114,55 @@ int mof_file_delete_cleanup(MOF_FILE_T *file, const char *filename) noexcept {
     }
 }
 
+int mof_file_close_after(MOF_FILE_T *file, const char *filename, void *file_ref, int ret) noexcept {
+    if (ret == 0)
+        return file->close_file(file, filename, file_ref);
+    // The failure is reported already; a close failing for the same cause (a full disk) stays quiet.
+    MoeQuiet quiet(file->low->error);
+    file->close_file(file, filename, file_ref);
+    return ret;
+}
+
+int mof_file_open_replace(MOF_FILE_T *file, const char *filename, char *tmp_name, void **file_ref) noexcept {
+    *file_ref = nullptr;
+    tmp_name[0] = '\0';
+    int kind = MOF_KIND_NONE;
+    int ret = file->get_kind(file, filename, &kind);
+    if (ret != 0)
+        return ret;
+    if (kind != MOF_KIND_NONE && kind != MOF_KIND_PLAIN)
+        return file->open_file(file, filename, file_ref, MOF_MODE_WRITE);
+    ret = mof_file_build_path(file->low->error, tmp_name, "%s" MOF_REPLACE_SUFFIX, filename);
+    // Writing truncates: a temporary file that a killed writer left behind is overwritten here.
+    if (ret == 0)
+        ret = file->open_file(file, tmp_name, file_ref, MOF_MODE_WRITE);
+    return ret;
+}
+
+int mof_file_commit_replace(MOF_FILE_T *file, const char *filename, const char *tmp_name, void *file_ref,
+                            int ret) noexcept {
+    if (tmp_name[0] == '\0')
+        return mof_file_close_after(file, filename, file_ref, ret);
+    ret = mof_file_close_after(file, tmp_name, file_ref, ret);
+    if (ret == 0)
+        ret = file->replace_file(file, filename, tmp_name);
+    if (ret != 0 && file->exists(file, tmp_name)) {
+        MoeQuiet quiet(file->low->error);
+        file->remove_file(file, tmp_name);
+    }
+    return ret;
+}
+
+int mof_file_write_whole(MOF_FILE_T *file, const char *filename, const char *buf, size_t size) noexcept {
+    mo_filename_t tmp_name;
+    void *ref = nullptr;
+    int ret = mof_file_open_replace(file, filename, tmp_name, &ref);
+    if (ret != 0)
+        return ret;
+    ret = file->write_buf(file, tmp_name, ref, buf, size);
+    return mof_file_commit_replace(file, filename, tmp_name, ref, ret);
+}
+
 const char *mof_format_file_size(long size) noexcept {
     static char text[64];
     if (size < 1024) {
@@ -150,9 +199,7 @@ int mof_file_mem_read(MOF_FILE_T *file, const char *filename, void *pool, char *
         size_t got = 0;
         mo_boolean_t eof = FALSE;
         ret = file->read_buf(file, filename, ref, text, static_cast<size_t>(size), &got, &eof);
-        int ret_close = file->close_file(file, filename, ref);
-        if (ret == 0)
-            ret = ret_close;
+        ret = mof_file_close_after(file, filename, ref, ret);
         if (ret == 0) {
             text[got] = '\0';
             *buf = text;

@@ -9,6 +9,12 @@
 #define MOF_MODE_CREATE 3 // write a file that must not exist yet (upload files)
 #define MOF_UNIQUE_MAX 1000
 
+// What a path names (get_kind).
+#define MOF_KIND_NONE 0  // nothing
+#define MOF_KIND_PLAIN 1 // a regular file
+#define MOF_KIND_DIR 2   // a directory
+#define MOF_KIND_OTHER 3 // a symbolic link (judged itself, not its target), a device, a pipe, ...
+
 struct MOOU_OUT_DEF_T {
     void *out_ref;                // owner: the file record (console) or the mail record
     void *stream_ref;             // stream written to; NULL for console output
@@ -38,6 +44,7 @@ struct MOF_FILE_T {
     int (*make_readonly)(MOF_FILE_T *file, const char *filename) noexcept;
     int (*is_link)(MOF_FILE_T *file, const char *filename, mo_boolean_t *answer) noexcept;
     int (*is_dir)(MOF_FILE_T *file, const char *filename, mo_boolean_t *answer) noexcept;
+    int (*get_kind)(MOF_FILE_T *file, const char *filename, int *kind) noexcept; // one of MOF_KIND_*
     int (*get_dirname)(MOF_FILE_T *file, char *path) noexcept; // path: mo_filename_t, changed in place
     int (*get_basename)(MOF_FILE_T *file, char *path) noexcept;
     int (*get_rawname)(MOF_FILE_T *file, char *path) noexcept;
@@ -62,6 +69,10 @@ struct MOF_FILE_T {
                       mof_walk_fn_t file_fn, mof_walk_fn_t dir_fn) noexcept;
     int (*touch_file)(MOF_FILE_T *file, const char *filename) noexcept;
     int (*move_file)(MOF_FILE_T *file, const char *dest, const char *src) noexcept;
+    // Puts the written file src in place of dest for good: src is flushed to disk, renamed over dest
+    // in one step and the directory entry flushed too, so that dest is the old or the new content
+    // whatever happens, a crash of the machine included.
+    int (*replace_file)(MOF_FILE_T *file, const char *dest, const char *src) noexcept;
     int (*check_file_dir)(MOF_FILE_T *file, const char *filename) noexcept;
     int (*make_dir)(MOF_FILE_T *file, const char *dir) noexcept;
     int (*remove_file)(MOF_FILE_T *file, const char *filename) noexcept;
@@ -82,6 +93,23 @@ const char *mof_format_file_size(long size) noexcept; // one static buffer, over
 int mof_file_mem_read(MOF_FILE_T *file, const char *filename, void *pool, char **buf, size_t *count) noexcept;
 int mof_file_mem_free(MOF_FILE_T *file, char *buf, void *pool) noexcept;
 int mof_file_construct_out_def(MOF_FILE_T *file, MOOU_OUT_DEF_T **out) noexcept;
+
+// Writing a whole file safely: mof_file_open_replace opens "<filename>.tmp" for writing (a temporary
+// file a crash left behind is simply overwritten; the directory must exist) and gives its name in
+// tmp_name (a mo_filename_t); mof_file_commit_replace closes it and, when `ret` is 0, puts it in place
+// of filename through replace_file. On any failure the temporary file is removed and filename is left
+// as it was. Each failure is reported once; the returned status is `ret` or the first new failure.
+// A filename that names something other than a plain file (a device, a pipe, a link) has nothing
+// that could be replaced whole: it is written in place, and tmp_name is left empty.
+#define MOF_REPLACE_SUFFIX ".tmp"
+int mof_file_open_replace(MOF_FILE_T *file, const char *filename, char *tmp_name, void **file_ref) noexcept;
+int mof_file_commit_replace(MOF_FILE_T *file, const char *filename, const char *tmp_name, void *file_ref,
+                            int ret) noexcept;
+// The same for a file written from one buffer.
+int mof_file_write_whole(MOF_FILE_T *file, const char *filename, const char *buf, size_t size) noexcept;
+// Closes a file after an operation that gave `ret`: a failed close is reported (once, by the close)
+// and turns success into failure; after a failure the close only cleans up quietly.
+int mof_file_close_after(MOF_FILE_T *file, const char *filename, void *file_ref, int ret) noexcept;
 
 // Formats a path into `path` (a mo_filename_t). A path that does not fit is refused rather than cut
 // to another name: "Path too long ..." is reported, `path` is left empty and 1 is returned.

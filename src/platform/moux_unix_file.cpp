@@ -10,9 +10,16 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 const MOF_FILE_T moux_file_slots = {
+    .low = nullptr,
+    .process_ref = nullptr,
+    .cleanup = nullptr,
+    .pool_ref = nullptr,
+    .exec_dir = nullptr,
     .init = mof_file_init,
     .exists = moux_file_exists,
     .get_mod_time = moux_file_get_mod_time,
@@ -21,6 +28,7 @@ const MOF_FILE_T moux_file_slots = {
     .make_readonly = moux_file_make_readonly,
     .is_link = moux_file_is_link,
     .is_dir = moux_file_is_dir,
+    .get_kind = moux_file_get_kind,
     .get_dirname = moux_file_get_dirname,
     .get_basename = moux_file_get_basename,
     .get_rawname = moux_file_get_rawname,
@@ -40,6 +48,7 @@ const MOF_FILE_T moux_file_slots = {
     .expand_dir = moux_file_expand_dir,
     .touch_file = moux_file_touch_file,
     .move_file = moux_file_move_file,
+    .replace_file = moux_file_replace_file,
     .check_file_dir = mof_file_check_file_dir,
     .make_dir = moux_file_make_dir,
     .remove_file = moux_file_remove_file,
@@ -378,6 +387,55 @@ int moux_file_move_file(MOF_FILE_T *file, const char *dest, const char *src) noe
     return 0;
 }
 
+int moux_file_get_kind(MOF_FILE_T *file, const char *filename, int *kind) noexcept {
+    struct stat st;
+    *kind = MOF_KIND_NONE;
+    if (lstat(filename, &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return 0;
+        err_of(file)->report(err_of(file), "Can't stat file %s: %s\n", filename, strerror(errno));
+        return 1;
+    }
+    *kind = S_ISREG(st.st_mode) ? MOF_KIND_PLAIN : S_ISDIR(st.st_mode) ? MOF_KIND_DIR : MOF_KIND_OTHER;
+    return 0;
+}
+
+// Flushes what the system holds of a file or directory to the disk.
+static int sync_path(MOF_FILE_T *file, const char *path, int flags) noexcept {
+    int fd = open(path, flags | O_CLOEXEC);
+    if (fd < 0) {
+        err_of(file)->report(err_of(file), "Can't open %s to flush it: %s\n", path, strerror(errno));
+        return 1;
+    }
+    int ret = 0;
+    // A file system that cannot flush a directory says EINVAL: there is nothing more to do there.
+    if (fsync(fd) != 0 && !((flags & O_DIRECTORY) != 0 && errno == EINVAL)) {
+        err_of(file)->report(err_of(file), "Can't flush %s to disk: %s\n", path, strerror(errno));
+        ret = 1;
+    }
+    close(fd);
+    return ret;
+}
+
+int moux_file_replace_file(MOF_FILE_T *file, const char *dest, const char *src) noexcept {
+    // The data first, so that the rename can never put an empty or partial file in place; then the
+    // rename, which replaces dest in one step; then the directory, so that the rename itself lasts.
+    int ret = sync_path(file, src, O_RDONLY);
+    if (ret != 0)
+        return ret;
+    if (rename(src, dest) != 0) {
+        err_of(file)->report(err_of(file), "Can't move %s to %s: %s\n", src, dest, strerror(errno));
+        return 1;
+    }
+    mo_filename_t dir;
+    ret = mof_file_build_path(err_of(file), dir, "%s", dest);
+    if (ret == 0)
+        ret = file->get_dirname(file, dir);
+    if (ret == 0)
+        ret = sync_path(file, dir[0] != '\0' ? dir : ".", O_RDONLY | O_DIRECTORY);
+    return ret;
+}
+
 int moux_file_make_dir(MOF_FILE_T *file, const char *dir) noexcept {
     MOP_PROCESS_T *process = file->process_ref;
     mo_filename_t prog;
@@ -414,9 +472,11 @@ int moux_file_copy_file(MOF_FILE_T *file, const char *dest, const char *src) noe
     int ret = file->open_file(file, src, &in, MOF_MODE_READ);
     if (ret != 0)
         return ret;
-    ret = file->open_file(file, dest, &out, MOF_MODE_WRITE);
+    // The copy replaces the destination whole, once it is complete and on disk.
+    mo_filename_t tmp_name;
+    ret = mof_file_open_replace(file, dest, tmp_name, &out);
     if (ret != 0) {
-        file->close_file(file, src, in);
+        mof_file_close_after(file, src, in, ret);
         return ret;
     }
     char buf[4096];
@@ -427,9 +487,6 @@ int moux_file_copy_file(MOF_FILE_T *file, const char *dest, const char *src) noe
         if (ret == 0 && count > 0)
             ret = file->write_buf(file, dest, out, buf, count);
     }
-    int ret_in = file->close_file(file, src, in);
-    int ret_out = file->close_file(file, dest, out);
-    if (ret == 0)
-        ret = ret_in != 0 ? ret_in : ret_out;
-    return ret;
+    ret = mof_file_close_after(file, src, in, ret);
+    return mof_file_commit_replace(file, dest, tmp_name, out, ret);
 }

@@ -33,6 +33,8 @@ int moux_file_expand_dir(MOF_FILE_T *file, const char *dir, mo_boolean_t recursi
                          mof_walk_fn_t file_fn, mof_walk_fn_t dir_fn) noexcept;
 int moux_file_touch_file(MOF_FILE_T *file, const char *filename) noexcept;
 int moux_file_move_file(MOF_FILE_T *file, const char *dest, const char *src) noexcept;
+int moux_file_get_kind(MOF_FILE_T *file, const char *filename, int *kind) noexcept;
+int moux_file_replace_file(MOF_FILE_T *file, const char *dest, const char *src) noexcept;
 int moux_file_make_dir(MOF_FILE_T *file, const char *dir) noexcept;
 int moux_file_remove_file(MOF_FILE_T *file, const char *filename) noexcept;
 int moux_file_copy_file(MOF_FILE_T *file, const char *dest, const char *src) noexcept;

@@ -185,7 +185,7 @@ int mose_data_construct(MOSE_INDEX_DATA_T **data_ptr, MOSP_SPELL_T *spell, void 
     data->write_buf = mose_data_write_buf;
     ret = aux->mem->store_string(aux->mem, pool_ref, &data->filename, filename);
     if (ret == 0)
-        ret = aux->file->open_file(aux->file, data->filename, &data->file_ref, MOF_MODE_WRITE);
+        ret = mof_file_open_replace(aux->file, data->filename, data->tmp_name, &data->file_ref);
     if (ret != 0) {
         if (data->filename != nullptr)
             aux->mem->free(aux->mem, pool_ref, data->filename);
@@ -198,7 +198,7 @@ int mose_data_construct(MOSE_INDEX_DATA_T **data_ptr, MOSP_SPELL_T *spell, void 
 
 int mose_data_destruct(MOSE_INDEX_DATA_T *data) noexcept {
     MOX_AUX_T *aux = data->aux;
-    int ret = aux->file->close_file(aux->file, data->filename, data->file_ref);
+    int ret = mof_file_commit_replace(aux->file, data->filename, data->tmp_name, data->file_ref, 0);
     aux->mem->free(aux->mem, data->pool_ref, data->filename);
     aux->mem->free(aux->mem, data->pool_ref, data);
     return ret;

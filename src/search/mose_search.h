@@ -115,12 +115,13 @@ int mose_indexer_construct_default(MOSE_INDEXER_T **indexer_ptr, void *pool_ref,
 // One index data document being written for the search engine. Values never carry "<" or ">":
 // each is replaced by a space (in the caller's buffer) so values cannot break the comment markers.
 struct MOSE_INDEX_DATA_T {
-    MOX_AUX_T *aux;        // the service bundle
-    void *pool_ref;        // pool of the record
-    void *file_ref;        // the open file
-    char *filename;        // its path (own copy)
-    MOLS_LIST_T *key_list; // keyword names used so far, or NULL
-    MOSP_SPELL_T *spell;   // spell checker the indexer run feeds, or NULL
+    MOX_AUX_T *aux;         // the service bundle
+    void *pool_ref;         // pool of the record
+    void *file_ref;         // the open file
+    char *filename;         // its path (own copy)
+    mo_filename_t tmp_name; // the temporary file written until destruct puts it in place
+    MOLS_LIST_T *key_list;  // keyword names used so far, or NULL
+    MOSP_SPELL_T *spell;    // spell checker the indexer run feeds, or NULL
 
     int (*control)(MOSE_INDEX_DATA_T *data, int control_op) noexcept;
     int (*write_string)(MOSE_INDEX_DATA_T *data, char *string) noexcept;
@@ -129,10 +130,11 @@ struct MOSE_INDEX_DATA_T {
 };
 typedef struct MOSE_INDEX_DATA_T mose_index_data_t;
 
-// Allocates the record and creates (or truncates) the file.
+// Allocates the record and starts writing the file (through a temporary file: an older file stays
+// whole until destruct replaces it).
 int mose_data_construct(MOSE_INDEX_DATA_T **data_ptr, MOSP_SPELL_T *spell, void *pool_ref, MOX_AUX_T *aux,
                         MOLS_LIST_T *key_list, const char *filename) noexcept;
-// Closes the file and releases the record.
+// Closes the file, puts it in place of an older one and releases the record.
 int mose_data_destruct(MOSE_INDEX_DATA_T *data) noexcept;
 
 // Client calls: one daemon message each.

@@ -131,18 +131,6 @@ int new_accesslist(MOX_AUX_T *aux, void *pool_ref, MOIL_ACCESSLIST_T **out) {
     return 0;
 }
 
-// Closes the file after the reader or writer failed: the failure has been reported already, and
-// a close that fails for the same cause (a full disk) must not report it a second time.
-int close_after(MOX_AUX_T *aux, const char *filename, void *file_ref, int ret) {
-    if (ret == 0)
-        return aux->file->close_file(aux->file, filename, file_ref);
-    mo_boolean_t ignore = aux->error->ignore;
-    aux->error->ignore = TRUE;
-    aux->file->close_file(aux->file, filename, file_ref);
-    aux->error->ignore = ignore;
-    return ret;
-}
-
 int init_number(void *container, size_t struct_offset, const void *init_ref) {
     mok_field<int>(container, struct_offset) = static_cast<int>(mok_ref_int(init_ref));
     return 0;
@@ -332,7 +320,7 @@ int mok_read_keyword_list(MOX_AUX_T *aux_ref, void *pool_ref, const char *filena
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref, true,
                            first->container, first, data_record_container_size, &line_no);
-        ret = close_after(aux, filename, file_ref, ret);
+        ret = mof_file_close_after(aux->file, filename, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_read_keyword_list, file %s, line number %ld\n", filename,
@@ -349,7 +337,7 @@ int mok_read_keyword_container(MOX_AUX_T *aux, void *pool_ref, const char *filen
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref,
                            false, container, nullptr, 0, &line_no);
-        ret = close_after(aux, filename, file_ref, ret);
+        ret = mof_file_close_after(aux->file, filename, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_read_keyword_container, file %s, line number %ld\n",
@@ -379,10 +367,13 @@ int mok_reset_keyword_container(MOX_AUX_T *aux_ref, void *pool_ref,
 int mok_write_keyword_list(MOX_AUX_T *aux, void *pool_ref, const char *filename,
                            const MOK_GEN_KEYWORD_T *gen_keyword_array, int gen_keyword_array_size,
                            MOK_DATA_RECORD_T *data_record, size_t) noexcept {
+    // The records go to a temporary file that replaces the file only once all of them are on disk:
+    // a failure or a crash part-way leaves the old file as it was, never an empty or cut one.
+    mo_filename_t tmp_name;
     void *file_ref = nullptr;
     int ret = aux->file->check_file_dir(aux->file, filename);
     if (ret == 0)
-        ret = aux->file->open_file(aux->file, filename, &file_ref, MOF_MODE_WRITE);
+        ret = mof_file_open_replace(aux->file, filename, tmp_name, &file_ref);
     if (ret == 0) {
         for (MOK_DATA_RECORD_T *rec = data_record; rec != nullptr && ret == 0; rec = rec->next) {
             if (rec->container == nullptr) {
@@ -401,7 +392,7 @@ int mok_write_keyword_list(MOX_AUX_T *aux, void *pool_ref, const char *filename,
             if (ret == 0 && rec->next != nullptr)
                 ret = aux->file->write_line(aux->file, filename, file_ref, MOK_SEPARATOR "\n");
         }
-        ret = close_after(aux, filename, file_ref, ret);
+        ret = mof_file_commit_replace(aux->file, filename, tmp_name, file_ref, ret);
     }
     if (ret != 0)
         aux->error->report(aux->error, "Error in mok_write_keyword_list\n");

@@ -38,64 +38,29 @@ int mola_last_read_user(MOX_AUX_T *aux, int user_id, const char *tab_name, char 
     *link_ptr = nullptr;
     mo_filename_t filename;
     int ret = mola_last_set_filename(aux, user_id, tab_name, filename);
-    if (ret != 0)
-        return ret;
-    ret = mola_last_file_lock(aux, MOLK_FILE_READ, filename);
+    if (ret == 0)
+        ret = mola_last_file_lock(aux, MOLK_FILE_READ, filename);
     if (ret != 0)
         return ret;
     MOF_FILE_T *file = aux->file;
     if (file->exists(file, filename)) {
-        long size = 0;
-        ret = file->get_size(file, filename, &size);
-        if (ret != 0)
-            return ret;
-        char *buf = nullptr;
-        ret = mome_new_array(aux->mem, aux->mem->req_pool_ref, &buf, static_cast<size_t>(size) + 1);
-        if (ret != 0)
-            return ret;
-        void *ref = nullptr;
-        ret = file->open_file(file, filename, &ref, MOF_MODE_READ);
-        if (ret != 0)
-            return ret;
         size_t count = 0;
-        mo_boolean_t eof = FALSE;
-        ret = file->read_buf(file, filename, ref, buf, static_cast<size_t>(size), &count, &eof);
-        if (ret != 0) {
-            file->close_file(file, filename, ref);
-            return ret;
-        }
-        buf[count] = '\0';
-        ret = file->close_file(file, filename, ref);
-        if (ret != 0)
-            return ret;
-        *link_ptr = buf;
+        ret = mof_file_mem_read(file, filename, aux->mem->req_pool_ref, link_ptr, &count);
     }
-    return mola_last_file_lock(aux, MOLK_FILE_READ_RELEASE, filename);
+    int released = mola_last_file_lock(aux, MOLK_FILE_READ_RELEASE, filename);
+    return ret != 0 ? ret : released;
 }
 
 int mola_last_write_user(MOX_AUX_T *aux, int user_id, const char *tab_name, const char *link) noexcept {
     mo_filename_t filename;
     int ret = mola_last_set_filename(aux, user_id, tab_name, filename);
+    if (ret == 0)
+        ret = mola_last_file_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
-    ret = mola_last_file_lock(aux, MOLK_FILE_WRITE, filename);
-    if (ret != 0)
-        return ret;
-    MOF_FILE_T *file = aux->file;
-    ret = file->check_file_dir(file, filename);
-    if (ret != 0)
-        return ret;
-    void *ref = nullptr;
-    ret = file->open_file(file, filename, &ref, MOF_MODE_WRITE);
-    if (ret != 0)
-        return ret;
-    ret = file->write_buf(file, filename, ref, link, strlen(link));
-    if (ret != 0) {
-        file->close_file(file, filename, ref);
-        return ret;
-    }
-    ret = file->close_file(file, filename, ref);
-    if (ret != 0)
-        return ret;
-    return mola_last_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+    ret = aux->file->check_file_dir(aux->file, filename);
+    if (ret == 0)
+        ret = mof_file_write_whole(aux->file, filename, link, strlen(link));
+    int released = mola_last_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+    return ret != 0 ? ret : released;
 }

@@ -31,54 +31,46 @@ int mosm_stream_set_filename(MOX_AUX_T *aux, int stream_id, char *filename) noex
     return 0;
 }
 
-int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexcept {
-    mo_filename_t filename;
-    int ret = mosm_stream_set_filename(aux, stream_id, filename);
-    if (ret != 0)
-        return ret;
-    mo_filename_t tmp_name;
-    int n = snprintf(tmp_name, sizeof(tmp_name), "%s.tmp", filename);
-    if (n < 0 || n >= MO_FILENAME_LEN) {
-        aux->error->report(aux->error, "Stream file name for stream %d is longer than %d characters\n",
-                           stream_id, MO_FILENAME_LEN - 5);
-        return 1;
-    }
-
+// Takes the next number under the write lock. The lock is given back on every path.
+static int draw_number(MOX_AUX_T *aux, const char *filename, int stream_id, int *number_ptr) noexcept {
     MOK_GEN_KEYWORD_T keywords[1];
     mok_load_keyword(&keywords[0], "ID", offsetof(MOSM_STREAM_INFO_T, last_stream_id), mok_init_integer,
                      mok_int_ref(0), mok_read_integer, mok_write_integer, mok_free_integer);
-
-    ret = stream_lock(aux, MOLK_FILE_WRITE, filename);
-    if (ret != 0)
-        return ret;
     void *pool = aux->mem->req_pool_ref;
     MOK_DATA_RECORD_T *records = nullptr;
-    ret = mok_read_keyword_list(aux, pool, filename, keywords, 1, &records, sizeof(MOSM_STREAM_INFO_T));
+    int ret = mok_read_keyword_list(aux, pool, filename, keywords, 1, &records, sizeof(MOSM_STREAM_INFO_T));
     if (ret != 0)
         return ret;
     MOSM_STREAM_INFO_T *info = static_cast<MOSM_STREAM_INFO_T *>(records->container);
     if (info->last_stream_id == INT_MAX) {
         // Going on would wrap round to numbers already handed out.
         aux->error->report(aux->error, "Number stream %d is exhausted\n", stream_id);
-        mok_free_keyword_list(aux, pool, keywords, 1, records);
-        stream_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
-        return 1;
+        ret = 1;
+    } else {
+        info->last_stream_id += 1;
+        // The file is replaced whole, only once the new count is on disk: a write that fails part-way
+        // leaves the last count in place, so no number is handed out twice.
+        ret = mok_write_keyword_list(aux, pool, filename, keywords, 1, records, sizeof(MOSM_STREAM_INFO_T));
+        if (ret == 0)
+            *number_ptr = info->last_stream_id;
     }
-    info->last_stream_id += 1;
-    int number = info->last_stream_id;
-    // The new count goes to the temporary file, which then replaces the stream file in one step: a
-    // write that fails part-way leaves the last count in place, so no number is handed out twice.
-    ret = mok_write_keyword_list(aux, pool, tmp_name, keywords, 1, records, sizeof(MOSM_STREAM_INFO_T));
+    mok_free_keyword_list(aux, pool, keywords, 1, records);
+    return ret;
+}
+
+int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexcept {
+    mo_filename_t filename;
+    int ret = mosm_stream_set_filename(aux, stream_id, filename);
     if (ret == 0)
-        ret = aux->file->move_file(aux->file, filename, tmp_name);
-    if (ret != 0) {
-        aux->file->remove_file(aux->file, tmp_name);
-        return ret;
-    }
-    ret = stream_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+        ret = stream_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
-    mok_free_keyword_list(aux, pool, keywords, 1, records);
-    *number_ptr = number;
-    return 0;
+    int number = 0;
+    ret = draw_number(aux, filename, stream_id, &number);
+    int released = stream_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+    if (ret == 0)
+        ret = released;
+    if (ret == 0)
+        *number_ptr = number;
+    return ret;
 }

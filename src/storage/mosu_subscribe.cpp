@@ -42,9 +42,6 @@ static int write_chain(MOSU_SUBSCRIBE_T *sub) noexcept {
     MOX_AUX_T *aux = sub->aux;
     MOK_GEN_KEYWORD_T keywords[MOSU_KEYWORDS];
     subscribe_keywords(keywords);
-    int ret = aux->file->check_file_dir(aux->file, sub->filename);
-    if (ret != 0)
-        return ret;
     return mok_write_keyword_list(aux, sub->pool_ref, sub->filename, keywords, MOSU_KEYWORDS,
                                   sub->data_record, sizeof(MOSU_SUBSCRIBE_INFO_T));
 }

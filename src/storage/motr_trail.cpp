@@ -121,21 +121,9 @@ int motr_trail_write_file(MOX_AUX_T *aux, const char *filename, MOK_DATA_RECORD_
     int ret = motr_trail_file_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
-    MOF_FILE_T *file = aux->file;
-    ret = file->check_file_dir(file, filename);
-    if (ret != 0)
-        return ret;
-    if (trail == nullptr) {
-        void *ref = nullptr;
-        ret = file->open_file(file, filename, &ref, MOF_MODE_WRITE);
-        if (ret != 0)
-            return ret;
-        ret = file->close_file(file, filename, ref);
-    } else {
-        ret = mok_write_keyword_list(aux, aux->mem->req_pool_ref, filename, keywords, MOTR_KEYWORDS, trail,
-                                     sizeof(MOTR_TRAIL_INFO_T));
-    }
-    if (ret != 0)
-        return ret;
-    return motr_trail_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+    // An empty trail is an empty file; either way the file is replaced whole.
+    ret = mok_write_keyword_list(aux, aux->mem->req_pool_ref, filename, keywords, MOTR_KEYWORDS, trail,
+                                 sizeof(MOTR_TRAIL_INFO_T));
+    int released = motr_trail_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
+    return ret != 0 ? ret : released;
 }
