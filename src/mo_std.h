@@ -24,11 +24,27 @@ typedef time_t mou_datetime_t; // whole seconds since the epoch
 
 #define MO_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
+// A whole number carried in an untyped reference (a descriptor's default, a list entry's value).
+inline void *mo_int_ref(long value) noexcept {
+    return reinterpret_cast<void *>(static_cast<intptr_t>(value));
+}
+inline long mo_ref_int(const void *ref) noexcept {
+    return static_cast<long>(reinterpret_cast<intptr_t>(ref));
+}
+
 // Appends `node` (its `next` already null) at the end of a list threaded through `next`.
 template <class T> inline void mo_list_append(T **head, T *node) noexcept {
     while (*head != nullptr)
         head = &(*head)->next;
     *head = node;
+}
+// The same in constant time for a builder that keeps the last node in *tail (NULL while empty).
+template <class T> inline void mo_list_append(T **head, T **tail, T *node) noexcept {
+    if (*tail == nullptr)
+        *head = node;
+    else
+        (*tail)->next = node;
+    *tail = node;
 }
 
 // Service records; each is defined by its own module header.

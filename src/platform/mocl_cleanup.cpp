@@ -38,19 +38,13 @@ int mocl_cleanup_run_ref(void *cleanup) noexcept {
 
 static int mocl_cleanup_add(MOCL_CLEANUP_T *cleanup, const char *name, morl_action_t fn, void *ref1,
                             void *ref2) noexcept {
-    MOS_SIGNAL_T *signal = cleanup->signal;
-    signal->begin_protection(signal);
-    int ret = cleanup->runlist->add(cleanup->runlist, name, fn, ref1, ref2);
-    signal->end_protection(signal);
-    return ret;
+    MosProtected section(cleanup->signal);
+    return cleanup->runlist->add(cleanup->runlist, name, fn, ref1, ref2);
 }
 
 static int mocl_cleanup_del(MOCL_CLEANUP_T *cleanup, const char *name) noexcept {
-    MOS_SIGNAL_T *signal = cleanup->signal;
-    signal->begin_protection(signal);
-    int ret = cleanup->runlist->del(cleanup->runlist, name);
-    signal->end_protection(signal);
-    return ret;
+    MosProtected section(cleanup->signal);
+    return cleanup->runlist->del(cleanup->runlist, name);
 }
 
 static int print_entry(void *callout_ref, const char *name, void *, void *) noexcept {
@@ -64,23 +58,22 @@ static int print_entry(void *callout_ref, const char *name, void *, void *) noex
 
 static int mocl_cleanup_run(MOCL_CLEANUP_T *cleanup) noexcept {
     MOS_SIGNAL_T *signal = cleanup->signal;
-    signal->begin_protection(signal);
+    MosProtected section(signal);
     if (cleanup->do_print) {
         MOE_ERROR_T *error = signal->low->error;
         error->report_note(error, "Cleaning up %s\n", cleanup->name);
     }
     int ret = cleanup->runlist->run(cleanup->runlist, print_entry, cleanup, FALSE);
-    if (ret != 0)
-        return ret; // the section stays open: the program is about to exit
+    if (ret != 0) {
+        section.keep_open(); // the program is about to exit
+        return ret;
+    }
     cleanup->runlist->reset(cleanup->runlist);
-    signal->end_protection(signal);
     return 0;
 }
 
 static int mocl_cleanup_stop_print(MOCL_CLEANUP_T *cleanup) noexcept {
-    MOS_SIGNAL_T *signal = cleanup->signal;
-    signal->begin_protection(signal);
+    MosProtected section(cleanup->signal);
     cleanup->do_print = FALSE;
-    signal->end_protection(signal);
     return 0;
 }

@@ -44,4 +44,23 @@ struct MOS_SIGNAL_T {
     int (*run_cleanup)(MOS_SIGNAL_T *signal) noexcept;
 };
 
+// A protected section for the scope of the guard: fatal signals wait until it ends. The one exit
+// path that must leave the section open (the program is about to end) says so with keep_open().
+class MosProtected {
+public:
+    explicit MosProtected(MOS_SIGNAL_T *signal) noexcept : signal_(signal) {
+        signal_->begin_protection(signal_);
+    }
+    ~MosProtected() {
+        if (signal_ != nullptr)
+            signal_->end_protection(signal_);
+    }
+    void keep_open() noexcept { signal_ = nullptr; }
+    MosProtected(const MosProtected &) = delete;
+    MosProtected &operator=(const MosProtected &) = delete;
+
+private:
+    MOS_SIGNAL_T *signal_;
+};
+
 int mos_signal_construct(MOS_SIGNAL_T **signal, MOL_LOW_T *low, const MOS_SIGNAL_T *slots) noexcept;

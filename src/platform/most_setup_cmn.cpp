@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 // The maker's addresses shown in the navigation bar, the login header and the support page.
 #define MOST_DEFAULT_WS_URL "https://www.example.com/"
@@ -55,10 +54,6 @@ const int setup_key_count = static_cast<int>(sizeof(setup_keys) / sizeof(setup_k
 const int default_index_start_time = 3;
 
 static_assert(sizeof(setup_keys) / sizeof(setup_keys[0]) <= MOST_MAX_KEYWORDS);
-
-char *&text_field(MOST_SETUP_T *setup, size_t offset) {
-    return *reinterpret_cast<char **>(reinterpret_cast<char *>(setup) + offset);
-}
 
 // Writes "<base><suffix>" into a path field; a path that does not fit is reported, never cut.
 int make_path(MOST_SETUP_T *setup, char *field, const char *base, const char *suffix) noexcept {
@@ -119,7 +114,7 @@ int most_setup_construct(MOST_SETUP_T **setup, MOL_LOW_T *low) noexcept {
         const SetupKey &k = setup_keys[i];
         if (k.text_def == nullptr)
             continue;
-        ret = mem->store_string(mem, pool, &text_field(s, k.offset), k.text_def);
+        ret = mem->store_string(mem, pool, &mok_field<char *>(s, k.offset), k.text_def);
         if (ret != 0)
             return ret;
     }
@@ -135,14 +130,13 @@ int most_setup_init_paths(MOST_SETUP_T *setup, const char *home_dir) noexcept {
         return ret;
     most_setup_init_user_path(setup, "");
     const char *h = setup->home_dir;
-    std::string exec_suffix = std::string("/install/bin/") + MOST_PLATFORM;
     struct {
         char *field;
         const char *suffix;
     } const paths[] = {
         {setup->batch_dir, "/install/batch"},
         {setup->script_dir, "/install/bin"},
-        {setup->exec_dir, exec_suffix.c_str()},
+        {setup->exec_dir, "/install/bin/" MOST_PLATFORM},
         {setup->css_dir, "/install/css"},
         {setup->misc_dir, "/install/misc"},
         {setup->image_dir, "/install/httpd_images"},

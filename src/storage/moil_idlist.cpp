@@ -28,10 +28,7 @@ int moil_add_to_idlist(MOIM_INTERM_T *interm, void *pool_ref, int id, MOIL_IDLIS
         return ret;
     node->id = id;
     node->next = nullptr;
-    MOIL_IDLIST_T **tail = idlist_ptr;
-    while (*tail != nullptr)
-        tail = &(*tail)->next;
-    *tail = node;
+    mo_list_append(idlist_ptr, node);
     return 0;
 }
 

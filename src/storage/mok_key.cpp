@@ -99,11 +99,7 @@ int append_line(MOX_AUX_T *aux, void *pool_ref, const char *text, MOK_MULTI_LINE
     ret = aux->mem->store_string(aux->mem, pool_ref, &node->string, text);
     if (ret != 0)
         return ret;
-    if (*tail == nullptr)
-        *head = node;
-    else
-        (*tail)->next = node;
-    *tail = node;
+    mo_list_append(head, tail, node);
     return 0;
 }
 
@@ -113,11 +109,7 @@ int append_id(MOX_AUX_T *aux, void *pool_ref, int id, MOIL_IDLIST_T **head, MOIL
     if (ret != 0)
         return ret;
     node->id = id;
-    if (*tail == nullptr)
-        *head = node;
-    else
-        (*tail)->next = node;
-    *tail = node;
+    mo_list_append(head, tail, node);
     return 0;
 }
 

@@ -26,10 +26,10 @@ template <class T> inline const T &mok_field(const void *container, size_t offse
 
 // The default number of a numeric descriptor travels in its untyped init reference.
 inline const void *mok_int_ref(long value) noexcept {
-    return reinterpret_cast<const void *>(static_cast<intptr_t>(value));
+    return mo_int_ref(value);
 }
 inline long mok_ref_int(const void *ref) noexcept {
-    return static_cast<long>(reinterpret_cast<intptr_t>(ref));
+    return mo_ref_int(ref);
 }
 
 // Builds the initial id list of an id-list or access-list slot.

@@ -149,10 +149,7 @@ int mosu_subscribe_toggle_by(MOSU_SUBSCRIBE_T *sub, int item_id, mosu_parent_fn_
         MOSU_SUBSCRIBE_INFO_T *added = static_cast<MOSU_SUBSCRIBE_INFO_T *>(record->container);
         added->id = item_id;
         added->value = effective == 5 ? 1 : 2;
-        MOK_DATA_RECORD_T **link = &sub->data_record;
-        while (*link != nullptr)
-            link = &(*link)->next;
-        *link = record;
+        mo_list_append(&sub->data_record, record);
     }
     ret = write_chain(sub);
     if (ret != 0)

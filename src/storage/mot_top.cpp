@@ -372,10 +372,7 @@ int mot_add_arg(MOX_AUX_T *aux, const char *val, MOT_TOP_ARG_LIST_T **arg_list_p
         return ret;
     node->val = val;
     node->next = nullptr;
-    MOT_TOP_ARG_LIST_T **link = arg_list_ptr;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = node;
+    mo_list_append(arg_list_ptr, node);
     return 0;
 }
 
@@ -413,10 +410,7 @@ int mot_display_cmd_register(MOT_DISPLAY_CMD_T **display_cmd_list_ptr, MOX_AUX_T
     cmd->service_start_fn = service_start_fn;
     cmd->service_end_fn = service_end_fn;
     cmd->next = nullptr;
-    MOT_DISPLAY_CMD_T **link = display_cmd_list_ptr;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = cmd;
+    mo_list_append(display_cmd_list_ptr, cmd);
     return 0;
 }
 
@@ -451,10 +445,7 @@ int mot_top_storage_register(MOX_AUX_T *aux, void *pool_ref, MOT_TOP_STORAGE_T *
     storage->mod_time = 0;
     storage->struct_ref = nullptr;
     storage->next = nullptr;
-    MOT_TOP_STORAGE_T **link = storage_list_ptr;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = storage;
+    mo_list_append(storage_list_ptr, storage);
     *ret_storage_ptr = storage;
     return 0;
 }

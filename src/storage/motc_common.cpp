@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 motc_full_name_fn_t motc_user_full_name_fn = nullptr;
 
@@ -35,20 +36,112 @@ size_t off(const MOTC_COMMON_KEYWORD_T *common) {
     return common->gen_keyword.struct_offset;
 }
 
+// The operations of one kind of common keyword: how its value is kept in the file and how it is
+// shown, updated, compared and copied.
+struct CommonKind {
+    mok_init_fn_t init_fn;
+    mok_read_fn_t read_fn;
+    mok_write_fn_t write_fn;
+    mok_free_fn_t free_fn;
+    motc_get_string_fn_t get_string_fn;
+    motc_update_string_fn_t update_string_fn;
+    motc_compare_fn_t compare_fn;
+    motc_copy_fn_t copy_fn;
+};
+
+constexpr CommonKind kind_string = {
+    .init_fn = mok_init_string,
+    .read_fn = mok_read_string,
+    .write_fn = mok_write_string,
+    .free_fn = mok_free_string,
+    .get_string_fn = motc_get_string_string,
+    .update_string_fn = motc_update_string_string,
+    .compare_fn = motc_compare_string,
+    .copy_fn = motc_copy_string,
+};
+constexpr CommonKind kind_multi_line = {
+    .init_fn = mok_init_multi_line,
+    .read_fn = mok_read_multi_line,
+    .write_fn = mok_write_multi_line,
+    .free_fn = mok_free_multi_line,
+    .get_string_fn = motc_get_string_multi_line,
+    .update_string_fn = motc_update_string_multi_line,
+    .compare_fn = motc_compare_multi_line,
+    .copy_fn = motc_copy_multi_line,
+};
+constexpr CommonKind kind_integer = {
+    .init_fn = mok_init_integer,
+    .read_fn = mok_read_integer,
+    .write_fn = mok_write_integer,
+    .free_fn = mok_free_integer,
+    .get_string_fn = motc_get_string_integer,
+    .update_string_fn = motc_update_string_integer,
+    .compare_fn = motc_compare_integer,
+    .copy_fn = motc_copy_integer,
+};
+constexpr CommonKind kind_boolean = {
+    .init_fn = mok_init_boolean,
+    .read_fn = mok_read_boolean,
+    .write_fn = mok_write_boolean,
+    .free_fn = mok_free_boolean,
+    .get_string_fn = motc_get_string_integer,
+    .update_string_fn = motc_update_string_integer,
+    .compare_fn = motc_compare_integer,
+    .copy_fn = motc_copy_integer,
+};
+constexpr CommonKind kind_u32bit = {
+    .init_fn = mok_init_u32bit,
+    .read_fn = mok_read_u32bit,
+    .write_fn = mok_write_u32bit,
+    .free_fn = mok_free_u32bit,
+    .get_string_fn = motc_get_string_u32bit,
+    .update_string_fn = motc_update_string_u32bit,
+    .compare_fn = motc_compare_u32bit,
+    .copy_fn = motc_copy_u32bit,
+};
+constexpr CommonKind kind_date = {
+    .init_fn = mok_init_u32bit,
+    .read_fn = mok_read_u32bit,
+    .write_fn = mok_write_u32bit,
+    .free_fn = mok_free_u32bit,
+    .get_string_fn = motc_get_string_datetime,
+    .update_string_fn = motc_update_string_datetime,
+    .compare_fn = motc_compare_datetime,
+    .copy_fn = motc_copy_datetime,
+};
+constexpr CommonKind kind_user_id = {
+    .init_fn = mok_init_integer,
+    .read_fn = mok_read_integer,
+    .write_fn = mok_write_integer,
+    .free_fn = mok_free_integer,
+    .get_string_fn = motc_get_string_user_id,
+    .update_string_fn = motc_update_string_user_id,
+    .compare_fn = motc_compare_user_id,
+    .copy_fn = motc_copy_user_id,
+};
+constexpr CommonKind kind_null = {
+    .init_fn = mok_init_null,
+    .read_fn = mok_read_null,
+    .write_fn = mok_write_null,
+    .free_fn = mok_free_null,
+    .get_string_fn = motc_get_string_null,
+    .update_string_fn = motc_update_string_null,
+    .compare_fn = motc_compare_null,
+    .copy_fn = motc_copy_null,
+};
+
 int alloc_common(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr, const char *keyword,
-                 size_t struct_offset, const void *init_ref, mok_init_fn_t init_fn, mok_read_fn_t read_fn,
-                 mok_write_fn_t write_fn, mok_free_fn_t free_fn, motc_get_string_fn_t get_string_fn,
-                 motc_update_string_fn_t update_string_fn, motc_compare_fn_t compare_fn,
-                 motc_copy_fn_t copy_fn) {
+                 size_t struct_offset, const void *init_ref, const CommonKind &kind) {
     int ret = mome_new(aux->mem, pool_ref, new_common_ptr);
     if (ret != 0)
         return ret;
     MOTC_COMMON_KEYWORD_T *c = *new_common_ptr;
-    mok_load_keyword(&c->gen_keyword, keyword, struct_offset, init_fn, init_ref, read_fn, write_fn, free_fn);
-    c->get_string_fn = get_string_fn;
-    c->update_string_fn = update_string_fn;
-    c->compare_fn = compare_fn;
-    c->copy_fn = copy_fn;
+    mok_load_keyword(&c->gen_keyword, keyword, struct_offset, kind.init_fn, init_ref, kind.read_fn,
+                     kind.write_fn, kind.free_fn);
+    c->get_string_fn = kind.get_string_fn;
+    c->update_string_fn = kind.update_string_fn;
+    c->compare_fn = kind.compare_fn;
+    c->copy_fn = kind.copy_fn;
     c->type_keyword_ref = nullptr;
     c->applic_keyword_ref = nullptr;
     c->aux = aux;
@@ -73,6 +166,17 @@ const void *entry(const MO_ID_ARRAY_T *id_array, int id) {
     return container;
 }
 
+// The field of type T at `offset` in the record of `id` (and its deleted flag), or `none` with 1
+// when the id has no record.
+template <class T, class R>
+int field_or(const MO_ID_ARRAY_T *id_array, int id, size_t offset, mo_boolean_t *deleted_ptr, long offset_del,
+             std::type_identity_t<R> none, R *result_ptr) {
+    const void *c = entry(id_array, id);
+    give_deleted(c, deleted_ptr, offset_del);
+    *result_ptr = c != nullptr ? mok_field<T>(c, offset) : none;
+    return c != nullptr ? 0 : 1;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -80,59 +184,42 @@ const void *entry(const MO_ID_ARRAY_T *id_array, int id) {
 
 int motc_common_alloc_string(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                              const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_string,
-                        mok_read_string, mok_write_string, mok_free_string, motc_get_string_string,
-                        motc_update_string_string, motc_compare_string, motc_copy_string);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_string);
 }
 
 int motc_common_alloc_multi_line(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                                  const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_multi_line,
-                        mok_read_multi_line, mok_write_multi_line, mok_free_multi_line,
-                        motc_get_string_multi_line, motc_update_string_multi_line, motc_compare_multi_line,
-                        motc_copy_multi_line);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_multi_line);
 }
 
 int motc_common_alloc_integer(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                               const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer,
-                        mok_read_integer, mok_write_integer, mok_free_integer, motc_get_string_integer,
-                        motc_update_string_integer, motc_compare_integer, motc_copy_integer);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_integer);
 }
 
 int motc_common_alloc_boolean(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                               const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_boolean,
-                        mok_read_boolean, mok_write_boolean, mok_free_boolean, motc_get_string_integer,
-                        motc_update_string_integer, motc_compare_integer, motc_copy_integer);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_boolean);
 }
 
 int motc_common_alloc_u32bit(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                              const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_u32bit,
-                        mok_read_u32bit, mok_write_u32bit, mok_free_u32bit, motc_get_string_u32bit,
-                        motc_update_string_u32bit, motc_compare_u32bit, motc_copy_u32bit);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_u32bit);
 }
 
 int motc_common_alloc_date(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                            const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_u32bit,
-                        mok_read_u32bit, mok_write_u32bit, mok_free_u32bit, motc_get_string_datetime,
-                        motc_update_string_datetime, motc_compare_datetime, motc_copy_datetime);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_date);
 }
 
 int motc_common_alloc_user_id(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                               const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer,
-                        mok_read_integer, mok_write_integer, mok_free_integer, motc_get_string_user_id,
-                        motc_update_string_user_id, motc_compare_user_id, motc_copy_user_id);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_user_id);
 }
 
 int motc_common_alloc_null(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                            const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_null,
-                        mok_read_null, mok_write_null, mok_free_null, motc_get_string_null,
-                        motc_update_string_null, motc_compare_null, motc_copy_null);
+    return alloc_common(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, kind_null);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -194,11 +281,7 @@ int motc_copy_multi_line_basic(MOX_AUX_T *aux, void *pool_ref, MOK_MULTI_LINE_T 
         if (ret == 0)
             ret = aux->mem->store_string(aux->mem, pool_ref, &node->string, src->string ? src->string : "");
         if (node != nullptr && node->string != nullptr) {
-            if (tail == nullptr)
-                head = node;
-            else
-                tail->next = node;
-            tail = node;
+            mo_list_append(&head, &tail, node);
         }
     }
     *dest = head;
@@ -216,11 +299,7 @@ int motc_copy_idlist_basic(MOX_AUX_T *aux, void *pool_ref, MOIL_IDLIST_T **dest,
         if (ret != 0)
             break;
         node->id = src->id;
-        if (tail == nullptr)
-            head = node;
-        else
-            tail->next = node;
-        tail = node;
+        mo_list_append(&head, &tail, node);
     }
     *dest = head;
     return ret;
@@ -339,11 +418,7 @@ int motc_update_string_multi_line(MOTC_COMMON_KEYWORD_T *common, void *pool_ref,
             ret = aux->mem->store_string(aux->mem, pool_ref, &node->string, line);
         if (ret != 0)
             break;
-        if (tail == nullptr)
-            slot = node;
-        else
-            tail->next = node;
-        tail = node;
+        mo_list_append(&slot, &tail, node);
         if (len > 0)
             last_text = node;
         if (lf == nullptr)
@@ -615,46 +690,36 @@ int motc_get_container_from_id_array(const MO_ID_ARRAY_T *id_array, int id, void
 int motc_get_string_from_id_array(const MO_ID_ARRAY_T *id_array, int id, size_t offset,
                                   mo_boolean_t *deleted_ptr, long offset_del,
                                   const char **result_ptr) noexcept {
-    const void *c = entry(id_array, id);
-    give_deleted(c, deleted_ptr, offset_del);
-    if (c == nullptr)
+    const char *text = nullptr;
+    if (field_or<char *>(id_array, id, offset, deleted_ptr, offset_del, nullptr, &text) != 0)
         *result_ptr = MOTC_NOT_DEFINED;
     else
-        *result_ptr = mok_field<char *>(c, offset) != nullptr ? mok_field<char *>(c, offset) : "";
+        *result_ptr = text != nullptr ? text : "";
     return 0;
 }
 
 int motc_get_int_from_id_array(const MO_ID_ARRAY_T *id_array, int id, size_t offset,
                                mo_boolean_t *deleted_ptr, long offset_del, int *result_ptr) noexcept {
-    const void *c = entry(id_array, id);
-    give_deleted(c, deleted_ptr, offset_del);
-    *result_ptr = c != nullptr ? mok_field<int>(c, offset) : 0;
+    field_or<int>(id_array, id, offset, deleted_ptr, offset_del, 0, result_ptr);
     return 0;
 }
 
 int motc_get_void_from_id_array(const MO_ID_ARRAY_T *id_array, int id, size_t offset,
                                 mo_boolean_t *deleted_ptr, long offset_del, void **result_ptr) noexcept {
-    const void *c = entry(id_array, id);
-    give_deleted(c, deleted_ptr, offset_del);
-    *result_ptr = c != nullptr ? mok_field<void *>(c, offset) : nullptr;
-    return c != nullptr ? 0 : 1;
+    return field_or<void *>(id_array, id, offset, deleted_ptr, offset_del, nullptr, result_ptr);
 }
 
 int motc_get_id_list_from_id_array(const MO_ID_ARRAY_T *id_array, int id, size_t offset,
                                    mo_boolean_t *deleted_ptr, long offset_del,
                                    MOIL_IDLIST_T **result_ptr) noexcept {
-    const void *c = entry(id_array, id);
-    give_deleted(c, deleted_ptr, offset_del);
-    *result_ptr = c != nullptr ? mok_field<MOIL_IDLIST_T *>(c, offset) : nullptr;
+    field_or<MOIL_IDLIST_T *>(id_array, id, offset, deleted_ptr, offset_del, nullptr, result_ptr);
     return 0;
 }
 
 int motc_get_access_list_from_id_array(const MO_ID_ARRAY_T *id_array, int id, size_t offset,
                                        mo_boolean_t *deleted_ptr, long offset_del,
                                        MOIL_ACCESSLIST_T **result_ptr) noexcept {
-    const void *c = entry(id_array, id);
-    give_deleted(c, deleted_ptr, offset_del);
-    *result_ptr = c != nullptr ? mok_field<MOIL_ACCESSLIST_T *>(c, offset) : nullptr;
+    field_or<MOIL_ACCESSLIST_T *>(id_array, id, offset, deleted_ptr, offset_del, nullptr, result_ptr);
     return 0;
 }
 
