@@ -3,10 +3,12 @@
 #include "platform/moux_unix_mem.h"
 #include "entry/molt_lowest.h"
 #include "support/util.h"
+#include "support/bundle.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +104,77 @@ TEST_F(ErrorFixture, OutOfMemoryIsReported) {
         mot_test::capture_stderr([&] { EXPECT_EQ(mem.malloc(&mem, nullptr, &p, SIZE_MAX / 2), 1); });
     EXPECT_EQ(p, nullptr);
     EXPECT_THAT(out, HasSubstr("init: Out of memory\n"));
+}
+
+// The error and memory services as the bundle wires them.
+struct ErrorInBundle : ::testing::Test {
+    mot_test::Bundle b;
+};
+
+TEST_F(ErrorInBundle, InErrorSilencesErrorsOnly) {
+    b.error.in_error = TRUE;
+    std::string out = mot_test::capture_stderr([&] {
+        b.error.report(&b.error, "hidden\n");
+        b.error.report_note(&b.error, "note\n");
+    });
+    EXPECT_THAT(out, Not(HasSubstr("hidden")));
+    EXPECT_THAT(out, HasSubstr("] note\n"));
+    EXPECT_TRUE(b.error.in_error);
+    b.error.init(&b.error, nullptr, TRUE);
+    EXPECT_FALSE(b.error.in_error);
+    out = mot_test::capture_stderr([&] { b.error.report(&b.error, "shown\n"); });
+    EXPECT_THAT(out, HasSubstr("] init: shown\n"));
+}
+
+TEST_F(ErrorInBundle, BasicHeaderIsPaddedToNineColumns) {
+    std::string out = mot_test::capture_stderr([&] {
+        b.error.report_basic(&b.error, "Info: ", "%d items", 3);
+        b.error.report_debug(&b.error, "d\n");
+    });
+    EXPECT_EQ(out.rfind("Info:    [", 0), 0u) << out;
+    EXPECT_THAT(out, HasSubstr("] 3 items\nDebug:   ["));
+}
+
+TEST_F(ErrorInBundle, ErrorFollowsNormalOutputAlreadyWritten) {
+    // Both streams into one pipe: the buffered page text must come out before the error line.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fflush(stdout);
+    fflush(stderr);
+    int saved_out = dup(1), saved_err = dup(2);
+    dup2(fds[1], 1);
+    dup2(fds[1], 2);
+    printf("page text ");
+    b.error.report(&b.error, "after\n");
+    fflush(stdout);
+    dup2(saved_out, 1);
+    dup2(saved_err, 2);
+    close(saved_out);
+    close(saved_err);
+    close(fds[1]);
+    std::string got;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof(buf))) > 0)
+        got.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    EXPECT_EQ(got.rfind("page text Error:   [", 0), 0u) << got;
+}
+
+TEST_F(ErrorInBundle, MemoryInitKeepsPoolsItIsNotGiven) {
+    int session = 0, request = 0, other = 0;
+    EXPECT_EQ(b.mem.init(&b.mem, &session, &request), 0);
+    EXPECT_EQ(b.mem.init(&b.mem, nullptr, nullptr), 0);
+    EXPECT_EQ(b.mem.session_pool_ref, &session);
+    EXPECT_EQ(b.mem.req_pool_ref, &request);
+    EXPECT_EQ(b.mem.init(&b.mem, nullptr, &other), 0);
+    EXPECT_EQ(b.mem.session_pool_ref, &session);
+    EXPECT_EQ(b.mem.req_pool_ref, &other);
+    // Sub-pools are nominal: the caller's reference is left as the caller set it.
+    void *sub = &other;
+    EXPECT_EQ(b.mem.create_sub_pool(&b.mem, nullptr, &sub), 0);
+    EXPECT_EQ(sub, &other);
+    EXPECT_EQ(b.mem.report_num_bytes(&b.mem, nullptr), 0);
 }
 
 } // namespace

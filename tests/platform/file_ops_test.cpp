@@ -428,4 +428,54 @@ TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
     EXPECT_THAT(err, HasSubstr("Close of file /dev/full: No space left on device\n"));
 }
 
+struct FileStreams : ::testing::Test {
+    mot_test::Bundle b;
+    MOF_FILE_T *file = nullptr;
+    void SetUp() override {
+        ASSERT_EQ(mof_file_construct(&file, b.low, &moux_file_slots), 0);
+        file->init(file, nullptr, nullptr, nullptr, nullptr);
+    }
+};
+
+TEST_F(FileStreams, WriteFailuresCarryTheSystemText) {
+    void *ref = nullptr;
+    ASSERT_EQ(file->open_file(file, "/dev/full", &ref, MOF_MODE_WRITE), 0);
+    std::string block(64 * 1024, 'x'); // larger than any stream buffer: written through at once
+    int ret_buf = 0, ret_putc = 0;
+    std::string err = mot_test::capture_stderr([&] {
+        ret_buf = file->write_buf(file, "/dev/full", ref, block.data(), block.size());
+        for (int i = 0; i < 64 * 1024 && ret_putc == 0; i++)
+            ret_putc = file->file_putc(file, "/dev/full", ref, 'y');
+    });
+    file->close_file(file, "/dev/full", ref);
+    EXPECT_EQ(ret_buf, 1);
+    EXPECT_EQ(ret_putc, 1);
+    EXPECT_THAT(err, HasSubstr("Error occurred during moux_file_write No space left on device\n"));
+    EXPECT_THAT(err, HasSubstr("Error occurred during moux_file_putc No space left on device\n"));
+}
+
+int opens_seen = 0;
+int counting_open(MOF_FILE_T *file, const char *filename, void **file_ref, int mode) noexcept {
+    opens_seen++;
+    return moux_file_open_file(file, filename, file_ref, mode);
+}
+
+TEST_F(FileStreams, ReplacedOpenSlotServesEveryCaller) {
+    // The server-hosted variant replaces opening: touching, copying and whole-file reads must all go
+    // through the record's slot.
+    mot_test::TempDir tmp;
+    file->open_file = counting_open;
+    opens_seen = 0;
+    std::string a = tmp.path + "/a", b = tmp.path + "/b";
+    ASSERT_EQ(file->touch_file(file, a.c_str()), 0);
+    EXPECT_EQ(opens_seen, 1);
+    ASSERT_EQ(file->copy_file(file, b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(opens_seen, 3);
+    char *buf = nullptr;
+    size_t count = 9;
+    ASSERT_EQ(mof_file_mem_read(file, b.c_str(), nullptr, &buf, &count), 0);
+    EXPECT_EQ(opens_seen, 4);
+    EXPECT_EQ(count, 0u);
+}
+
 } // namespace

@@ -513,4 +513,77 @@ TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
     EXPECT_THAT(err, HasSubstr("init: Error in starting process true : Resource temporarily unavailable\n"));
 }
 
+// Alive and not merely waiting to be collected by whoever adopted it.
+bool running(int pid) {
+    if (kill(pid, 0) != 0)
+        return false;
+    FILE *f = fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (f == nullptr)
+        return false;
+    char state = '?';
+    int got = fscanf(f, "%*d %*s %c", &state);
+    fclose(f);
+    return got == 1 && state != 'Z';
+}
+
+TEST_F(ProcessFixture, GroupKillReachesTheChildsOwnChildren) {
+    // The shell starts a sleeper, then ignores SIGTERM and waits for it; only a kill of the whole
+    // group (which the child leads) stops the sleeper and so the shell.
+    mot_test::TempDir dir;
+    std::string pidfile = dir.path + "/sleeper";
+    std::string script = "sleep 30 & echo $! > " + pidfile + "; trap '' TERM; echo ready; wait";
+    ASSERT_EQ(proc->open_process(proc, &ch, MOP_ON_ERROR_IGNORE, "sh", "-c", script.c_str(), nullptr), 0);
+    EXPECT_EQ(getpgid(ch.child_pid), ch.child_pid);
+    char buf[64];
+    mo_boolean_t eof = FALSE;
+    ASSERT_EQ(proc->read_line(proc, &ch, buf, sizeof(buf), &eof), 0);
+    ASSERT_STREQ(buf, "ready\n");
+    FILE *f = fopen(pidfile.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    int sleeper = 0;
+    ASSERT_EQ(fscanf(f, "%d", &sleeper), 1);
+    fclose(f);
+    EXPECT_EQ(getpgid(sleeper), ch.child_pid);
+    int pid = ch.child_pid;
+    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &ch), 0); });
+    EXPECT_THAT(err, HasSubstr("] Sending process group kill to process " + std::to_string(pid) + "\n"));
+    EXPECT_THAT(err, Not(HasSubstr("Sending QUIT")));
+    EXPECT_EQ(ch.in, -1);
+    EXPECT_EQ(ch.out, -1);
+    EXPECT_EQ(ch.err, -1);
+    EXPECT_FALSE(running(pid));
+    EXPECT_FALSE(running(sleeper));
+}
+
+TEST_F(ProcessFixture, StreamFailuresNameTheProgram) {
+    ASSERT_EQ(proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "cat", nullptr), 0);
+    MOP_CHANNEL_T broken = ch;
+    broken.in = broken.out = broken.err = -1;
+    char buf[16];
+    mo_boolean_t eof = FALSE;
+    int r1 = 0, r2 = 0, r3 = 0;
+    std::string err = mot_test::capture_stderr([&] {
+        r1 = proc->read_line(proc, &broken, buf, sizeof(buf), &eof);
+        r2 = proc->read_err_line(proc, &broken, buf, sizeof(buf), &eof);
+        r3 = proc->begin_output_redirect(proc, &broken);
+    });
+    EXPECT_EQ(r1, 1);
+    EXPECT_EQ(r2, 1);
+    EXPECT_EQ(r3, 1);
+    EXPECT_THAT(err, HasSubstr("Can't read from process cat : Bad file descriptor\n"));
+    EXPECT_THAT(err, HasSubstr("Can't read from stderr of process cat : Bad file descriptor\n"));
+    EXPECT_THAT(err,
+                HasSubstr("dup2 failed in begin_output_redirect for process cat : Bad file descriptor\n"));
+    EXPECT_EQ(broken.old_out_fd, -1);
+    // Standard output is still ours.
+    EXPECT_NE(fcntl(1, F_GETFD), -1);
+    long count = 5;
+    EXPECT_EQ(proc->read_buf(proc, &broken, buf, sizeof(buf), &count, &eof), 0);
+    EXPECT_LT(count, 0);
+    EXPECT_FALSE(eof);
+    int status = 7;
+    EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status), 0);
+    EXPECT_EQ(status, 0);
+}
+
 } // namespace

@@ -312,4 +312,45 @@ TEST_F(SignalFixture, SignalInsideProtectedSectionWaitsForItsEnd) {
     EXPECT_EQ(access(mark.c_str(), F_OK), 0) << "the section finished before the handler ran";
 }
 
+struct SignalDispositions : ::testing::Test {
+    mot_test::Bundle b;
+    MOS_SIGNAL_T *signal = nullptr;
+    struct sigaction saved[MOUX_SIGNAL_COUNT];
+    void SetUp() override {
+        ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
+        for (int i = 0; i < MOUX_SIGNAL_COUNT; i++)
+            sigaction(moux_signal_table[i].signum, nullptr, &saved[i]);
+    }
+    void TearDown() override {
+        signal->reset_protection(signal);
+        for (int i = 0; i < MOUX_SIGNAL_COUNT; i++)
+            sigaction(moux_signal_table[i].signum, &saved[i], nullptr);
+    }
+};
+
+TEST_F(SignalDispositions, InitTakesAllEightAndResetGivesThemBack) {
+    ASSERT_EQ(signal->init(signal), 0);
+    for (const MOUX_SIGNAL_T &row : moux_signal_table) {
+        struct sigaction now;
+        sigaction(row.signum, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, moux_signal_fatal_handler) << row.name;
+        EXPECT_TRUE(now.sa_flags & SA_RESTART) << row.name;
+    }
+    // Protection blocks exactly the handled signals.
+    ASSERT_EQ(signal->begin_protection(signal), 0);
+    sigset_t now;
+    sigprocmask(SIG_BLOCK, nullptr, &now);
+    for (const MOUX_SIGNAL_T &row : moux_signal_table)
+        EXPECT_EQ(sigismember(&now, row.signum), 1) << row.name;
+    EXPECT_EQ(sigismember(&now, SIGUSR1), 0);
+    ASSERT_EQ(signal->end_protection(signal), 0);
+
+    ASSERT_EQ(signal->reset_defaults(signal), 0);
+    for (const MOUX_SIGNAL_T &row : moux_signal_table) {
+        struct sigaction act;
+        sigaction(row.signum, nullptr, &act);
+        EXPECT_EQ(act.sa_handler, SIG_DFL) << row.name;
+    }
+}
+
 } // namespace
