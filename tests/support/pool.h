@@ -33,7 +33,11 @@ public:
     void fail_after(int n) noexcept;
     // The n-th next allocation and every one after it fail, each reporting.
     void fail_from(int n) noexcept;
-    void disarm() noexcept { fail_after(-1); }
+    // No allocation fails any more; failed() still tells whether one did.
+    void disarm() noexcept {
+        fail_at_ = -1;
+        fail_rest_ = false;
+    }
     bool failed() const noexcept { return failed_; }    // the armed failure has happened
     int allocations() const noexcept { return count_; } // allocations asked for since fail_after
     size_t blocks() const noexcept { return blocks_.size(); }
