@@ -87,8 +87,8 @@ static int momod_module_init_steps(apr_pool_t *p) noexcept {
     if (ret == 0)
         ret = aux->file->init(aux->file, p, m.session_list, aux->setup->exec_dir, aux->process);
     if (ret == 0)
-        ret = aux->signal->add_cleanup(aux->signal, &aux->signal->session_cleanup_ref, p, momod_cleanup_run_all,
-                                       m.session_list);
+        ret = aux->signal->add_cleanup(aux->signal, &aux->signal->session_cleanup_ref, p,
+                                       momod_cleanup_run_all, m.session_list);
     if (ret == 0)
         ret = mow_construct_web(&aux->web, aux->interm, momod_send_content_type, momod_web_get_user_agent,
                                 momod_parse_multipart_form);
@@ -244,7 +244,8 @@ static int momod_handler_steps(request_rec *r) noexcept {
 
     // 1-3: the request's module-wide values.
     snprintf(m.remote_user_name, sizeof(m.remote_user_name), "unknown");
-    m.remote_machine_name = r->useragent_ip != nullptr && r->useragent_ip[0] != '\0' ? r->useragent_ip : "unknown";
+    m.remote_machine_name =
+        r->useragent_ip != nullptr && r->useragent_ip[0] != '\0' ? r->useragent_ip : "unknown";
     const char *agent = apr_table_get(r->headers_in, "User-Agent");
     m.remote_user_agent = agent != nullptr && agent[0] != '\0' ? agent : "unknown";
     m.local_r = r;

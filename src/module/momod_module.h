@@ -16,20 +16,20 @@ struct MOW_POST_RESULTS_T;
 
 // The module-wide state of one server process; a process serves one request at a time.
 struct MOMOD_MODULE_T {
-    mo_filename_t home_dir;         // value of "SetupHomeDir"
-    mo_boolean_t init_ok;           // the initialisation of this process succeeded
-    MOT_TOP_SESSION_T *session;     // session record; its aux is the bundle
-    MOCL_CLEANUP_T *session_list;   // the "Session" cleanup list, run when the process's pool ends
-    apr_pool_t *session_pool;       // the process's pool
-    request_rec *local_r;           // the request being served; NULL between requests
-    MOT_TOP_REQ_T *req;             // its request record; NULL between requests
-    mo_string_t remote_user_name;   // "unknown" until a login succeeds
+    mo_filename_t home_dir;          // value of "SetupHomeDir"
+    mo_boolean_t init_ok;            // the initialisation of this process succeeded
+    MOT_TOP_SESSION_T *session;      // session record; its aux is the bundle
+    MOCL_CLEANUP_T *session_list;    // the "Session" cleanup list, run when the process's pool ends
+    apr_pool_t *session_pool;        // the process's pool
+    request_rec *local_r;            // the request being served; NULL between requests
+    MOT_TOP_REQ_T *req;              // its request record; NULL between requests
+    mo_string_t remote_user_name;    // "unknown" until a login succeeds
     const char *remote_machine_name; // the client's address (or host name once looked up)
-    const char *remote_user_agent;  // the "User-Agent" header, "unknown" without one
-    mo_string_t process_id;         // this process's id as text
-    mo_string_t process_name;       // process_id "_process"
-    mo_boolean_t body_started;      // a byte of the response body was written
-    mo_boolean_t plain_html;        // the response is an HTML page of unknown length
+    const char *remote_user_agent;   // the "User-Agent" header, "unknown" without one
+    mo_string_t process_id;          // this process's id as text
+    mo_string_t process_name;        // process_id "_process"
+    mo_boolean_t body_started;       // a byte of the response body was written
+    mo_boolean_t plain_html;         // the response is an HTML page of unknown length
     // The command line's report, put back between requests so that nothing reaches a finished one.
     void (*posix_report)(MOE_ERROR_T *error, const char *fmt, ...) noexcept MO_PRINTF(2, 3);
 };

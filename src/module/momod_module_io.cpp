@@ -73,7 +73,8 @@ int momod_file_web_out_file(MOOU_OUT_DEF_T *out_def, const char *filename) noexc
         return ret;
     // Opened in the request's pool: the server's output may still read it after the call returns.
     apr_file_t *fd = nullptr;
-    apr_status_t rv = apr_file_open(&fd, filename, APR_FOPEN_READ | APR_FOPEN_BINARY, APR_FPROT_OS_DEFAULT, r->pool);
+    apr_status_t rv =
+        apr_file_open(&fd, filename, APR_FOPEN_READ | APR_FOPEN_BINARY, APR_FPROT_OS_DEFAULT, r->pool);
     if (rv != APR_SUCCESS) {
         char why[256];
         error->report(error, "Open of file %s: %s\n", filename, apr_strerror(rv, why, sizeof(why)));
@@ -83,7 +84,8 @@ int momod_file_web_out_file(MOOU_OUT_DEF_T *out_def, const char *filename) noexc
     apr_size_t sent = 0;
     rv = ap_send_fd(fd, r, 0, static_cast<apr_size_t>(size), &sent);
     // The file goes out as a bucket; only a flush tells whether it reached the client.
-    if (rv != APR_SUCCESS || ap_rflush(r) < 0 || r->connection->aborted || sent != static_cast<apr_size_t>(size)) {
+    if (rv != APR_SUCCESS || ap_rflush(r) < 0 || r->connection->aborted ||
+        sent != static_cast<apr_size_t>(size)) {
         error->report(error, "File transfer wasn't complete for filename %s file_size %ld bytes_sent %ld\n",
                       filename, size, 0L);
         return 1;
@@ -226,7 +228,8 @@ void momod_web_error_report(MOE_ERROR_T *error, const char *format, ...) noexcep
     if (vsnprintf(message, sizeof(message), format, ap) < 0)
         message[0] = '\0';
     va_end(ap);
-    if (!error->ignore && error->aux_ref != nullptr && error->error_out_def != nullptr && m.local_r != nullptr) {
+    if (!error->ignore && error->aux_ref != nullptr && error->error_out_def != nullptr &&
+        m.local_r != nullptr) {
         // After a download's header or first bytes an HTML page would corrupt the file: log only.
         mo_boolean_t page = m.plain_html || !m.body_started;
         if (page)
