@@ -17,9 +17,11 @@ struct MOCH_CHECK_T {
     // The previous value, or "" when none was recorded.
     int (*get_previous)(MOCH_CHECK_T *check, const char *key, const char **previous) noexcept;
     // The previous value and the warning, each NULL when not recorded.
-    int (*get_check)(MOCH_CHECK_T *check, const char *key, const char **previous, const char **warning) noexcept;
+    int (*get_check)(MOCH_CHECK_T *check, const char *key, const char **previous,
+                     const char **warning) noexcept;
     // Records a warning formatted into at most 1023 characters.
-    int (*set_warning)(MOCH_CHECK_T *check, const char *key, const char *format, ...) noexcept MO_PRINTF(3, 4);
+    int (*set_warning)(MOCH_CHECK_T *check, const char *key, const char *format, ...) noexcept
+        MO_PRINTF(3, 4);
     int (*set_previous)(MOCH_CHECK_T *check, const char *key, const char *previous) noexcept;
     MOCH_CHECK_LIST_T *check_list; // the fields, newest first
     void *pool_ref;                // where entries and texts are allocated

@@ -38,8 +38,8 @@ struct MOW_VALUE_T {
 };
 typedef struct MOW_VALUE_T mow_value_t;
 
-typedef int (*mow_send_content_type_fn_t)(MOW_WEB_T *web, MOOU_OUT_DEF_T *out_def, unsigned long content_length,
-                                          const char *content_type) noexcept;
+typedef int (*mow_send_content_type_fn_t)(MOW_WEB_T *web, MOOU_OUT_DEF_T *out_def,
+                                          unsigned long content_length, const char *content_type) noexcept;
 typedef int (*mow_get_user_agent_fn_t)(MOW_WEB_T *web, const char **result) noexcept;
 typedef int (*mow_check_browser_fn_t)(MOW_WEB_T *web, int type, mo_boolean_t *ok) noexcept;
 typedef int (*mow_parse_form_fn_t)(MOW_WEB_T *web, MOW_POST_RESULTS_T *results) noexcept;
@@ -66,8 +66,9 @@ struct MOW_WEB_T {
 struct MOW_WEB_CMD_T;
 
 typedef int (*mow_web_call_fn_t)(MOT_TOP_STYPE_T *stype, char *call_string) noexcept; // MO_STRING_LEN bytes
-typedef int (*mow_web_access_fn_t)(MOT_TOP_STYPE_T *stype, MOW_WEB_CMD_T *web_cmd, MOT_TOP_ARG_LIST_T *arg_list,
-                                   mo_boolean_t *ok, const char **message) noexcept;
+typedef int (*mow_web_access_fn_t)(MOT_TOP_STYPE_T *stype, MOW_WEB_CMD_T *web_cmd,
+                                   MOT_TOP_ARG_LIST_T *arg_list, mo_boolean_t *ok,
+                                   const char **message) noexcept;
 typedef int (*mow_web_service_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T *web_cmd,
                                     MOT_TOP_REQ_T *req, MOT_TOP_ARG_LIST_T *arg_list) noexcept;
 // Writes the button bar of a page of the stype (display type 4: list page, 1: element page).
@@ -114,8 +115,9 @@ typedef struct MOW_WEB_STORAGE_T mow_web_storage_t;
 
 // ---- construction and per-request reset
 
-int mow_construct_web(MOW_WEB_T **web_ptr, MOIM_INTERM_T *interm, mow_send_content_type_fn_t send_content_type,
-                      mow_get_user_agent_fn_t get_user_agent, mow_parse_form_fn_t parse_form) noexcept;
+int mow_construct_web(MOW_WEB_T **web_ptr, MOIM_INTERM_T *interm,
+                      mow_send_content_type_fn_t send_content_type, mow_get_user_agent_fn_t get_user_agent,
+                      mow_parse_form_fn_t parse_form) noexcept;
 // Forgets everything of the last request (arguments, trail); call it at the start and at the end of
 // every request so that nothing points into a finished request.
 int mow_web_init(MOW_WEB_T *web) noexcept;
@@ -133,7 +135,8 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT
 // The part of the content dispatch after the stype is known: the stype's own argument handling, the
 // operation, its argument count, the access check and the service.
 int mow_web_run_operation(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT_TOP_STYPE_T *stype_list,
-                          MOT_TOP_REQ_T *req, const char *stype_name, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept;
+                          MOT_TOP_REQ_T *req, const char *stype_name,
+                          MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept;
 int mow_web_find_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, const char *name,
                        MOT_TOP_STYPE_T **stype_ptr) noexcept;
 
@@ -150,8 +153,9 @@ int mow_web_picker_cmd_register(MOT_TOP_STYPE_T *stype, void *pool_ref, const ch
 int mow_web_find_cmd(MOT_TOP_STYPE_T *stype, const char *name, MOW_WEB_CMD_T **cmd_ptr) noexcept;
 // call_string: MO_STRING_LEN bytes; empty when the user may not run the command.
 int mow_web_get_stype_call(MOT_TOP_STYPE_T *stype, const char *web_cmd_name, char *call_string) noexcept;
-int mow_web_insert_stype_call_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const char *web_cmd_name,
-                                     const char *graphic, const char *alt_text, const char *button_text) noexcept;
+int mow_web_insert_stype_call_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
+                                     const char *web_cmd_name, const char *graphic, const char *alt_text,
+                                     const char *button_text) noexcept;
 // link: MO_STRING_LEN bytes. Needs the item service for the item type's list.
 int mow_web_get_list_call_from_id(MOT_TOP_STYPE_T *top_stype, MOOU_OUT_DEF_T *out_def, int type_id,
                                   const char *id_string, char *link) noexcept;
@@ -214,9 +218,11 @@ int mow_insert_protected_string_form(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, co
 const char *mow_form_button_call(const char *button_text) noexcept;
 const char *mow_form_image_button_call(MOX_AUX_T *aux, const char *name, const char *image,
                                        const char *alt_text) noexcept;
-int mow_form_button_service(MOW_POST_RESULTS_T *results, const char *button_text, mo_boolean_t *active_ptr) noexcept;
+int mow_form_button_service(MOW_POST_RESULTS_T *results, const char *button_text,
+                            mo_boolean_t *active_ptr) noexcept;
 int mow_form_text_field_call_insert(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, const char *field_name,
-                                    const char *field_default, int size, int max_size, const char *extra) noexcept;
+                                    const char *field_default, int size, int max_size,
+                                    const char *extra) noexcept;
 int mow_form_passwd_field_call_insert(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, const char *field_name,
                                       const char *field_default, int size, int max_size,
                                       const char *extra) noexcept;
