@@ -103,16 +103,16 @@ int momod_send_cookies(MOT_TOP_REQ_T *req) noexcept {
     MOCO_VALUE_T *at = nullptr;
     const char *key = nullptr;
     const char *value = nullptr;
-    do {
+    for (;;) {
         cookies->get_next(cookies, &at, &key, &value);
-        if (key == nullptr)
+        if (at == nullptr)
             break;
         char *text = nullptr;
         int ret = moco_cookie_header_text(cookies, r->pool, key, value, &text);
         if (ret != 0)
             return ret;
         apr_table_add(r->headers_out, "Set-Cookie", text);
-    } while (at != nullptr);
+    }
     return 0;
 }
 
