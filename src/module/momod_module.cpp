@@ -90,7 +90,7 @@ static int momod_module_init_steps(apr_pool_t *p) noexcept {
         ret = aux->file->init(aux->file, p, m.session_list, aux->setup->exec_dir, aux->process);
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->session_cleanup_ref, p,
-                                       momod_cleanup_run_all, m.session_list);
+                                       moac_cleanup_run_all, m.session_list);
     if (ret == 0)
         ret = mow_construct_web(&aux->web, aux->interm, momod_send_content_type, momod_web_get_user_agent,
                                 momod_parse_multipart_form);
@@ -314,10 +314,10 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // The pool runs them if the request is cut short; the fatal list, registered last, runs first.
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref, r->pool,
-                                       momod_cleanup_run_all, cleanup_always);
+                                       moac_cleanup_run_all, cleanup_always);
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref, r->pool,
-                                       momod_cleanup_run_all, cleanup_fatal);
+                                       moac_cleanup_run_all, cleanup_fatal);
     if (ret == 0)
         ret = mof_file_construct_out_def(aux->file, &out_def);
     if (ret == 0) {
@@ -406,11 +406,11 @@ static int momod_handler_steps(request_rec *r) noexcept {
         ret = aux->daemon->client_end(aux->daemon);
     if (ret != 0 && cleanup_fatal != nullptr) {
         cleanup_fatal->stop_print(cleanup_fatal);
-        momod_cleanup_run_all(cleanup_fatal);
+        moac_cleanup_run_all(cleanup_fatal);
     }
     if (cleanup_always != nullptr) {
         cleanup_always->stop_print(cleanup_always);
-        momod_cleanup_run_all(cleanup_always);
+        moac_cleanup_run_all(cleanup_always);
     }
     aux->signal->del_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref);
     aux->signal->del_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref);

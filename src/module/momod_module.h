@@ -80,6 +80,3 @@ void momod_web_error_report(MOE_ERROR_T *error, const char *format, ...) noexcep
 // Sets the "Set-Cookie" headers from the request's outgoing cookies, replacing earlier ones, so that a
 // cookie set while the page is built still goes out with the header.
 int momod_send_cookies(MOT_TOP_REQ_T *req) noexcept;
-// Runs a cleanup list to its end even when an action fails: the process serves further requests, so
-// nothing may be left behind. Suits the signal service's bindings.
-int momod_cleanup_run_all(void *cleanup) noexcept;
