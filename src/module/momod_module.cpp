@@ -263,6 +263,8 @@ static void momod_request_detach(MOX_AUX_T *aux) noexcept {
     mow_web_init(aux->web);
     m.local_r = nullptr;
     m.req = nullptr;
+    m.remote_machine_name = "unknown";
+    m.remote_user_agent = "unknown";
 }
 
 static int momod_handler_steps(request_rec *r) noexcept {
@@ -293,6 +295,8 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // 5: a HEAD request gets the header alone and touches no data.
     if (r->header_only) {
         m.local_r = nullptr;
+        m.remote_machine_name = "unknown";
+        m.remote_user_agent = "unknown";
         return OK;
     }
     // Set now so that error and daemon pages carry it too.

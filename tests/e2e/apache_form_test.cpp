@@ -79,8 +79,9 @@ struct ApacheForms : ::testing::Test {
         site = nullptr;
     }
     void TearDown() override {
-        // Whatever happened, a request leaves nothing in the temporary folder.
+        // Whatever happened, a request leaves nothing in the temporary folder, and no process crashed.
         EXPECT_TRUE(site->temp_files().empty());
+        EXPECT_EQ(site->crash_lines(), "");
     }
     // The message ends in a line feed, shown as a line break of its own.
     std::string error_line(const std::string &message) const {
@@ -157,9 +158,11 @@ TEST_F(ApacheForms, LargeBodiesStayBounded) {
     HttpResponse r = site->post("/main", form);
     Probe p = read_probe(r.body);
     ASSERT_EQ(p.fields.size(), 4u) << r.head;
-    std::string expect = many;
-    for (size_t at = expect.find("\r\n"); at != std::string::npos; at = expect.find("\r\n", at))
-        expect.replace(at, 2, "\n");
+    std::string expect;
+    for (size_t i = 0; i < many.size(); i++) {
+        if (many[i] != '\r')
+            expect += many[i];
+    }
     EXPECT_TRUE(p.fields[0].second == expect);
     EXPECT_EQ(p.fields[1].second.size(), wide.size());
     EXPECT_EQ(p.uploads["big"].second.size(), 5u * 1024 * 1024);
@@ -246,9 +249,6 @@ TEST_F(ApacheForms, BadBodiesGetTheirMessageAndKeepNothing) {
                        form.content_type() + "\r\nContent-Length: 30000000\r\n\r\n";
     HttpResponse rh = mot_test::http_raw(site->port, huge, true);
     EXPECT_TRUE(rh.status == 413 || rh.body.find("HTTP code 413") != std::string::npos) << rh.head << rh.body;
-    std::string log = site->error_log();
-    EXPECT_EQ(log.find("Segmentation"), std::string::npos) << log;
-    EXPECT_EQ(log.find("exit signal"), std::string::npos) << log;
 }
 
 TEST_F(ApacheForms, FreshProcessesUploadingAtOnceNeverShareAFile) {

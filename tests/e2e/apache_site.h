@@ -376,6 +376,15 @@ struct ApacheSite {
     // The configuration line that loads the test probe (it shows what the module read from a request).
     static std::string probe() { return "LoadModule morvale_probe_module \"" MORVALE_PROBE_MODULE "\"\n"; }
 
+    // The environment a shell command needs to run the server with this build's module.
+    static std::string server_env() {
+#if defined(MORVALE_ASAN_RUNTIME)
+        return "LD_PRELOAD='" MORVALE_ASAN_RUNTIME "' ASAN_OPTIONS=detect_leaks=0 ";
+#else
+        return "";
+#endif
+    }
+
     // Writes the server configuration with the project's generator; `extra` goes to its end.
     void write_conf(const std::string &options = "", const std::string &extra = "") const {
         std::string cmd = "sh '" MORVALE_SOURCE_DIR "/scripts/lib/httpd_conf.sh' --home '" + home +
@@ -408,6 +417,11 @@ struct ApacheSite {
             dup2(o, 1);
             dup2(o, 2);
             setpgid(0, 0);
+#if defined(MORVALE_ASAN_RUNTIME)
+            // A module built with the sanitizers needs their runtime loaded before the server's own code.
+            setenv("LD_PRELOAD", MORVALE_ASAN_RUNTIME, 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0:allocator_may_return_null=1", 1);
+#endif
             execl("/usr/sbin/apache2", "apache2", "-f", conf_path().c_str(), "-DFOREGROUND",
                   static_cast<char *>(nullptr));
             _exit(127);
@@ -428,8 +442,27 @@ struct ApacheSite {
         return false;
     }
 
+    // Lines of the error log that tell of a server process that crashed or of a sanitizer's finding.
+    std::string crash_lines() const {
+        std::string found;
+        std::istringstream lines(error_log() + httpd_output());
+        std::string line;
+        while (std::getline(lines, line)) {
+            for (const char *sign : {"AddressSanitizer", "runtime error:", "Segmentation fault",
+                                     "exit signal", "LeakSanitizer"}) {
+                if (line.find(sign) != std::string::npos) {
+                    found += line + "\n";
+                    break;
+                }
+            }
+        }
+        return found;
+    }
+
     // What the server printed before its error log was open (configuration errors).
-    std::string httpd_output() const { return site_read_file(home + "/generated/logs/httpd_stdout.log"); }
+    std::string httpd_output() const {
+        return site_read_file(home + "/generated/logs/httpd_stdout.log");
+    }
 
     // Waits for a server that is expected to refuse to start; returns its exit status or -1.
     int wait_httpd_exit(int ms) {
