@@ -268,6 +268,43 @@ TEST_F(ApacheForms, FreshProcessesUploadingAtOnceNeverShareAFile) {
         EXPECT_TRUE(got[i] == std::string(300000, static_cast<char>('a' + i))) << i << " " << got[i].size();
 }
 
+TEST_F(ApacheForms, AProcessStoppedMidUploadCleansUp) {
+    // The server stops a process with SIGTERM; its handler ends the process's pools, and with them the
+    // request's cleanup lists, which remove the half-written upload file.
+    Multipart form;
+    std::string start = "--" + form.boundary +
+                        "\r\nContent-Disposition: form-data; name=\"doc\"; filename=\"x.bin\"\r\n\r\n" +
+                        std::string(20000, 'u');
+    std::string request = "POST /main HTTP/1.1\r\nHost: localhost\r\n" + form.content_type() +
+                          "\r\nContent-Length: 10000000\r\n\r\n" + start;
+    int fd = mot_test::site_connect(site->port);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    std::vector<std::string> files;
+    for (int i = 0; i < 250 && files.empty(); i++) {
+        usleep(20 * 1000);
+        files = site->temp_files();
+    }
+    ASSERT_EQ(files.size(), 1u);
+    // The upload file is named after the process that serves the request.
+    pid_t child = atoi(files[0].c_str());
+    ASSERT_GT(child, 0) << files[0];
+    EXPECT_EQ(files[0], std::to_string(child) + ".1");
+    ASSERT_EQ(kill(child, SIGTERM), 0);
+    for (int i = 0; i < 250 && !site->temp_files().empty(); i++)
+        usleep(20 * 1000);
+    EXPECT_TRUE(site->temp_files().empty());
+    char buf[256];
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1);
+    EXPECT_LE(recv(fd, buf, sizeof(buf), 0), 0); // the connection ends without an answer
+    close(fd);
+    // The server goes on answering.
+    Multipart after;
+    after.value("still", "here");
+    EXPECT_EQ(read_probe(site->post("/main", after).body).fields.size(), 1u);
+}
+
 TEST_F(ApacheForms, CookiesInAndOut) {
     // Several Cookie headers are one set; a token without "=" (another application's) is skipped.
     HttpResponse r =
