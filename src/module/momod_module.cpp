@@ -260,6 +260,7 @@ static void momod_request_detach(MOX_AUX_T *aux) noexcept {
     aux->mem->req_pool_ref = m.session_pool;
     aux->file->init(aux->file, m.session_pool, m.session_list, aux->setup->exec_dir, aux->process);
     aux->daemon->ref = nullptr;
+    aux->sub_ref = nullptr;
     mow_web_init(aux->web);
     m.local_r = nullptr;
     m.req = nullptr;
@@ -395,8 +396,8 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // 8: the page, served as the logged-in user.
     if (ret == 0 && !do_screen) {
         r->user = apr_pstrdup(r->pool, m.remote_user_name);
-        // The access service's init_user_id, init_group_array and get_full_name come here, and the lock
-        // client takes the user's full name.
+        // The access service's init_user_id, init_group_array and get_full_name come here, the lock
+        // client takes the user's full name, and the user's subscriptions go into aux->sub_ref.
         ret = aux->req->lock_call->init(aux->req->lock_call, m.remote_user_name, machine, m.remote_user_agent,
                                         atoi(m.process_id), nullptr);
         if (ret == 0)
