@@ -1,12 +1,17 @@
 // Posted forms, cookies and the error page through the real Apache with the module: a test probe
 // takes the login page's slot and shows what the module read (fields, upload files byte for byte,
 // cookies), so every case here goes through the server's body reading and the module's handler.
-#include "apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
+#include <poll.h>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -347,7 +352,7 @@ TEST_F(ApacheForms, AnErrorAfterADownloadGoesToTheLogOnly) {
     for (int i = 0; i < 300000; i++)
         bytes += static_cast<char>((i * 7) & 0xff);
     std::string path = site->home + "/install/misc/probe.bin";
-    mot_test::site_write_file(path, bytes);
+    mot_test::write_file(path, bytes);
     if (getuid() == 0) {
         ASSERT_EQ(chown(path.c_str(), site->uid, site->gid), 0);
     }
@@ -367,14 +372,14 @@ TEST_F(ApacheForms, WebNormalGivesTheSamePage) {
     std::string body = over.finish();
     HttpResponse r = site->post("/main", over);
     std::string ct = over.content_type().substr(strlen("Content-Type: "));
-    mot_test::SiteRun cgi = site->run({"web", "normal"},
-                                      {"REQUEST_METHOD=POST", "CONTENT_TYPE=" + ct,
-                                       "CONTENT_LENGTH=" + std::to_string(body.size()), "QUERY_STRING="},
-                                      body);
+    mot_test::RunResult cgi = site->run({"web", "normal"},
+                                        {"REQUEST_METHOD=POST", "CONTENT_TYPE=" + ct,
+                                         "CONTENT_LENGTH=" + std::to_string(body.size()), "QUERY_STRING="},
+                                        body);
     EXPECT_NE(r.body.find("Reached max FORM arguments"), std::string::npos);
     EXPECT_EQ(cgi.out, r.body) << cgi.err;
 
-    mot_test::SiteRun with_header = site->run(
+    mot_test::RunResult with_header = site->run(
         {"web", "normal", "-h"},
         {"REQUEST_METHOD=POST", "CONTENT_TYPE=" + ct, "CONTENT_LENGTH=" + std::to_string(body.size())}, body);
     size_t end = with_header.out.find("\n\n");

@@ -1,6 +1,7 @@
 // The module inside the real Apache httpd: what every response carries, the error page, the daemon
 // problem page, a failed initialisation, and the configurations the server must refuse.
-#include "apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -170,7 +171,7 @@ TEST(ApacheModule, ConfigurationGeneratorChecksWhatItIsGiven) {
     auto [status, text] =
         generate(home + " --port " + std::to_string(site.port) + " --users 5 --limit-body 1000");
     ASSERT_EQ(status, 0) << text;
-    std::string conf = mot_test::site_read_file(site.home + "/generated/httpd/try.conf");
+    std::string conf = mot_test::read_file(site.home + "/generated/httpd/try.conf");
     EXPECT_EQ(conf.find('@'), std::string::npos);
     for (const char *line : {"    MaxRequestWorkers 15\n", "    ServerLimit 15\n", "LimitRequestBody 1000\n",
                              "MaxConnectionsPerChild 1000\n", "    SetHandler morvale-handler\n",
