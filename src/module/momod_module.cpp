@@ -215,12 +215,14 @@ int momod_daemon_report(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_T *req,
 
 // Joins every "Cookie" header with "; ". The server itself joins repeated request headers with ", ",
 // which a cookie value cannot hold, so that separator becomes "; " too.
+namespace {
+
 struct CookieText {
     std::string text;
     bool out_of_memory = false;
 };
 
-static int join_cookie(void *rec, const char *, const char *value) {
+int join_cookie(void *rec, const char *, const char *value) {
     auto *joined = static_cast<CookieText *>(rec);
     try {
         if (!joined->text.empty())
@@ -239,6 +241,8 @@ static int join_cookie(void *rec, const char *, const char *value) {
         return 0;
     }
 }
+
+} // namespace
 
 static int read_cookies(request_rec *r, MOCO_COOKIE_T *in_cookie, MOE_ERROR_T *error) noexcept {
     CookieText joined;
