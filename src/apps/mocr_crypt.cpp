@@ -26,6 +26,32 @@ mo_boolean_t hash_into(const char *key, const char *setting, char *out, size_t s
     return ok;
 }
 
+// The characters of crypt's own base-64 alphabet.
+bool all_hash_chars(const char *p, size_t len) noexcept {
+    for (size_t i = 0; i < len; i++) {
+        char c = p[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+              c == '/'))
+            return false;
+    }
+    return true;
+}
+
+// A whole hash, not just a setting: "$id$...$" methods end in a hash part of at least 22 characters
+// (the shortest method's), "_" extended DES texts have 20 characters, traditional DES texts 13.
+// Cheap, so that a session-token check can ask on every request.
+bool looks_complete(const char *stored) noexcept {
+    size_t len = strlen(stored);
+    if (stored[0] == '$') {
+        const char *last = strrchr(stored, '$');
+        size_t tail = len - static_cast<size_t>(last + 1 - stored);
+        return tail >= 22 && all_hash_chars(last + 1, tail);
+    }
+    if (stored[0] == '_')
+        return len == 20 && all_hash_chars(stored + 1, len - 1);
+    return len == 13 && all_hash_chars(stored, len);
+}
+
 } // namespace
 
 int mocr_crypt(MOE_ERROR_T *error, const char *key, const char *salt, char *out, size_t size) noexcept {
@@ -68,7 +94,7 @@ mo_boolean_t mocr_crypt_usable(const char *stored) noexcept {
         return FALSE;
     if (strcmp(stored, MOCR_DEFAULT_PASSWD) == 0)
         return FALSE;
-    if (strlen(stored) >= MOCR_HASH_SIZE)
+    if (strlen(stored) >= MOCR_HASH_SIZE || !looks_complete(stored))
         return FALSE;
     int check = crypt_checksalt(stored);
     return (check == CRYPT_SALT_OK || check == CRYPT_SALT_METHOD_LEGACY) ? TRUE : FALSE;

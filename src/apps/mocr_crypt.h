@@ -20,7 +20,7 @@ int mocr_crypt(MOE_ERROR_T *error, const char *key, const char *salt, char *out,
 int mocr_crypt_new_passwd(MOE_ERROR_T *error, const char *passwd, char *out, size_t size) noexcept;
 
 // TRUE when `stored` can verify a password at all: not empty, not the column default, not starting
-// with "*", and a text the crypt library accepts as a setting.
+// with "*", a whole hash (not a bare setting) of a method the crypt library knows. Hashes nothing.
 mo_boolean_t mocr_crypt_usable(const char *stored) noexcept;
 
 // TRUE when `passwd` hashed with the salt of `stored` gives `stored`. Compares in constant time and

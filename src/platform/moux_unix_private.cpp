@@ -195,13 +195,14 @@ int moux_private_read_line(MOE_ERROR_T *error, const char *prompt, char *buf, si
     struct termios saved;
     bool echo_off = false;
     if (tty) {
-        fprintf(stderr, "%s", prompt);
-        fflush(stderr);
+        // Echo goes off before the prompt shows, so nothing typed after the prompt is flushed.
         if (tcgetattr(STDIN_FILENO, &saved) == 0) {
             struct termios quiet = saved;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
             echo_off = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
         }
+        fprintf(stderr, "%s", prompt);
+        fflush(stderr);
     }
     // Read byte by byte, so nothing past the line is taken from a pipe that holds a second one.
     size_t n = 0;
@@ -226,7 +227,7 @@ int moux_private_read_line(MOE_ERROR_T *error, const char *prompt, char *buf, si
         n--;
     buf[n] = '\0';
     if (echo_off) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
         fprintf(stderr, "\n");
     }
     if (!got_any) {
