@@ -91,9 +91,9 @@ int run_client(const std::string &port, const std::string &pid_file, int index) 
     std::string file = "/data/bench_" + std::to_string(index);
     for (int i = 0; i < CYCLES; i++) {
         int n = 0;
-        if (lock->file_lock(lock, 1, file.c_str(), "Bench Data", nullptr) != 0 ||
-            lock->file_lock(lock, 2, file.c_str(), "Bench Data", nullptr) != 0 ||
-            lock->file_lock(lock, 9, file.c_str(), "Bench Data", &n) != 0)
+        if (lock->file_lock(lock, MOLK_FILE_READ, file.c_str(), "Bench Data", nullptr) != 0 ||
+            lock->file_lock(lock, MOLK_FILE_READ_RELEASE, file.c_str(), "Bench Data", nullptr) != 0 ||
+            lock->file_lock(lock, MOLK_FILE_MOD_GET, file.c_str(), "Bench Data", &n) != 0)
             return 1;
     }
     b.daemon->client_end(b.daemon);

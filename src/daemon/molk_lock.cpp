@@ -537,25 +537,34 @@ int file_lock_with(MOLK_LOCK_CALL_T *call, int instr, const char *filename, cons
     Request req = {0, filename, description, "", read_timeout, write_timeout};
     CallStyle style = CallStyle::no_wait;
     switch (instr) {
-        case 1:
-        case 3:
-            req.op = instr;
+        case MOLK_FILE_READ:
+            req.op = MOLK_OP_READ_LOCK;
             style = CallStyle::with_wait;
             break;
-        case 2:
-        case 4:
-        case 5:
-        case 6:
-            req.op = instr;
+        case MOLK_FILE_WRITE:
+            req.op = MOLK_OP_WRITE_LOCK;
+            style = CallStyle::with_wait;
             break;
-        case 7:
+        case MOLK_FILE_READ_RELEASE:
+            req.op = MOLK_OP_READ_UNLOCK;
+            break;
+        case MOLK_FILE_WRITE_RELEASE:
+            req.op = MOLK_OP_WRITE_UNLOCK;
+            break;
+        case MOLK_FILE_READ_CHECK:
+            req.op = MOLK_OP_READ_CHECK;
+            break;
+        case MOLK_FILE_WRITE_CHECK:
+            req.op = MOLK_OP_WRITE_CHECK;
+            break;
+        case MOLK_FILE_WRITE_HELD:
             req.op = MOLK_OP_WRITE_CHECK;
             style = CallStyle::no_error;
             break;
-        case 8:
+        case MOLK_FILE_MOD_RAISE:
             req.op = MOLK_OP_MOD_RAISE;
             break;
-        case 9:
+        case MOLK_FILE_MOD_GET:
             req.op = MOLK_OP_MOD_GET;
             style = CallStyle::return_status;
             break;
@@ -582,12 +591,12 @@ int molk_call_element_lock(MOLK_LOCK_CALL_T *call, int instr, const char *filena
                            const char *element_id, int *status_ptr) noexcept {
     Request req = {instr, filename, description, element_id, MOLK_ELEMENT_TIMEOUT, MOLK_ELEMENT_TIMEOUT};
     switch (instr) {
-        case MOLK_OP_ELEMENT_LOCK:
+        case MOLK_ELEMENT_TAKE:
             return send_call(call, req, CallStyle::with_wait, status_ptr);
-        case MOLK_OP_ELEMENT_UNLOCK:
-        case MOLK_OP_ELEMENT_CHECK:
+        case MOLK_ELEMENT_RELEASE:
+        case MOLK_ELEMENT_CHECK:
             return send_call(call, req, CallStyle::no_wait, status_ptr);
-        case MOLK_OP_ELEMENT_UNLOCK_ALL:
+        case MOLK_ELEMENT_RELEASE_ALL:
             req.id_num = "";
             return send_call(call, req, CallStyle::no_wait, status_ptr);
         default:

@@ -30,6 +30,28 @@
 #define MOLK_OP_SENDER_CLEANUP 30
 #define MOLK_OP_LIST 31
 
+// Instructions of the lock client's file_lock and file_lock_long: what storage code asks for.
+// 7 to 9 are not server operations of the same number.
+enum : int {
+    MOLK_FILE_READ = 1,          // take a read lock, waiting while the server says wait
+    MOLK_FILE_READ_RELEASE = 2,  // give the read lock back
+    MOLK_FILE_WRITE = 3,         // take the write lock, waiting while the server says wait
+    MOLK_FILE_WRITE_RELEASE = 4, // give the write lock back
+    MOLK_FILE_READ_CHECK = 5,    // fail (reported) unless the read lock is held
+    MOLK_FILE_WRITE_CHECK = 6,   // fail (reported) unless the write lock is held
+    MOLK_FILE_WRITE_HELD = 7,    // status TRUE when the write lock is held; nothing reported
+    MOLK_FILE_MOD_RAISE = 8,     // raise the file's modification number
+    MOLK_FILE_MOD_GET = 9,       // status: the file's modification number
+};
+
+// Instructions of the lock client's element_lock, sent as the server operation of the same number.
+enum : int {
+    MOLK_ELEMENT_TAKE = 21,        // take the element lock, waiting at most a few seconds
+    MOLK_ELEMENT_RELEASE = 22,     // give the user's element lock on the file back
+    MOLK_ELEMENT_CHECK = 23,       // fail (reported) unless the user holds the lock on that id
+    MOLK_ELEMENT_RELEASE_ALL = 24, // give back every element lock of the user
+};
+
 // Replies in exit_status.
 #define MOLK_DONE 0
 #define MOLK_ERROR 1

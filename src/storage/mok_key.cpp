@@ -328,7 +328,7 @@ int mok_read_keyword_list(MOX_AUX_T *aux_ref, void *pool_ref, const char *filena
         return 0;
     void *file_ref = nullptr;
     if (ret == 0)
-        ret = aux->file->open_file(aux->file, filename, &file_ref, 1);
+        ret = aux->file->open_file(aux->file, filename, &file_ref, MOF_MODE_READ);
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref, true,
                            first->container, first, data_record_container_size, &line_no);
@@ -345,7 +345,7 @@ int mok_read_keyword_container(MOX_AUX_T *aux, void *pool_ref, const char *filen
                                void *container) noexcept {
     long line_no = 0;
     void *file_ref = nullptr;
-    int ret = aux->file->open_file(aux->file, filename, &file_ref, 1);
+    int ret = aux->file->open_file(aux->file, filename, &file_ref, MOF_MODE_READ);
     if (ret == 0) {
         ret = read_records(aux, pool_ref, filename, gen_keyword_array, gen_keyword_array_size, file_ref,
                            false, container, nullptr, 0, &line_no);
@@ -382,7 +382,7 @@ int mok_write_keyword_list(MOX_AUX_T *aux, void *pool_ref, const char *filename,
     void *file_ref = nullptr;
     int ret = aux->file->check_file_dir(aux->file, filename);
     if (ret == 0)
-        ret = aux->file->open_file(aux->file, filename, &file_ref, 0);
+        ret = aux->file->open_file(aux->file, filename, &file_ref, MOF_MODE_WRITE);
     if (ret == 0) {
         for (MOK_DATA_RECORD_T *rec = data_record; rec != nullptr && ret == 0; rec = rec->next) {
             if (rec->container == nullptr) {

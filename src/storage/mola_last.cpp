@@ -40,7 +40,7 @@ int mola_last_read_user(MOX_AUX_T *aux, int user_id, const char *tab_name, char 
     int ret = mola_last_set_filename(aux, user_id, tab_name, filename);
     if (ret != 0)
         return ret;
-    ret = mola_last_file_lock(aux, 1, filename);
+    ret = mola_last_file_lock(aux, MOLK_FILE_READ, filename);
     if (ret != 0)
         return ret;
     MOF_FILE_T *file = aux->file;
@@ -70,7 +70,7 @@ int mola_last_read_user(MOX_AUX_T *aux, int user_id, const char *tab_name, char 
             return ret;
         *link_ptr = buf;
     }
-    return mola_last_file_lock(aux, 2, filename);
+    return mola_last_file_lock(aux, MOLK_FILE_READ_RELEASE, filename);
 }
 
 int mola_last_write_user(MOX_AUX_T *aux, int user_id, const char *tab_name, const char *link) noexcept {
@@ -78,7 +78,7 @@ int mola_last_write_user(MOX_AUX_T *aux, int user_id, const char *tab_name, cons
     int ret = mola_last_set_filename(aux, user_id, tab_name, filename);
     if (ret != 0)
         return ret;
-    ret = mola_last_file_lock(aux, 3, filename);
+    ret = mola_last_file_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
     MOF_FILE_T *file = aux->file;
@@ -97,5 +97,5 @@ int mola_last_write_user(MOX_AUX_T *aux, int user_id, const char *tab_name, cons
     ret = file->close_file(file, filename, ref);
     if (ret != 0)
         return ret;
-    return mola_last_file_lock(aux, 4, filename);
+    return mola_last_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
 }

@@ -15,12 +15,12 @@ int momk_mark_file_lock(MOX_AUX_T *aux, int lock_type, const char *filename) noe
 }
 
 int momk_mark_touch(MOX_AUX_T *aux, const char *filename) noexcept {
-    return momk_mark_file_lock(aux, 8, filename);
+    return momk_mark_file_lock(aux, MOLK_FILE_MOD_RAISE, filename);
 }
 
 int momk_mark_update_modtime(MOX_AUX_T *aux, const char *filename, int *stored_modtime_ptr) noexcept {
     int number = 0;
-    int ret = mark_lock(aux, 9, filename, &number);
+    int ret = mark_lock(aux, MOLK_FILE_MOD_GET, filename, &number);
     if (ret != 0)
         return ret;
     *stored_modtime_ptr = number;

@@ -48,7 +48,7 @@ int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexc
     mok_load_keyword(&keywords[0], "ID", offsetof(MOSM_STREAM_INFO_T, last_stream_id), mok_init_integer,
                      mok_int_ref(0), mok_read_integer, mok_write_integer, mok_free_integer);
 
-    ret = stream_lock(aux, 3, filename);
+    ret = stream_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
     void *pool = aux->mem->req_pool_ref;
@@ -61,7 +61,7 @@ int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexc
         // Going on would wrap round to numbers already handed out.
         aux->error->report(aux->error, "Number stream %d is exhausted\n", stream_id);
         mok_free_keyword_list(aux, pool, keywords, 1, records);
-        stream_lock(aux, 4, filename);
+        stream_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
         return 1;
     }
     info->last_stream_id += 1;
@@ -75,7 +75,7 @@ int mosm_stream_get_number(MOX_AUX_T *aux, int stream_id, int *number_ptr) noexc
         aux->file->remove_file(aux->file, tmp_name);
         return ret;
     }
-    ret = stream_lock(aux, 4, filename);
+    ret = stream_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
     if (ret != 0)
         return ret;
     mok_free_keyword_list(aux, pool, keywords, 1, records);

@@ -70,13 +70,13 @@ int mosu_subscribe_new_user(MOSU_SUBSCRIBE_T **sub_ptr, MOX_AUX_T *aux, int user
                            user_id, MO_FILENAME_LEN - 1);
         return 1;
     }
-    ret = mosu_subscribe_file_lock(aux, 1, sub->filename);
+    ret = mosu_subscribe_file_lock(aux, MOLK_FILE_READ, sub->filename);
     if (ret != 0)
         return ret;
     ret = read_chain(sub);
     if (ret != 0)
         return ret;
-    ret = mosu_subscribe_file_lock(aux, 2, sub->filename);
+    ret = mosu_subscribe_file_lock(aux, MOLK_FILE_READ_RELEASE, sub->filename);
     if (ret != 0)
         return ret;
     *sub_ptr = sub;
@@ -125,7 +125,7 @@ int mosu_subscribe_toggle_by(MOSU_SUBSCRIBE_T *sub, int item_id, mosu_parent_fn_
     MOX_AUX_T *aux = sub->aux;
     // Take the write lock first and read again, so that a toggle made meanwhile by another request
     // of the same user is kept rather than overwritten by this one's stale copy.
-    int ret = mosu_subscribe_file_lock(aux, 3, sub->filename);
+    int ret = mosu_subscribe_file_lock(aux, MOLK_FILE_WRITE, sub->filename);
     if (ret != 0)
         return ret;
     ret = read_chain(sub);
@@ -160,17 +160,17 @@ int mosu_subscribe_toggle_by(MOSU_SUBSCRIBE_T *sub, int item_id, mosu_parent_fn_
     ret = write_chain(sub);
     if (ret != 0)
         return ret;
-    return mosu_subscribe_file_lock(aux, 4, sub->filename);
+    return mosu_subscribe_file_lock(aux, MOLK_FILE_WRITE_RELEASE, sub->filename);
 }
 
 int mosu_subscribe_write(MOSU_SUBSCRIBE_T *sub) noexcept {
-    int ret = mosu_subscribe_file_lock(sub->aux, 3, sub->filename);
+    int ret = mosu_subscribe_file_lock(sub->aux, MOLK_FILE_WRITE, sub->filename);
     if (ret != 0)
         return ret;
     ret = write_chain(sub);
     if (ret != 0)
         return ret;
-    return mosu_subscribe_file_lock(sub->aux, 4, sub->filename);
+    return mosu_subscribe_file_lock(sub->aux, MOLK_FILE_WRITE_RELEASE, sub->filename);
 }
 
 int mosu_subscribe_get_image(MOSU_SUBSCRIBE_T *, int value, const char **image_ptr,

@@ -54,7 +54,7 @@ int motr_trail_read_file(MOX_AUX_T *aux, const char *filename, MOK_DATA_RECORD_T
     *trail_ptr = nullptr;
     MOK_GEN_KEYWORD_T keywords[MOTR_KEYWORDS];
     trail_keywords(keywords);
-    int ret = motr_trail_file_lock(aux, 1, filename);
+    int ret = motr_trail_file_lock(aux, MOLK_FILE_READ, filename);
     if (ret != 0)
         return ret;
     MOK_DATA_RECORD_T *trail = nullptr;
@@ -64,7 +64,7 @@ int motr_trail_read_file(MOX_AUX_T *aux, const char *filename, MOK_DATA_RECORD_T
         if (ret != 0)
             return ret;
     }
-    ret = motr_trail_file_lock(aux, 2, filename);
+    ret = motr_trail_file_lock(aux, MOLK_FILE_READ_RELEASE, filename);
     if (ret != 0)
         return ret;
     // An empty file reads as one record of defaults: that is no trail.
@@ -118,7 +118,7 @@ int motr_trail_del_entry(MOK_DATA_RECORD_T **trail_ptr) noexcept {
 int motr_trail_write_file(MOX_AUX_T *aux, const char *filename, MOK_DATA_RECORD_T *trail) noexcept {
     MOK_GEN_KEYWORD_T keywords[MOTR_KEYWORDS];
     trail_keywords(keywords);
-    int ret = motr_trail_file_lock(aux, 3, filename);
+    int ret = motr_trail_file_lock(aux, MOLK_FILE_WRITE, filename);
     if (ret != 0)
         return ret;
     MOF_FILE_T *file = aux->file;
@@ -137,5 +137,5 @@ int motr_trail_write_file(MOX_AUX_T *aux, const char *filename, MOK_DATA_RECORD_
     }
     if (ret != 0)
         return ret;
-    return motr_trail_file_lock(aux, 4, filename);
+    return motr_trail_file_lock(aux, MOLK_FILE_WRITE_RELEASE, filename);
 }

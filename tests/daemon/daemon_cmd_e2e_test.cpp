@@ -25,7 +25,7 @@ TEST_F(DaemonCommands, CheckListsAHeldLock) {
     ASSERT_TRUE(client.connect()) << client.error_string;
     MOLK_LOCK_CALL_T *lock = client.req->lock_call;
     ASSERT_EQ(lock->init(lock, "tester", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock(lock, 3, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock(lock, MOLK_FILE_WRITE, "/data/groups", "Groups Data", nullptr), 0);
     auto r = inst.run({"daemon", "check"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind(
@@ -48,7 +48,7 @@ TEST_F(DaemonCommands, QuitWaitsFiveRoundsForAHeldLockThenStops) {
     ASSERT_TRUE(client.connect()) << client.error_string;
     MOLK_LOCK_CALL_T *lock = client.req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/tables", "Tables Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/tables", "Tables Data", nullptr), 0);
 
     auto r = inst.run({"daemon", "quit"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -72,7 +72,7 @@ TEST_F(DaemonCommands, InterruptedQuitLeavesTheDaemonRunning) {
     ASSERT_TRUE(client.connect()) << client.error_string;
     MOLK_LOCK_CALL_T *lock = client.req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/items", "Items Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/items", "Items Data", nullptr), 0);
 
     std::string out_path = inst.home + "/generated/temp/quit_out";
     pid_t quit = fork();
@@ -103,7 +103,7 @@ TEST_F(DaemonCommands, ForceQuitStopsEvenWithLocksHeld) {
     ASSERT_TRUE(client.connect()) << client.error_string;
     MOLK_LOCK_CALL_T *lock = client.req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock(lock, 1, "/data/users", "Users Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock(lock, MOLK_FILE_READ, "/data/users", "Users Data", nullptr), 0);
     auto r = inst.run({"daemon", "force_quit"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");

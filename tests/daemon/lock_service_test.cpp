@@ -26,8 +26,8 @@ MOLK_LOCK_MSG_T *raw_op(Client &c, int op, const char *file, int read_timeout = 
 TEST(LockService, ReadersShareAWriterWaitsAndBreaksExpiredLocks) {
     DaemonProcess d;
     Client r1(d.port, "r1", 101), r2(d.port, "r2", 102), w(d.port, "w", 103);
-    ASSERT_EQ(r1.lock->file_lock(r1.lock, 1, "/data/groups", "Groups Data", nullptr), 0);
-    ASSERT_EQ(r2.lock->file_lock(r2.lock, 1, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(r1.lock->file_lock(r1.lock, MOLK_FILE_READ, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(r2.lock->file_lock(r2.lock, MOLK_FILE_READ, "/data/groups", "Groups Data", nullptr), 0);
     // Both read locks are live under the standard timeouts: the writer is told to wait.
     EXPECT_EQ(raw_op(w, MOLK_OP_WRITE_LOCK, "/data/groups")->exit_status, MOLK_WAIT);
     // A reader of another file is not affected, and nobody waits on the other file.
@@ -44,11 +44,13 @@ TEST(LockService, ReadersShareAWriterWaitsAndBreaksExpiredLocks) {
 
     // A reader now waits for the writer; after the writer releases it gets the lock.
     EXPECT_EQ(raw_op(r1, MOLK_OP_READ_LOCK, "/data/groups")->exit_status, MOLK_WAIT);
-    ASSERT_EQ(w.lock->file_lock(w.lock, 4, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(w.lock->file_lock(w.lock, MOLK_FILE_WRITE_RELEASE, "/data/groups", "Groups Data", nullptr), 0);
     EXPECT_EQ(raw_op(r1, MOLK_OP_READ_LOCK, "/data/groups")->exit_status, MOLK_DONE);
     // The broken lock of r2 can no longer be released.
-    std::string err = capture_stderr(
-        [&] { EXPECT_EQ(r2.lock->file_lock(r2.lock, 2, "/data/groups", "Groups Data", nullptr), 1); });
+    std::string err = capture_stderr([&] {
+        EXPECT_EQ(r2.lock->file_lock(r2.lock, MOLK_FILE_READ_RELEASE, "/data/groups", "Groups Data", nullptr),
+                  1);
+    });
     EXPECT_NE(
         err.find(
             "Can't unlock. The process has not locked the Groups Data file(/data/groups) file for reading "
@@ -60,21 +62,23 @@ TEST(LockService, ReadersShareAWriterWaitsAndBreaksExpiredLocks) {
 TEST(LockService, AWaitingWriterGetsTheLockOnceTheReaderReleases) {
     DaemonProcess d;
     Client reader(d.port, "reader");
-    ASSERT_EQ(reader.lock->file_lock(reader.lock, 1, "/data/tables", "Tables Data", nullptr), 0);
+    ASSERT_EQ(reader.lock->file_lock(reader.lock, MOLK_FILE_READ, "/data/tables", "Tables Data", nullptr), 0);
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
     if (child == 0) {
         Client w(d.port, "writer");
-        int ok = w.lock->file_lock(w.lock, 3, "/data/tables", "Tables Data", nullptr);
+        int ok = w.lock->file_lock(w.lock, MOLK_FILE_WRITE, "/data/tables", "Tables Data", nullptr);
         int held = FALSE;
-        w.lock->file_lock(w.lock, 7, "/data/tables", "Tables Data", &held);
+        w.lock->file_lock(w.lock, MOLK_FILE_WRITE_HELD, "/data/tables", "Tables Data", &held);
         char byte = (ok == 0 && held == TRUE) ? 'y' : 'n';
         ssize_t wr = write(ready[1], &byte, 1);
         _exit(wr == 1 ? 0 : 1);
     }
     usleep(500000);
-    ASSERT_EQ(reader.lock->file_lock(reader.lock, 2, "/data/tables", "Tables Data", nullptr), 0);
+    ASSERT_EQ(
+        reader.lock->file_lock(reader.lock, MOLK_FILE_READ_RELEASE, "/data/tables", "Tables Data", nullptr),
+        0);
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     EXPECT_EQ(byte, 'y');
@@ -86,10 +90,11 @@ TEST(LockService, AWaitingWriterGetsTheLockOnceTheReaderReleases) {
 TEST(LockService, ReadLockWhileHoldingTheWriteLockIsAnError) {
     DaemonProcess d;
     Client c(d.port);
-    ASSERT_EQ(c.lock->file_lock(c.lock, 3, "/data/items", "Items Data", nullptr), 0);
+    ASSERT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_WRITE, "/data/items", "Items Data", nullptr), 0);
     int status = 0;
-    std::string err = capture_stderr(
-        [&] { EXPECT_EQ(c.lock->file_lock(c.lock, 1, "/data/items", "Items Data", &status), 1); });
+    std::string err = capture_stderr([&] {
+        EXPECT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_READ, "/data/items", "Items Data", &status), 1);
+    });
     EXPECT_EQ(status, 1);
     EXPECT_NE(
         err.find(
@@ -99,9 +104,10 @@ TEST(LockService, ReadLockWhileHoldingTheWriteLockIsAnError) {
         << err;
     EXPECT_NE(err.find("should timeout after 2 minutes 0 secs"), std::string::npos) << err;
     // The checks see the write lock and no read lock.
-    EXPECT_EQ(c.lock->file_lock(c.lock, 6, "/data/items", "Items Data", nullptr), 0);
-    err = capture_stderr(
-        [&] { EXPECT_EQ(c.lock->file_lock(c.lock, 5, "/data/items", "Items Data", nullptr), 1); });
+    EXPECT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_WRITE_CHECK, "/data/items", "Items Data", nullptr), 0);
+    err = capture_stderr([&] {
+        EXPECT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_READ_CHECK, "/data/items", "Items Data", nullptr), 1);
+    });
     EXPECT_NE(
         err.find("Lock for Items Data file(/data/items) file for reading timed out it took longer than 1 "
                  "minutes 0 secs."),
@@ -113,15 +119,15 @@ TEST(LockService, ModificationNumbersStartAtOneAndRise) {
     DaemonProcess d;
     Client a(d.port), b(d.port);
     int n = 0;
-    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/mark", "Mark", &n), 0);
+    ASSERT_EQ(a.lock->file_lock(a.lock, MOLK_FILE_MOD_GET, "/data/mark", "Mark", &n), 0);
     EXPECT_EQ(n, 1);
-    ASSERT_EQ(a.lock->file_lock(a.lock, 8, "/data/mark", "Mark", nullptr), 0);
-    ASSERT_EQ(b.lock->file_lock(b.lock, 9, "/data/mark", "Mark", &n), 0);
+    ASSERT_EQ(a.lock->file_lock(a.lock, MOLK_FILE_MOD_RAISE, "/data/mark", "Mark", nullptr), 0);
+    ASSERT_EQ(b.lock->file_lock(b.lock, MOLK_FILE_MOD_GET, "/data/mark", "Mark", &n), 0);
     EXPECT_EQ(n, 2);
-    ASSERT_EQ(b.lock->file_lock(b.lock, 8, "/data/mark", "Mark", nullptr), 0);
-    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/mark", "Mark", &n), 0);
+    ASSERT_EQ(b.lock->file_lock(b.lock, MOLK_FILE_MOD_RAISE, "/data/mark", "Mark", nullptr), 0);
+    ASSERT_EQ(a.lock->file_lock(a.lock, MOLK_FILE_MOD_GET, "/data/mark", "Mark", &n), 0);
     EXPECT_EQ(n, 3);
-    ASSERT_EQ(a.lock->file_lock(a.lock, 9, "/data/other", "Mark", &n), 0);
+    ASSERT_EQ(a.lock->file_lock(a.lock, MOLK_FILE_MOD_GET, "/data/other", "Mark", &n), 0);
     EXPECT_EQ(n, 1);
     std::string err =
         capture_stderr([&] { EXPECT_EQ(a.lock->file_lock(a.lock, 10, "/data/x", "X", &n), 1); });
@@ -131,11 +137,14 @@ TEST(LockService, ModificationNumbersStartAtOneAndRise) {
 TEST(LockService, ElementLocksBelongToTheUser) {
     DaemonProcess d;
     Client a(d.port, "alice"), b(d.port, "bob");
-    ASSERT_EQ(a.lock->element_lock(a.lock, 21, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+    ASSERT_EQ(a.lock->element_lock(a.lock, MOLK_ELEMENT_TAKE, "/data/docs", "Docs ID Number", "5", nullptr),
+              0);
     // Bob's id 6 is free; his id 5 waits and fails after five seconds naming alice.
-    EXPECT_EQ(b.lock->element_lock(b.lock, 21, "/data/docs", "Docs ID Number", "6", nullptr), 0);
+    EXPECT_EQ(b.lock->element_lock(b.lock, MOLK_ELEMENT_TAKE, "/data/docs", "Docs ID Number", "6", nullptr),
+              0);
     std::string err = capture_stderr([&] {
-        EXPECT_EQ(b.lock->element_lock(b.lock, 21, "/data/docs", "Docs ID Number", "5", nullptr), 1);
+        EXPECT_EQ(
+            b.lock->element_lock(b.lock, MOLK_ELEMENT_TAKE, "/data/docs", "Docs ID Number", "5", nullptr), 1);
     });
     EXPECT_NE(
         err.find("The Docs ID Number file(/data/docs) element 5 is already locked by alice on host1 agent."),
@@ -146,19 +155,27 @@ TEST(LockService, ElementLocksBelongToTheUser) {
     // A later process of the same user, machine and agent checks and releases alice's lock.
     {
         Client a2(d.port, "alice");
-        EXPECT_EQ(a2.lock->element_lock(a2.lock, 23, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+        EXPECT_EQ(
+            a2.lock->element_lock(a2.lock, MOLK_ELEMENT_CHECK, "/data/docs", "Docs ID Number", "5", nullptr),
+            0);
         err = capture_stderr([&] {
-            EXPECT_EQ(a2.lock->element_lock(a2.lock, 23, "/data/docs", "Docs ID Number", "7", nullptr), 1);
+            EXPECT_EQ(a2.lock->element_lock(a2.lock, MOLK_ELEMENT_CHECK, "/data/docs", "Docs ID Number", "7",
+                                            nullptr),
+                      1);
         });
         EXPECT_NE(
             err.find("You haven't got a lock for Docs ID Number file(/data/docs) element ID 7.\n In fact you "
                      "have locked ID number 5 instead."),
             std::string::npos)
             << err;
-        EXPECT_EQ(a2.lock->element_lock(a2.lock, 22, "/data/docs", "Docs ID Number", "5", nullptr), 0);
+        EXPECT_EQ(a2.lock->element_lock(a2.lock, MOLK_ELEMENT_RELEASE, "/data/docs", "Docs ID Number", "5",
+                                        nullptr),
+                  0);
     }
     err = capture_stderr([&] {
-        EXPECT_EQ(a.lock->element_lock(a.lock, 22, "/data/docs", "Docs ID Number", "5", nullptr), 1);
+        EXPECT_EQ(
+            a.lock->element_lock(a.lock, MOLK_ELEMENT_RELEASE, "/data/docs", "Docs ID Number", "5", nullptr),
+            1);
     });
     EXPECT_NE(
         err.find(
@@ -168,11 +185,14 @@ TEST(LockService, ElementLocksBelongToTheUser) {
         << err;
 
     // "All" blocks every id of the file for others; a lock on "All" itself ignores single ids.
-    EXPECT_EQ(a.lock->element_lock(a.lock, 21, "/data/docs", "Docs ID Number", "All", nullptr), 0);
+    EXPECT_EQ(a.lock->element_lock(a.lock, MOLK_ELEMENT_TAKE, "/data/docs", "Docs ID Number", "All", nullptr),
+              0);
     EXPECT_EQ(raw_op(b, MOLK_OP_ELEMENT_LOCK, "/data/docs", 600, 600, "9")->exit_status, MOLK_WAIT);
     EXPECT_EQ(raw_op(b, MOLK_OP_ELEMENT_LOCK, "/data/tabs", 600, 600, "9")->exit_status, MOLK_DONE);
     // Releasing all of bob's element locks frees id 6 and the tabs lock; alice's stay.
-    EXPECT_EQ(b.lock->element_lock(b.lock, 24, "/data/docs", "Docs ID Number", "", nullptr), 0);
+    EXPECT_EQ(
+        b.lock->element_lock(b.lock, MOLK_ELEMENT_RELEASE_ALL, "/data/docs", "Docs ID Number", "", nullptr),
+        0);
     std::string list = a.list();
     EXPECT_EQ(list.find("bob"), std::string::npos) << list;
     EXPECT_NE(list.find("element All was locked"), std::string::npos) << list;
@@ -191,9 +211,9 @@ TEST(LockService, SenderCleanupOfAKilledClientFreesItsFileLocks) {
         sig->init(sig);
         sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.cleanup);
         c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.cleanup);
-        int ok = c.lock->file_lock(c.lock, 1, "/data/a", "A Data", nullptr);
-        ok |= c.lock->file_lock(c.lock, 3, "/data/b", "B Data", nullptr);
-        ok |= c.lock->element_lock(c.lock, 21, "/data/b", "B ID Number", "3", nullptr);
+        int ok = c.lock->file_lock(c.lock, MOLK_FILE_READ, "/data/a", "A Data", nullptr);
+        ok |= c.lock->file_lock(c.lock, MOLK_FILE_WRITE, "/data/b", "B Data", nullptr);
+        ok |= c.lock->element_lock(c.lock, MOLK_ELEMENT_TAKE, "/data/b", "B ID Number", "3", nullptr);
         char byte = ok == 0 ? 'y' : 'n';
         if (write(ready[1], &byte, 1) != 1)
             _exit(1);
@@ -225,8 +245,9 @@ TEST(LockService, LongListsAreCutAndOverlongFieldsBounded) {
     Client c(d.port);
     for (int i = 0; i < 30; i++) {
         std::string file = "/data/file_number_" + std::to_string(i);
-        ASSERT_EQ(
-            c.lock->file_lock(c.lock, 1, file.c_str(), "A fairly long description of the data", nullptr), 0);
+        ASSERT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_READ, file.c_str(),
+                                    "A fairly long description of the data", nullptr),
+                  0);
     }
     std::string list = c.list();
     EXPECT_GT(list.size(), 900u);

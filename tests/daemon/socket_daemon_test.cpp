@@ -177,7 +177,7 @@ TEST(SocketDaemon, GarbageShortAndVanishingClientsDoNotStopTheDaemon) {
     close(fd);
 
     int status = 0;
-    EXPECT_EQ(good.lock->file_lock(good.lock, 9, "/data/after", "After", &status), 0);
+    EXPECT_EQ(good.lock->file_lock(good.lock, MOLK_FILE_MOD_GET, "/data/after", "After", &status), 0);
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(d.running());
 }
@@ -190,7 +190,7 @@ TEST(SocketDaemon, AStalledShortRecordIsDroppedWithoutHoldingUpOthers) {
     // The daemon gives up on that client at once and serves the others within their reply timeout.
     Client c(d.port);
     int status = 0;
-    EXPECT_EQ(c.lock->file_lock(c.lock, 9, "/data/x", "X", &status), 0);
+    EXPECT_EQ(c.lock->file_lock(c.lock, MOLK_FILE_MOD_GET, "/data/x", "X", &status), 0);
     EXPECT_EQ(status, 1);
     char buf[16];
     EXPECT_EQ(read(fd, buf, sizeof(buf)), 0); // closed by the daemon
@@ -276,9 +276,9 @@ TEST(SocketDaemon, AClientConnectionOnAHighDescriptorIsServed) {
         close(client->socket);
         client->socket = high;
         int before = 0, after = 0;
-        int ret = c.lock->file_lock(c.lock, 9, "/data/high", "High", &before);
-        ret |= c.lock->file_lock(c.lock, 8, "/data/high", "High", nullptr);
-        ret |= c.lock->file_lock(c.lock, 9, "/data/high", "High", &after);
+        int ret = c.lock->file_lock(c.lock, MOLK_FILE_MOD_GET, "/data/high", "High", &before);
+        ret |= c.lock->file_lock(c.lock, MOLK_FILE_MOD_RAISE, "/data/high", "High", nullptr);
+        ret |= c.lock->file_lock(c.lock, MOLK_FILE_MOD_GET, "/data/high", "High", &after);
         _exit(ret == 0 && before == 1 && after == 2 ? 0 : 1);
     }
     int status = 0;

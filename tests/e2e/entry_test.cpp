@@ -155,7 +155,7 @@ TEST_F(EntryWithDaemon, TerminatedCommandCleansUpAndExitsWithTwo) {
     ASSERT_STREQ(connect_error, "");
     MOLK_LOCK_CALL_T *lock = aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
-    ASSERT_EQ(lock->file_lock_long(lock, 3, "/data/items", "Items Data", nullptr), 0);
+    ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/items", "Items Data", nullptr), 0);
 
     std::string out_path = inst.home + "/generated/temp/term_out";
     std::string err_path = inst.home + "/generated/temp/term_err";

@@ -547,7 +547,7 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
 TEST_F(KeyFile, LowLevelReaders) {
     env.put("w", "ab\r cd\t\r\nefgh");
     void *ref = nullptr;
-    ASSERT_EQ(env.file.open_file(&env.file, env.path("w").c_str(), &ref, 1), 0);
+    ASSERT_EQ(env.file.open_file(&env.file, env.path("w").c_str(), &ref, MOF_MODE_READ), 0);
     char buf[8];
     mo_boolean_t eof = FALSE;
     EXPECT_EQ(mok_read_until(&env.aux, TRUE, buf, 8, "w", ref, &eof), 3);
@@ -651,7 +651,7 @@ TEST_F(KeyFile, AFailedReadFailsTheReadWhereverItStrikes) {
 
     g_bytes_before_failure = 2;
     void *ref = nullptr;
-    ASSERT_EQ(env.file.open_file(&env.file, env.path("in").c_str(), &ref, 1), 0);
+    ASSERT_EQ(env.file.open_file(&env.file, env.path("in").c_str(), &ref, MOF_MODE_READ), 0);
     char buf[16];
     mo_boolean_t eof = FALSE;
     out = mot_test::capture_stderr(

@@ -278,10 +278,10 @@ TEST_F(StateFiles, MarkTouchIsSeenAndLoadStaysSet) {
     ASSERT_EQ(momk_mark_check_if_load_needed(aux, mark.c_str(), stored, &load), 0);
     EXPECT_FALSE(load);
 
-    ASSERT_EQ(momk_mark_file_lock(aux, 3, mark.c_str()), 0);
+    ASSERT_EQ(momk_mark_file_lock(aux, MOLK_FILE_WRITE, mark.c_str()), 0);
     EXPECT_NE(locks().find("Mark File Lock"), std::string::npos);
     ASSERT_EQ(momk_mark_touch(aux, mark.c_str()), 0);
-    ASSERT_EQ(momk_mark_file_lock(aux, 4, mark.c_str()), 0);
+    ASSERT_EQ(momk_mark_file_lock(aux, MOLK_FILE_WRITE_RELEASE, mark.c_str()), 0);
 
     ASSERT_EQ(momk_mark_check_if_load_needed(aux, mark.c_str(), stored, &load), 0);
     EXPECT_TRUE(load);
@@ -359,7 +359,8 @@ std::string draw_with_tiny_file_limit(Proc &p, int) {
     // The failing path keeps its lock; give it back so that the parent need not wait for its expiry.
     std::string path = std::string(p.setup->lib_dir) + "/dgen/stream/4";
     int status = 0;
-    p.aux->req->lock_call->file_lock(p.aux->req->lock_call, 4, path.c_str(), "Stream File", &status);
+    p.aux->req->lock_call->file_lock(p.aux->req->lock_call, MOLK_FILE_WRITE_RELEASE, path.c_str(),
+                                     "Stream File", &status);
     return ret != 0 ? "failed" : "drew " + std::to_string(n);
 }
 
@@ -639,14 +640,14 @@ struct RegistryLocks : StateFiles {
 
     void SetUp() override {
         StateFiles::SetUp();
-        ASSERT_EQ(mot_top_register_stype(aux, &list, nullptr, &stype, "groups", mot_insert_title_null, 1, 0,
-                                         "Active Groups Entries", mot_init_stype_null, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr, mot_row_access_all, mot_row_access_all,
-                                         "Groups ID Number", mot_top_lock_id_element, "Groups Data",
-                                         mot_top_lock_file, mot_top_get_common_struct, nullptr,
-                                         test_get_keylist, nullptr, mot_top_init_struct, nullptr, nullptr,
-                                         nullptr, nullptr),
-                  0);
+        MOT_TOP_STYPE_DEF_T def = mot_stype_def_data_file;
+        def.name = "groups";
+        def.id = 1;
+        def.help = "Active Groups Entries";
+        def.lock_element_string = "Groups ID Number";
+        def.lock_file_string = "Groups Data";
+        def.get_keylist = test_get_keylist;
+        ASSERT_EQ(mot_top_register_stype_def(aux, &list, nullptr, &def, &stype), 0);
         data = lib() + "/groups";
         ASSERT_EQ(mot_top_init_filename(stype, nullptr, data.c_str()), 0);
     }
@@ -654,19 +655,19 @@ struct RegistryLocks : StateFiles {
 
 TEST_F(RegistryLocks, ElementLockWithoutContainerLocksAll) {
     int status = -1;
-    ASSERT_EQ(stype->lock_element(stype, 21, nullptr, &status), 0);
+    ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_TAKE, nullptr, &status), 0);
     std::string l = locks();
     EXPECT_NE(l.find("Groups ID Number"), std::string::npos) << l;
     EXPECT_NE(l.find("All"), std::string::npos) << l;
-    ASSERT_EQ(stype->lock_element(stype, 22, nullptr, &status), 0);
+    ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_RELEASE, nullptr, &status), 0);
     EXPECT_EQ(locks().find("Groups ID Number"), std::string::npos);
 
-    ASSERT_EQ(stype->lock_file(stype, 3, &status), 0);
+    ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE, &status), 0);
     EXPECT_NE(locks().find("Groups Data"), std::string::npos);
-    ASSERT_EQ(stype->lock_file(stype, 7, &status), 0);
+    ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE_HELD, &status), 0);
     EXPECT_EQ(status, TRUE) << "instruction 7 says the write lock is held";
-    ASSERT_EQ(stype->lock_file(stype, 4, &status), 0);
-    ASSERT_EQ(stype->lock_file(stype, 7, &status), 0);
+    ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE_RELEASE, &status), 0);
+    ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE_HELD, &status), 0);
     EXPECT_EQ(status, FALSE);
 }
 
@@ -697,11 +698,11 @@ std::string write_groups(Proc &p, int) {
     std::string path = std::string(p.setup->lib_dir) + "/groups";
     MOLK_LOCK_CALL_T *call = p.aux->req->lock_call;
     int status = 0;
-    if (call->file_lock(call, 3, path.c_str(), "Groups Data", &status) != 0)
+    if (call->file_lock(call, MOLK_FILE_WRITE, path.c_str(), "Groups Data", &status) != 0)
         return "lock failed";
     write_file(path, "N second\n");
-    call->file_lock(call, 8, path.c_str(), "Groups Data", &status);
-    call->file_lock(call, 4, path.c_str(), "Groups Data", &status);
+    call->file_lock(call, MOLK_FILE_MOD_RAISE, path.c_str(), "Groups Data", &status);
+    call->file_lock(call, MOLK_FILE_WRITE_RELEASE, path.c_str(), "Groups Data", &status);
     return "ok";
 }
 
@@ -710,7 +711,7 @@ std::string delete_groups(Proc &p, int) {
     MOLK_LOCK_CALL_T *call = p.aux->req->lock_call;
     int status = 0;
     unlink(path.c_str());
-    call->file_lock(call, 8, path.c_str(), "Groups Data", &status);
+    call->file_lock(call, MOLK_FILE_MOD_RAISE, path.c_str(), "Groups Data", &status);
     return "ok";
 }
 
@@ -756,11 +757,11 @@ TEST_F(RegistryLocks, ElementLockOfOneRecordSendsItsId) {
 
     TestRow row{4711, nullptr};
     int status = -1;
-    ASSERT_EQ(stype->lock_element(stype, 21, &row, &status), 0);
+    ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_TAKE, &row, &status), 0);
     std::string l = locks();
     EXPECT_NE(l.find("4711"), std::string::npos) << l;
     EXPECT_EQ(l.find("All"), std::string::npos) << l;
-    ASSERT_EQ(stype->lock_element(stype, 22, &row, &status), 0);
+    ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_RELEASE, &row, &status), 0);
 
     MOTC_COMMON_KEYWORD_T *found = nullptr;
     std::string err =
