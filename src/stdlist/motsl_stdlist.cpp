@@ -72,7 +72,7 @@ int motsl_col_access_none(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *, mo_boole
 }
 
 int motsl_col_access_in_deleted(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *, mo_boolean_t *result) noexcept {
-    *result = stype->type == MOTSL_LIST_SECONDARY ? TRUE : FALSE;
+    *result = stype->type == MOT_STYPE_SECONDARY ? TRUE : FALSE;
     return 0;
 }
 
@@ -92,7 +92,7 @@ int motsl_row_deleted_committed(MOT_TOP_STYPE_T *, void *container, mo_boolean_t
 
 int motsl_get_key_struct(MOT_TOP_STYPE_T *stype, MOTSL_APPLIC_KEYWORDSTRUCT_T **key_struct) noexcept {
     *key_struct = nullptr;
-    if (stype->type == MOTSL_LIST_USEROPT || stype->keyword_storage == nullptr ||
+    if (stype->type == MOT_STYPE_USER_OPTIONS || stype->keyword_storage == nullptr ||
         stype->keyword_storage->struct_ref == nullptr) {
         err(stype->aux)->report(err(stype->aux), "The columns of stype %s have not been registered\n", stype->name);
         return 1;
@@ -572,44 +572,15 @@ const char *member_name(MOX_AUX_T *aux, const char *name, const char *ending) no
     return copy;
 }
 
-struct Member {
-    const char *name;
-    int id;
-    int type;
-    const char *help;
-    mot_insert_title_fn_t title;
-    mot_assign_access_fn_t access;
-    mot_read_data_fn_t read;
-    mot_write_data_fn_t write;
-    mot_access_row_fn_t view_row;
-    mot_access_row_fn_t edit_row;
-    const char *lock_element;
-    const char *lock_file;
-    mot_lock_element_fn_t lock_element_fn;
-    mot_get_keyword_array_fn_t keyword_array;
-    mot_get_keylist_fn_t keylist;
-    mot_init_stype_fn_t init_stype;
-    mot_init_filename_fn_t init_filename;
-    mot_init_struct_fn_t init_struct;
-    mot_init_data_fn_t init_data;
-    mot_init_web_fn_t init_web;
-    mot_http_call_start_fn_t http_call_start;
-};
-
-int register_member(MOT_TOP_SESSION_T *session, const Member &m, MOT_TOP_STYPE_T **stype) noexcept {
+int register_member(MOT_TOP_SESSION_T *session, const MOT_TOP_STYPE_DEF_T &def, MOT_TOP_STYPE_T **stype) noexcept {
     MOX_AUX_T *aux = session->aux;
-    if (m.name == nullptr)
+    if (def.name == nullptr)
         return 1;
-    return mot_top_register_stype(aux, &session->storage.stype_list, aux->mem->session_pool_ref, stype, m.name,
-                                  m.title, m.id, m.type, m.help != nullptr ? m.help : "", m.init_stype, m.access,
-                                  m.read, m.write, motsl_stdlist_new_data, motsl_stdlist_add_data, m.view_row,
-                                  m.edit_row, m.lock_element, m.lock_element_fn, m.lock_file, mot_top_lock_file,
-                                  mot_top_get_common_struct, m.keyword_array, m.keylist, m.init_filename,
-                                  m.init_struct, m.init_data, m.init_web, nullptr, m.http_call_start);
+    return mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def, stype);
 }
 
 // A list of application columns: main or deleted.
-int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *def, const Member &m,
+int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *def, const MOT_TOP_STYPE_DEF_T &m,
                            MOT_TOP_STYPE_T **stype) noexcept {
     int ret = register_member(session, m, stype);
     if (ret != 0)
@@ -635,29 +606,12 @@ int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T 
 int register_useropt_member(MOT_TOP_SESSION_T *session, const char *name, int id, const char *help,
                             mot_init_filename_fn_t init_filename, MOT_TOP_STYPE_T *served,
                             MOT_TOP_STYPE_T **stype) noexcept {
-    const Member m = {
-        .name = name,
-        .id = id,
-        .type = MOTSL_LIST_USEROPT,
-        .help = help,
-        .title = mot_insert_title_null,
-        .access = motsl_access_null,
-        .read = motsl_stdlist_read_data,
-        .write = motsl_stdlist_write_data,
-        .view_row = mot_row_access_all,
-        .edit_row = mot_row_access_all,
-        .lock_element = "User Option ID Number",
-        .lock_file = "User Option Data",
-        .lock_element_fn = mot_top_lock_useropt_element,
-        .keyword_array = motsl_useropt_get_keyword_array,
-        .keylist = motsl_useropt_get_keylist,
-        .init_stype = mot_init_stype_null,
-        .init_filename = init_filename != nullptr ? init_filename : motsl_useropt_init_filename,
-        .init_struct = motsl_useropt_init_struct,
-        .init_data = motsl_stdlist_useropt_init_data,
-        .init_web = nullptr,
-        .http_call_start = nullptr,
-    };
+    MOT_TOP_STYPE_DEF_T m = motsl_stype_def_useropt;
+    m.name = name;
+    m.id = id;
+    m.help = help;
+    if (init_filename != nullptr)
+        m.init_filename = init_filename;
     int ret = register_member(session, m, stype);
     if (ret != 0)
         return ret;
@@ -687,29 +641,21 @@ int motsl_register_family(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *
     mot_access_row_fn_t edit_row = def->edit_row_fn != nullptr ? def->edit_row_fn : mot_row_access_all;
 
     MOT_TOP_STYPE_T *main_stype = nullptr;
-    const Member main_member = {
-        .name = def->name,
-        .id = def->main_id,
-        .type = MOTSL_LIST_MAIN,
-        .help = def->help,
-        .title = def->insert_title != nullptr ? def->insert_title : motsl_applic_insert_title,
-        .access = def->access_fn,
-        .read = def->read_data != nullptr ? def->read_data : motsl_stdlist_read_data_no_default,
-        .write = motsl_stdlist_write_data_and_mark,
-        .view_row = def->view_row_fn != nullptr ? def->view_row_fn : motsl_row_active_committed,
-        .edit_row = edit_row,
-        .lock_element = def->lock_element_string,
-        .lock_file = def->lock_file_string,
-        .lock_element_fn = mot_top_lock_id_element,
-        .keyword_array = motsl_applic_get_keyword_array,
-        .keylist = motsl_applic_get_keylist,
-        .init_stype = motsl_init_stype_default,
-        .init_filename = def->init_filename,
-        .init_struct = mot_top_init_struct,
-        .init_data = motsl_stdlist_init_data,
-        .init_web = motsl_applic_init_web,
-        .http_call_start = motsl_http_call_start,
-    };
+    MOT_TOP_STYPE_DEF_T main_member = motsl_stype_def_main;
+    main_member.name = def->name;
+    main_member.id = def->main_id;
+    main_member.help = def->help;
+    if (def->insert_title != nullptr)
+        main_member.insert_title = def->insert_title;
+    main_member.assign_access_fn = def->access_fn;
+    if (def->read_data != nullptr)
+        main_member.read_data = def->read_data;
+    if (def->view_row_fn != nullptr)
+        main_member.view_access_row_fn = def->view_row_fn;
+    main_member.edit_access_row_fn = edit_row;
+    main_member.lock_element_string = def->lock_element_string;
+    main_member.lock_file_string = def->lock_file_string;
+    main_member.init_filename = def->init_filename;
     int ret = register_applic_member(session, def, main_member, &main_stype);
     if (ret == 0)
         ret = motsl_set_related_stypes(main_stype, useropt_name, history_name, nullptr, deleted_name);
@@ -719,13 +665,13 @@ int motsl_register_family(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *
         return ret;
 
     if (deleted_name != nullptr) {
-        Member deleted_member = main_member;
+        MOT_TOP_STYPE_DEF_T deleted_member = main_member;
         deleted_member.name = deleted_name;
         deleted_member.id = def->deleted_id;
-        deleted_member.type = MOTSL_LIST_SECONDARY;
+        deleted_member.type = MOT_STYPE_SECONDARY;
         deleted_member.help = def->deleted_help;
-        deleted_member.title = motsl_applic_deleted_insert_title;
-        deleted_member.view_row = motsl_row_deleted_committed;
+        deleted_member.insert_title = motsl_applic_deleted_insert_title;
+        deleted_member.view_access_row_fn = motsl_row_deleted_committed;
         MOT_TOP_STYPE_T *deleted_stype = nullptr;
         ret = register_applic_member(session, def, deleted_member, &deleted_stype);
         if (ret == 0)
@@ -748,30 +694,15 @@ int motsl_register_family(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *
     const char *h_file = history_lock_text(aux, def->history_lock_file_string, def->lock_file_string, " Data");
     if (h_element == nullptr || h_file == nullptr)
         return 1;
-    const Member history_member = {
-        .name = history_name,
-        .id = def->history_id,
-        .type = MOTSL_LIST_HISTORY,
-        .help = def->history_help,
-        .title = motsl_history_insert_title,
-        .access = def->history_access_fn != nullptr ? def->history_access_fn : def->access_fn,
-        .read = motsl_stdlist_read_data_no_default,
-        .write = motsl_stdlist_write_data,
-        .view_row = mot_row_access_all,
-        .edit_row = mot_row_access_none,
-        .lock_element = h_element,
-        .lock_file = h_file,
-        .lock_element_fn = mot_top_lock_id_element,
-        .keyword_array = motsl_applic_get_keyword_array,
-        .keylist = motsl_applic_get_keylist,
-        .init_stype = motsl_init_stype_default,
-        .init_filename = def->history_init_filename != nullptr ? def->history_init_filename
-                                                                : motsl_history_init_filename_stype,
-        .init_struct = motsl_history_init_struct,
-        .init_data = motsl_stdlist_init_data,
-        .init_web = motsl_history_init_web,
-        .http_call_start = motsl_stdlist_history_http_call_start,
-    };
+    MOT_TOP_STYPE_DEF_T history_member = motsl_stype_def_history;
+    history_member.name = history_name;
+    history_member.id = def->history_id;
+    history_member.help = def->history_help;
+    history_member.assign_access_fn = def->history_access_fn != nullptr ? def->history_access_fn : def->access_fn;
+    history_member.lock_element_string = h_element;
+    history_member.lock_file_string = h_file;
+    if (def->history_init_filename != nullptr)
+        history_member.init_filename = def->history_init_filename;
     MOT_TOP_STYPE_T *history_stype = nullptr;
     ret = register_member(session, history_member, &history_stype);
     if (ret != 0)

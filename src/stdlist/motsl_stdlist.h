@@ -12,6 +12,7 @@
 #include "storage/mok_key.h"
 #include "storage/motc_common.h"
 #include "storage/mot_top.h"
+#include "daemon/molk_lock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,27 +43,6 @@ struct MOTSL_HOOKS_T;
 #define MOTSL_TV_TITLE 0x1000        // names the element in page titles
 #define MOTSL_TV_SORT_ASC 0x8000     // default sort of a new user: ascending
 #define MOTSL_TV_SORT_DESC 0x10000   // default sort of a new user: descending
-
-// List types of a family member (the stype's `type`).
-#define MOTSL_LIST_MAIN 0
-#define MOTSL_LIST_SECONDARY 1
-#define MOTSL_LIST_USEROPT 2
-#define MOTSL_LIST_HISTORY 3
-
-// File-lock instructions of a stype and element-lock instructions.
-#define MOTSL_FILE_READ 1
-#define MOTSL_FILE_READ_RELEASE 2
-#define MOTSL_FILE_WRITE 3
-#define MOTSL_FILE_WRITE_RELEASE 4
-#define MOTSL_FILE_READ_CHECK 5
-#define MOTSL_FILE_WRITE_REQUIRE 6
-#define MOTSL_FILE_WRITE_HELD 7
-#define MOTSL_FILE_MOD_RAISE 8
-#define MOTSL_FILE_MOD_GET 9
-#define MOTSL_ELEMENT_LOCK 21
-#define MOTSL_ELEMENT_UNLOCK 22
-#define MOTSL_ELEMENT_CHECK 23
-#define MOTSL_ELEMENT_UNLOCK_ALL 24
 
 // Privilege levels of the access service.
 #define MOTSL_PRIV_ADMIN 100
@@ -862,3 +842,74 @@ int motsl_stdlist_set_filename_for_history(MOT_TOP_STYPE_T *stype, void *contain
 int motsl_history_init_web(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype_ptr) noexcept;
 int motsl_stdlist_history_http_call_start(MOT_TOP_STYPE_T *stype, const char *display, const char *trail,
                                           char *string) noexcept;
+
+// ---------------------------------------------------------------- stype definitions of the family
+
+// Definitions to start from (copy one, then set name, id, help, access, lock texts and file name).
+// A main list of application columns.
+inline constexpr MOT_TOP_STYPE_DEF_T motsl_stype_def_main = {
+    .insert_title = motsl_applic_insert_title,
+    .type = MOT_STYPE_MAIN,
+    .init_stype = motsl_init_stype_default,
+    .read_data = motsl_stdlist_read_data_no_default,
+    .write_data = motsl_stdlist_write_data_and_mark,
+    .new_data = motsl_stdlist_new_data,
+    .add_data = motsl_stdlist_add_data,
+    .view_access_row_fn = motsl_row_active_committed,
+    .edit_access_row_fn = mot_row_access_all,
+    .lock_element = mot_top_lock_id_element,
+    .lock_file = mot_top_lock_file,
+    .get_common_struct = mot_top_get_common_struct,
+    .get_keyword_array = motsl_applic_get_keyword_array,
+    .get_keylist = motsl_applic_get_keylist,
+    .init_struct = mot_top_init_struct,
+    .init_data = motsl_stdlist_init_data,
+    .init_web = motsl_applic_init_web,
+    .http_call_start = motsl_http_call_start,
+};
+// A user-option list: one record of the current user's options, defaults when there is no file.
+inline constexpr MOT_TOP_STYPE_DEF_T motsl_stype_def_useropt = {
+    .insert_title = mot_insert_title_null,
+    .type = MOT_STYPE_USER_OPTIONS,
+    .init_stype = mot_init_stype_null,
+    .assign_access_fn = motsl_access_null,
+    .read_data = motsl_stdlist_read_data,
+    .write_data = motsl_stdlist_write_data,
+    .new_data = motsl_stdlist_new_data,
+    .add_data = motsl_stdlist_add_data,
+    .view_access_row_fn = mot_row_access_all,
+    .edit_access_row_fn = mot_row_access_all,
+    .lock_element_string = "User Option ID Number",
+    .lock_element = mot_top_lock_useropt_element,
+    .lock_file_string = "User Option Data",
+    .lock_file = mot_top_lock_file,
+    .get_common_struct = mot_top_get_common_struct,
+    .get_keyword_array = motsl_useropt_get_keyword_array,
+    .get_keylist = motsl_useropt_get_keylist,
+    .init_filename = motsl_useropt_init_filename,
+    .init_struct = motsl_useropt_init_struct,
+    .init_data = motsl_stdlist_useropt_init_data,
+};
+// A history list: one file per element of the served list.
+inline constexpr MOT_TOP_STYPE_DEF_T motsl_stype_def_history = {
+    .insert_title = motsl_history_insert_title,
+    .type = MOT_STYPE_HISTORY,
+    .init_stype = motsl_init_stype_default,
+    .assign_access_fn = motsl_access_super_super,
+    .read_data = motsl_stdlist_read_data_no_default,
+    .write_data = motsl_stdlist_write_data,
+    .new_data = motsl_stdlist_new_data,
+    .add_data = motsl_stdlist_add_data,
+    .view_access_row_fn = mot_row_access_all,
+    .edit_access_row_fn = mot_row_access_none,
+    .lock_element = mot_top_lock_id_element,
+    .lock_file = mot_top_lock_file,
+    .get_common_struct = mot_top_get_common_struct,
+    .get_keyword_array = motsl_applic_get_keyword_array,
+    .get_keylist = motsl_applic_get_keylist,
+    .init_filename = motsl_history_init_filename_stype,
+    .init_struct = motsl_history_init_struct,
+    .init_data = motsl_stdlist_init_data,
+    .init_web = motsl_history_init_web,
+    .http_call_start = motsl_stdlist_history_http_call_start,
+};

@@ -116,7 +116,7 @@ int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_d
                 data->data_record = nullptr;
         }
     }
-    if (stype->type == MOTSL_LIST_MAIN && do_id_array) {
+    if (stype->type == MOT_STYPE_MAIN && do_id_array) {
         size_t offset = 0;
         ret = mome_new(aux->mem, pool, &data->id_array);
         if (ret == 0)
@@ -166,7 +166,7 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     auto *data = static_cast<MOTSL_DATASTRUCT_T *>(cell->struct_ref);
 
     int held = FALSE;
-    ret = lock_file(stype, MOTSL_FILE_WRITE_HELD, &held);
+    ret = lock_file(stype, MOLK_FILE_WRITE_HELD, &held);
     if (ret != 0)
         return ret;
     if (data != nullptr && stype->data_loaded && !held) {
@@ -176,7 +176,7 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     }
     int stamp = 0;
     FileIdentity now;
-    ret = lock_file(stype, MOTSL_FILE_MOD_GET, &stamp);
+    ret = lock_file(stype, MOLK_FILE_MOD_GET, &stamp);
     if (ret == 0)
         ret = file_identity(aux, stype->filename, &now);
     if (ret != 0)
@@ -204,14 +204,14 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     }
     int taken = FALSE;
     if (!held) {
-        ret = lock_file(stype, MOTSL_FILE_READ, nullptr);
+        ret = lock_file(stype, MOLK_FILE_READ, nullptr);
         if (ret != 0)
             return ret;
         taken = TRUE;
     }
     ret = load_file(stype, cell, no_default, do_id_array, &data);
     if (taken) {
-        int release = lock_file(stype, MOTSL_FILE_READ_RELEASE, nullptr);
+        int release = lock_file(stype, MOLK_FILE_READ_RELEASE, nullptr);
         if (ret == 0)
             ret = release;
     }
@@ -240,7 +240,7 @@ namespace {
 
 // Ids beyond the cap would make the file unreadable for every later reader.
 int check_ids(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain) noexcept {
-    if (stype->type != MOTSL_LIST_MAIN)
+    if (stype->type != MOT_STYPE_MAIN)
         return 0;
     size_t offset = 0;
     int ret = id_offset(stype, &offset);
@@ -265,7 +265,7 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
     int ret = motsl_get_datastruct(stype, "motsl_stdlist_write_data", &data);
     if (ret != 0)
         return ret;
-    ret = lock_file(stype, MOTSL_FILE_WRITE_REQUIRE, nullptr);
+    ret = lock_file(stype, MOLK_FILE_WRITE_CHECK, nullptr);
     if (ret == 0)
         ret = check_ids(stype, data->data_record);
     if (ret != 0)
@@ -296,13 +296,13 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
         return ret;
     }
     aux->file->delete_cleanup(aux->file, tmp);
-    ret = lock_file(stype, MOTSL_FILE_MOD_RAISE, nullptr);
+    ret = lock_file(stype, MOLK_FILE_MOD_RAISE, nullptr);
     if (ret != 0)
         return ret;
     // The chain in memory is now the file: later reads, here or in a later request, keep it.
     int stamp = 0;
     FileIdentity now;
-    ret = lock_file(stype, MOTSL_FILE_MOD_GET, &stamp);
+    ret = lock_file(stype, MOLK_FILE_MOD_GET, &stamp);
     if (ret == 0)
         ret = file_identity(aux, stype->filename, &now);
     if (ret != 0)
@@ -318,13 +318,13 @@ int motsl_stdlist_write_data_and_mark(MOT_TOP_STYPE_T *stype) noexcept {
     // A list without a change mark has nobody to tell.
     if (ts == nullptr || strcmp(ts->mark_filename, MOTSL_NO_MARK_FILE) == 0)
         return motsl_stdlist_write_data(stype);
-    int ret = momk_mark_file_lock(aux, MOTSL_FILE_WRITE, ts->mark_filename);
+    int ret = momk_mark_file_lock(aux, MOLK_FILE_WRITE, ts->mark_filename);
     if (ret != 0)
         return ret;
     ret = motsl_stdlist_write_data(stype);
     if (ret == 0)
         ret = momk_mark_touch(aux, ts->mark_filename);
-    int release = momk_mark_file_lock(aux, MOTSL_FILE_WRITE_RELEASE, ts->mark_filename);
+    int release = momk_mark_file_lock(aux, MOLK_FILE_WRITE_RELEASE, ts->mark_filename);
     return ret != 0 ? ret : release;
 }
 

@@ -282,7 +282,7 @@ int motsl_stdlist_add_changes_to_history(MOT_TOP_STYPE_T *stype, int operation, 
         return ret;
     ret = element_id(stype, container, &id);
     if (ret == 0)
-        ret = lock_file(history, MOTSL_FILE_WRITE, nullptr);
+        ret = lock_file(history, MOLK_FILE_WRITE, nullptr);
     if (ret != 0)
         return ret;
     MOK_DATA_RECORD_T *first = nullptr;
@@ -291,7 +291,7 @@ int motsl_stdlist_add_changes_to_history(MOT_TOP_STYPE_T *stype, int operation, 
         ret = motsl_history_add_entry(history, operation, id, details);
     if (ret == 0)
         ret = history->write_data(history);
-    int release = lock_file(history, MOTSL_FILE_WRITE_RELEASE, nullptr);
+    int release = lock_file(history, MOLK_FILE_WRITE_RELEASE, nullptr);
     return ret != 0 ? ret : release;
 }
 

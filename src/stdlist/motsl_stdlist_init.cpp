@@ -92,7 +92,7 @@ int unbind_at_request_end(const char *, void *ref1, void *) noexcept {
         return 0;
     motsl_useropt_unbind(stype);
     ts->unbind_registered = FALSE;
-    if (stype->type == MOTSL_LIST_USEROPT || stype->type == MOTSL_LIST_HISTORY) {
+    if (stype->type == MOT_STYPE_USER_OPTIONS || stype->type == MOT_STYPE_HISTORY) {
         ts->request_storage_list = nullptr;
         stype->data_storage = nullptr;
         stype->data_storage_list_ptr = nullptr;
@@ -299,7 +299,7 @@ int init_related(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT
             memcpy(rel_ts->index, top_ts->index, sizeof(rel_ts->index));
         memcpy(rel_ts->list, top_ts->list, sizeof(rel_ts->list));
         memcpy(rel_ts->row, top_ts->row, sizeof(rel_ts->row));
-        if (related->type == MOTSL_LIST_USEROPT)
+        if (related->type == MOT_STYPE_USER_OPTIONS)
             related->applic_storage_ref = top; // the list whose options it holds this request
         if (related->init_struct != nullptr)
             ret = related->init_struct(related, req_ref, from_web);

@@ -100,7 +100,7 @@ int path_items(MOX_AUX_T *aux, int index_id, int item_id, std::vector<int> *item
 // The name a title shows: the element's title column on element pages, else the current item.
 int title_name(MOT_TOP_STYPE_T *stype, int dtype, void *specific, bool full_path, std::string *name) noexcept {
     MOX_AUX_T *aux = stype->aux;
-    if ((dtype == 1 || dtype == 2) && specific != nullptr && stype->type != MOTSL_LIST_USEROPT) {
+    if ((dtype == 1 || dtype == 2) && specific != nullptr && stype->type != MOT_STYPE_USER_OPTIONS) {
         MOTSL_APPLIC_KEYWORDSTRUCT_T *ks = nullptr;
         int ret = motsl_get_key_struct(stype, &ks);
         if (ret != 0)

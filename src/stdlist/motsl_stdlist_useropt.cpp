@@ -13,7 +13,7 @@ using namespace motsl_local;
 namespace {
 
 MOTSL_USEROPT_KEYWORDSTRUCT_T *useropt_struct(MOT_TOP_STYPE_T *stype) noexcept {
-    if (stype->type != MOTSL_LIST_USEROPT || stype->keyword_storage == nullptr ||
+    if (stype->type != MOT_STYPE_USER_OPTIONS || stype->keyword_storage == nullptr ||
         stype->keyword_storage->struct_ref == nullptr) {
         err(stype->aux)->report(err(stype->aux), "The option fields of stype %s have not been registered\n",
                                 stype->name);
@@ -190,7 +190,7 @@ int motsl_useropt_unbind(MOT_TOP_STYPE_T *list_stype) noexcept {
         ts->adv_columns_en = nullptr;
         ts->dir_expand_list = nullptr;
     }
-    if (list_stype->type == MOTSL_LIST_USEROPT || list_stype->keyword_storage == nullptr ||
+    if (list_stype->type == MOT_STYPE_USER_OPTIONS || list_stype->keyword_storage == nullptr ||
         list_stype->keyword_storage->struct_ref == nullptr)
         return 0;
     auto *ks = static_cast<MOTSL_APPLIC_KEYWORDSTRUCT_T *>(list_stype->keyword_storage->struct_ref);
