@@ -67,23 +67,17 @@ struct Sorter {
     MOK_DATA_RECORD_T *sort(MOK_DATA_RECORD_T *chain) noexcept {
         if (chain == nullptr || chain->next == nullptr)
             return chain;
-        // Deal the cells alternately into two chains.
-        MOK_DATA_RECORD_T *first = nullptr, *second = nullptr;
-        MOK_DATA_RECORD_T **first_tail = &first, **second_tail = &second;
-        bool to_first = true;
-        for (MOK_DATA_RECORD_T *r = chain; r != nullptr;) {
-            MOK_DATA_RECORD_T *next = r->next;
-            r->next = nullptr;
-            if (to_first) {
-                *first_tail = r;
-                first_tail = &r->next;
-            } else {
-                *second_tail = r;
-                second_tail = &r->next;
-            }
-            to_first = !to_first;
-            r = next;
-        }
+        // Split into the first half and the rest. (Dealing the cells alternately, as the old design
+        // did, lets equal values jump over each other; halves keep them in their order.)
+        size_t count = 0;
+        for (MOK_DATA_RECORD_T *r = chain; r != nullptr; r = r->next)
+            count++;
+        MOK_DATA_RECORD_T *first = chain;
+        MOK_DATA_RECORD_T *last_of_first = chain;
+        for (size_t i = 1; i < count / 2; i++)
+            last_of_first = last_of_first->next;
+        MOK_DATA_RECORD_T *second = last_of_first->next;
+        last_of_first->next = nullptr;
         first = sort(first);
         second = sort(second);
         // The second chain's head is taken only when it is strictly ahead: equal values keep the
