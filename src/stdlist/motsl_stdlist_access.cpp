@@ -99,7 +99,8 @@ enum class Step { lib_gen, edit_gen, lib_list, edit_list, view_list, parent_lib 
 
 // One item check: the steps that can grant, in order, then the parent's view and the privilege.
 int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id, int kind,
-               bool cached, const Step *steps, int step_count, int privilege, mo_boolean_t *ok) noexcept {
+               int walk_kind, bool cached, const Step *steps, int step_count, int privilege,
+               mo_boolean_t *ok) noexcept {
     *ok = FALSE;
     if (def == nullptr) {
         err(aux)->report(err(aux), "No access definition to check item %d\n", list_id);
@@ -115,7 +116,7 @@ int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_i
             return 0;
     }
     ParentWalk walk(aux);
-    int ret = walk.enter(index_id, list_id);
+    int ret = walk.enter(index_id, list_id, walk_kind);
     if (ret != 0)
         return ret;
     ret = motsl_check_privilege(aux, user_id, MOTSL_PRIV_ADMIN, ok);
@@ -166,7 +167,7 @@ int effective_list(MOX_AUX_T *aux, int index_id, int list_id, int level, MOIL_AC
     if (item == nullptr)
         return 1;
     ParentWalk walk(aux);
-    int ret = walk.enter(index_id, list_id);
+    int ret = walk.enter(index_id, list_id, 10 + level);
     if (ret != 0)
         return ret;
     MOIL_ACCESSLIST_T *own = nullptr;
@@ -263,7 +264,7 @@ int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T
 int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
                                  mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_gen, Step::edit_gen, Step::view_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_VIEW, true, steps, 3, MOTSL_PRIV_VIEW_ONLY,
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_VIEW, 1, true, steps, 3, MOTSL_PRIV_VIEW_ONLY,
                       ok);
 }
 
@@ -271,20 +272,21 @@ int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int in
 int motsl_check_access_item_edit(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
                                  mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_gen, Step::edit_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, false, steps, 2, MOTSL_PRIV_NORMAL,
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, 2, false, steps, 2, MOTSL_PRIV_NORMAL,
                       ok);
 }
 
 int motsl_check_access_item_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
                                 mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_LIB, true, steps, 1, MOTSL_PRIV_NORMAL, ok);
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_LIB, 4, true, steps, 1, MOTSL_PRIV_NORMAL,
+                      ok);
 }
 
 int motsl_check_access_item_edit_or_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
                                                int user_id, mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::parent_lib, Step::lib_gen, Step::edit_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, false, steps, 3, MOTSL_PRIV_NORMAL,
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, 3, false, steps, 3, MOTSL_PRIV_NORMAL,
                       ok);
 }
 
@@ -294,7 +296,7 @@ int motsl_check_access_item_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *, int
     if (ret != 0 || *ok)
         return ret;
     ParentWalk walk(aux);
-    ret = walk.enter(index_id, list_id);
+    ret = walk.enter(index_id, list_id, 5);
     int parent_id = 0;
     MOTSL_ACCESS_DEF_T *parent_def = nullptr;
     if (ret == 0)

@@ -19,22 +19,23 @@ namespace {
 unsigned long epoch = 1;
 }
 
-int ParentWalk::depth = 0;
+std::vector<ParentWalk::Step> ParentWalk::path;
 
-int ParentWalk::enter(int index_id, int item_id) noexcept {
-    // No real tree is deeper than it has items; the hook gives the bound, a fixed one stands in.
-    int limit = 100000;
-    MOTSL_ITEM_HOOKS_T *item = item_hooks(aux);
-    if (item != nullptr && item->get_max_item_id != nullptr) {
-        int max_id = 0;
-        if (item->get_max_item_id(item, index_id, &max_id) == 0 && max_id >= 0 && max_id < limit)
-            limit = max_id + 1;
-    }
-    if (depth >= limit) {
+int ParentWalk::enter(int index_id, int item_id, int kind) noexcept {
+    bool loop = path.size() >= 10000;
+    for (const Step &s : path)
+        if (s.index_id == index_id && s.item_id == item_id && s.kind == kind)
+            loop = true;
+    if (loop) {
         err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id, index_id);
         return 1;
     }
-    depth++;
+    try {
+        path.push_back({index_id, item_id, kind});
+    } catch (...) {
+        err(aux)->report(err(aux), "Out of memory\n");
+        return 1;
+    }
     entered = true;
     return 0;
 }

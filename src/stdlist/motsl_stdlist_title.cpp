@@ -10,6 +10,7 @@
 #include "platform/most_setup_cmn.h"
 
 #include <algorithm>
+#include <set>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -75,14 +76,9 @@ int path_items(MOX_AUX_T *aux, int index_id, int item_id, std::vector<int> *item
     MOTSL_ITEM_HOOKS_T *item = names_of(aux);
     if (item == nullptr)
         return 1;
-    int limit = 100000;
-    if (item->get_max_item_id != nullptr) {
-        int max_id = 0;
-        if (item->get_max_item_id(item, index_id, &max_id) == 0 && max_id >= 0 && max_id < limit)
-            limit = max_id + 1;
-    }
+    std::set<int> seen;
     for (int id = item_id; id != 0;) {
-        if (static_cast<int>(items->size()) >= limit) {
+        if (!seen.insert(id).second) {
             err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id, index_id);
             return 1;
         }
