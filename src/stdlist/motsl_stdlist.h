@@ -292,6 +292,7 @@ struct MOTSL_DATASTRUCT_T {
     long file_size;                 // its size
     mou_datetime_t file_mtime;      // its modification time
     mo_boolean_t write_locked;      // loaded while this process held the file's write lock
+    mo_boolean_t unwritten;         // handed out under the write lock and not written since
     unsigned long handed_out_epoch; // request in which the chain was last handed out
 };
 typedef struct MOTSL_DATASTRUCT_T motsl_datastruct_t;

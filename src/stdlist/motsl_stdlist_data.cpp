@@ -184,9 +184,13 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     if (data != nullptr) {
         // A file that has gone keeps serving what was last read from it.
         bool current = !now.exists || (stamp == cell->mod_time && same_file(data, now));
-        if (current && (!held || data->write_locked)) {
+        // Changes a request made under the write lock and never wrote stay with that request.
+        bool own_changes_only = stype->data_loaded || !data->unwritten;
+        if (current && (!held || data->write_locked) && own_changes_only) {
             stype->data_loaded = TRUE;
             data->handed_out_epoch = request_epoch();
+            if (held)
+                data->unwritten = TRUE;
             *first = data->data_record;
             return 0;
         }
@@ -218,6 +222,7 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     if (ret != 0)
         return ret;
     data->write_locked = held;
+    data->unwritten = held;
     data->handed_out_epoch = request_epoch();
     cell->struct_ref = data;
     cell->mod_time = stamp;
@@ -309,6 +314,7 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
         return ret;
     stype->data_storage->mod_time = stamp;
     remember_file(data, now);
+    data->unwritten = FALSE;
     return 0;
 }
 

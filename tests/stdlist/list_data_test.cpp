@@ -233,6 +233,20 @@ TEST_F(ListData, EmptyAndDamagedFiles) {
     EXPECT_EQ(read_file(data), before);
     p.end_request();
 
+    // A damaged history file fails the history append, which gives its lock back.
+    write_file(data, "ID 2\nT a\n");
+    mkdir((home.path + "/lib/tnote/history").c_str(), 0755);
+    write_file(home.path + "/lib/tnote/history/2", "ID 1\nM " + std::string(1500, 'm') + "\n");
+    ASSERT_EQ(p.init(main), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    err = mot_test::capture_stderr(
+        [&] { EXPECT_EQ(motsl_add_history(main, MOTSL_OP_MODIFIED, first->container, nullptr), 1); });
+    EXPECT_NE(err.find("String too long"), std::string::npos) << err;
+    const char *held = nullptr;
+    ASSERT_EQ(p.aux->req->lock_call->list(p.aux->req->lock_call, &held), 0);
+    EXPECT_STREQ(held, "");
+    p.end_request();
+
     // A line too long is a read error; no lock stays behind and the file is untouched.
     write_file(data, "ID 2\nT " + std::string(1500, 'x') + "\n");
     ASSERT_EQ(p.init(main), 0);
@@ -276,6 +290,21 @@ TEST_F(ListData, NoLostUpdateWhenTheListWasReadBeforeTheWriteLock) {
     ASSERT_EQ(main->read_data(main, &first), 0);
     EXPECT_EQ(titles_of(first), (std::vector<std::string>{"first", "from the other process", "second"}));
     EXPECT_EQ(ids_of(first), (std::vector<int>{2, 3, 4}));
+    a.end_request();
+
+    // A commit that changed the list in memory and gave up without writing leaves no trace: the
+    // next request reads the file, not the abandoned changes.
+    ASSERT_EQ(a.init(main), 0);
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE, nullptr), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    static_cast<TNOTE_T *>(first->container)->title = strdup("abandoned");
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    EXPECT_STREQ(static_cast<TNOTE_T *>(first->container)->title, "abandoned") << "kept within the request";
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE_RELEASE, nullptr), 0);
+    a.end_request();
+    ASSERT_EQ(a.init(main), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    EXPECT_STREQ(static_cast<TNOTE_T *>(first->container)->title, "first");
     a.end_request();
 
     // The daemon forgets its numbers when it restarts: a copy cached at number n is not taken for
@@ -388,6 +417,15 @@ TEST_F(ListData, PositionArgumentsAreIdsAndNothingElse) {
     ASSERT_EQ(motsl_set_position(hist, 0, 5, 12), 0);
     ASSERT_EQ(motsl_history_init_filename_id(hist), 0);
     EXPECT_EQ(std::string(hist->filename), home.path + "/lib/index/5/history/12");
+    ASSERT_EQ(motsl_applic_init_filename_id(main), 0);
+    EXPECT_EQ(std::string(main->filename), home.path + "/lib/index/5/12");
+    p.access.current = 7;
+    MOT_TOP_STYPE_T *opt = p.stype("tnote_useropt");
+    ASSERT_EQ(motsl_set_position(opt, 0, 5, 0), 0);
+    ASSERT_EQ(motsl_useropt_init_filename_id(opt), 0);
+    EXPECT_EQ(std::string(opt->filename), home.path + "/user_defaults/tnote_useropt/5/7");
+    ASSERT_EQ(motsl_useropt_init_filename(opt), 0);
+    EXPECT_EQ(std::string(opt->filename), home.path + "/user_defaults/tnote_useropt/7");
     ASSERT_EQ(motsl_set_position(hist, 0, 5, 0), 0);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_history_init_filename_id(hist), 1); });
     EXPECT_NE(err.find("needs an element id"), std::string::npos);
