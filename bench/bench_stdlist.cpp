@@ -60,16 +60,33 @@ int note_file(MOT_TOP_STYPE_T *s) noexcept {
 }
 
 const MOTSL_COLUMN_DEF_T columns[] = {
-    {.keyword = "T", .struct_offset = offsetof(NOTE_T, title), .init_ref = "", .common_alloc_fn = motc_common_alloc_string,
-     .user_name = "Title", .type_vector = MOTSL_TV_MATCH | MOTSL_TV_SORTABLE | MOTSL_TV_SORT_ASC,
+    {.keyword = "T",
+     .struct_offset = offsetof(NOTE_T, title),
+     .init_ref = "",
+     .common_alloc_fn = motc_common_alloc_string,
+     .user_name = "Title",
+     .type_vector = MOTSL_TV_MATCH | MOTSL_TV_SORTABLE | MOTSL_TV_SORT_ASC,
      .default_filter_fn = motsl_filter_string},
-    {.keyword = "S", .struct_offset = offsetof(NOTE_T, status), .init_ref = mok_int_ref(1),
-     .common_alloc_fn = motsl_stdlist_common_alloc_option, .user_name = "Status", .display_ref = status_options,
-     .type_vector = MOTSL_TV_FILTER | MOTSL_TV_SORTABLE, .default_filter_fn = motsl_filter_option},
-    {.keyword = "P", .struct_offset = offsetof(NOTE_T, priority), .init_ref = mok_int_ref(0),
-     .common_alloc_fn = motc_common_alloc_integer, .user_name = "Priority", .type_vector = MOTSL_TV_SORTABLE},
-    {.keyword = "OW", .struct_offset = offsetof(NOTE_T, owner), .init_ref = "",
-     .common_alloc_fn = motc_common_alloc_string, .user_name = "Owner", .type_vector = MOTSL_TV_MATCH},
+    {.keyword = "S",
+     .struct_offset = offsetof(NOTE_T, status),
+     .init_ref = mok_int_ref(1),
+     .common_alloc_fn = motsl_stdlist_common_alloc_option,
+     .user_name = "Status",
+     .display_ref = status_options,
+     .type_vector = MOTSL_TV_FILTER | MOTSL_TV_SORTABLE,
+     .default_filter_fn = motsl_filter_option},
+    {.keyword = "P",
+     .struct_offset = offsetof(NOTE_T, priority),
+     .init_ref = mok_int_ref(0),
+     .common_alloc_fn = motc_common_alloc_integer,
+     .user_name = "Priority",
+     .type_vector = MOTSL_TV_SORTABLE},
+    {.keyword = "OW",
+     .struct_offset = offsetof(NOTE_T, owner),
+     .init_ref = "",
+     .common_alloc_fn = motc_common_alloc_string,
+     .user_name = "Owner",
+     .type_vector = MOTSL_TV_MATCH},
 };
 
 const MOTSL_FAMILY_DEF_T family = {
@@ -210,8 +227,8 @@ int main() {
         for (int r = 0; r < reps; r++) {
             MOK_DATA_RECORD_T *first = nullptr;
             double t0 = now_seconds();
-            if (mok_read_keyword_list(p.aux, nullptr, data.c_str(), keywords, main->number_of_keywords, &first,
-                                      sizeof(NOTE_T)) != 0)
+            if (mok_read_keyword_list(p.aux, nullptr, data.c_str(), keywords, main->number_of_keywords,
+                                      &first, sizeof(NOTE_T)) != 0)
                 return 1;
             bare = std::min(bare, now_seconds() - t0);
 

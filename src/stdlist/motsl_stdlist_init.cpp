@@ -27,7 +27,8 @@ int ParentWalk::enter(int index_id, int item_id, int kind) noexcept {
         if (s.index_id == index_id && s.item_id == item_id && s.kind == kind)
             loop = true;
     if (loop) {
-        err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id, index_id);
+        err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id,
+                         index_id);
         return 1;
     }
     try {
@@ -312,9 +313,10 @@ int init_related(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT
 
 } // namespace
 
-int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT_TOP_STYPE_T *top_stype,
-                            mo_boolean_t from_web, const char *useropt_name, const char *history_name,
-                            const char *template_name, const char *deleted_name) noexcept {
+int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref,
+                            MOT_TOP_STYPE_T *top_stype, mo_boolean_t from_web, const char *useropt_name,
+                            const char *history_name, const char *template_name,
+                            const char *deleted_name) noexcept {
     MOTSL_TYPE_STORAGE_T *ts = ts_of(top_stype);
     int ret = 0;
     if (ts == nullptr) {
@@ -335,14 +337,14 @@ int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *r
     ret = init_related(stype_list, aux, req_ref, top_stype, from_web, useropt_name, &ts->useropt_stype, false,
                        "Problem in initialisation of useropt structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, history_name, &ts->history_stype, false,
-                           "Problem in initialisation of history structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, history_name, &ts->history_stype,
+                           false, "Problem in initialisation of history structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, template_name, &ts->template_stype, true,
-                           "Problem in initialisation of template structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, template_name, &ts->template_stype,
+                           true, "Problem in initialisation of template structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, deleted_name, &ts->deleted_stype, false,
-                           "Problem in initialisation of deleted structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, deleted_name, &ts->deleted_stype,
+                           false, "Problem in initialisation of deleted structure\n");
     return ret;
 }
 
@@ -384,8 +386,9 @@ int motsl_applic_init_web(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype_ptr) noexc
         err(stype->aux)->report(err(stype->aux), "The type storage of stype %s is not set\n", stype->name);
         return 1;
     }
-    int ret = motsl_init_set_of_stype(*stype->stype_list_ptr, stype->aux, req, stype, TRUE, ts->useropt_stype_name,
-                                      ts->history_stype_name, ts->template_stype_name, ts->deleted_stype_name);
+    int ret =
+        motsl_init_set_of_stype(*stype->stype_list_ptr, stype->aux, req, stype, TRUE, ts->useropt_stype_name,
+                                ts->history_stype_name, ts->template_stype_name, ts->deleted_stype_name);
     if (ret == 0)
         ret = motsl_delete_empty_check(stype);
     if (ret == 0)

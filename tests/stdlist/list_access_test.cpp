@@ -28,7 +28,9 @@ struct Defs {
         motsl_access_everyone(&top, nullptr);
         of(top)->lib_list.gen_fn = top_lib;
     }
-    static MOTSL_ACCESS_DEF_T *of(MOT_TOP_STYPE_T &s) { return static_cast<MOTSL_ACCESS_DEF_T *>(s.access_ref); }
+    static MOTSL_ACCESS_DEF_T *of(MOT_TOP_STYPE_T &s) {
+        return static_cast<MOTSL_ACCESS_DEF_T *>(s.access_ref);
+    }
 };
 
 // A fake of the login sessions' cache, counting what it is asked.
@@ -351,20 +353,39 @@ const MOTSL_DISPLAY_OPTIONS_T level_options[] = {
 };
 
 const MOTSL_COLUMN_DEF_T named_columns[] = {
-    {.keyword = "N", .struct_offset = offsetof(TNAMED_T, name), .init_ref = "", .common_alloc_fn = motc_common_alloc_string,
+    {.keyword = "N",
+     .struct_offset = offsetof(TNAMED_T, name),
+     .init_ref = "",
+     .common_alloc_fn = motc_common_alloc_string,
      .user_name = "Name"},
 };
 const MOTSL_COLUMN_DEF_T doc_columns[] = {
-    {.keyword = "OWN", .struct_offset = offsetof(TDOC_T, owner), .init_ref = mok_int_ref(0),
-     .common_alloc_fn = motsl_common_alloc_id, .user_name = "Owner"},
-    {.keyword = "MEM", .struct_offset = offsetof(TDOC_T, members), .init_ref = mok_fn_ref(motsl_idlist_init_empty),
-     .common_alloc_fn = motsl_common_alloc_idlist, .user_name = "Members"},
-    {.keyword = "VA", .struct_offset = offsetof(TDOC_T, access), .init_ref = nullptr,
-     .common_alloc_fn = motsl_common_alloc_accesslist, .user_name = "View Access List"},
-    {.keyword = "R", .struct_offset = offsetof(TDOC_T, rev), .init_ref = mok_fn_ref(motsl_idlist_init_empty),
-     .common_alloc_fn = motsl_common_alloc_rev, .user_name = "Revision"},
-    {.keyword = "L", .struct_offset = offsetof(TDOC_T, level), .init_ref = mok_int_ref(0),
-     .common_alloc_fn = motsl_stdlist_common_alloc_option, .user_name = "Level", .display_ref = level_options},
+    {.keyword = "OWN",
+     .struct_offset = offsetof(TDOC_T, owner),
+     .init_ref = mok_int_ref(0),
+     .common_alloc_fn = motsl_common_alloc_id,
+     .user_name = "Owner"},
+    {.keyword = "MEM",
+     .struct_offset = offsetof(TDOC_T, members),
+     .init_ref = mok_fn_ref(motsl_idlist_init_empty),
+     .common_alloc_fn = motsl_common_alloc_idlist,
+     .user_name = "Members"},
+    {.keyword = "VA",
+     .struct_offset = offsetof(TDOC_T, access),
+     .init_ref = nullptr,
+     .common_alloc_fn = motsl_common_alloc_accesslist,
+     .user_name = "View Access List"},
+    {.keyword = "R",
+     .struct_offset = offsetof(TDOC_T, rev),
+     .init_ref = mok_fn_ref(motsl_idlist_init_empty),
+     .common_alloc_fn = motsl_common_alloc_rev,
+     .user_name = "Revision"},
+    {.keyword = "L",
+     .struct_offset = offsetof(TDOC_T, level),
+     .init_ref = mok_int_ref(0),
+     .common_alloc_fn = motsl_stdlist_common_alloc_option,
+     .user_name = "Level",
+     .display_ref = level_options},
 };
 
 int user_file(MOT_TOP_STYPE_T *s) noexcept {
@@ -410,9 +431,11 @@ TEST_F(ListAccess, ValueTypesShowOtherListsByName) {
     ASSERT_EQ(motsl_register_family(p.session, &fd), 0);
     for (const char *d : {"/lib", "/lib/tuser", "/lib/tgroup"})
         mkdir((home.path + d).c_str(), 0755);
-    write_file(home.path + "/lib/tuser/0", "ID 2\nN alice\n------\nID 3\nN bob\nDEL 1\n------\nID 4\nN carol\nNEW 9\n"
-                                           "------\nID 5\nN bob\n");
-    write_file(home.path + "/lib/tgroup/0", "ID 2\nN ^all\n------\nID 3\nN ^staff\n------\nID 4\nN ^old\nDEL 1\n");
+    write_file(home.path + "/lib/tuser/0",
+               "ID 2\nN alice\n------\nID 3\nN bob\nDEL 1\n------\nID 4\nN carol\nNEW 9\n"
+               "------\nID 5\nN bob\n");
+    write_file(home.path + "/lib/tgroup/0",
+               "ID 2\nN ^all\n------\nID 3\nN ^staff\n------\nID 4\nN ^old\nDEL 1\n");
     MOT_TOP_STYPE_T *doc = p.stype("tdoc"), *users = p.stype("tuser"), *groups = p.stype("tgroup");
     ASSERT_EQ(p.init(doc), 0);
     MOK_DATA_RECORD_T *rec = nullptr;
@@ -441,15 +464,16 @@ TEST_F(ListAccess, ValueTypesShowOtherListsByName) {
     };
 
     // Before binding, a clear refusal.
-    EXPECT_NE(text("OWN").find("The stdlist->display_ref is NULL, maybe motsl_init_array_info was not called for "
-                               "the Owner column"),
-              std::string::npos);
+    EXPECT_NE(
+        text("OWN").find("The stdlist->display_ref is NULL, maybe motsl_init_array_info was not called for "
+                         "the Owner column"),
+        std::string::npos);
     ASSERT_EQ(motsl_init_array_info_and_store(doc, p.req, "OWN", users, "N", "DEL"), 0);
     ASSERT_EQ(motsl_init_array_info_and_store(doc, p.req, "MEM", users, "N", "DEL"), 0);
     viewers_of_projects = &defs.folder;
     snprintf(static_cast<MOTSL_TYPE_STORAGE_T *>(doc->type_storage_ref)->list, MOTSL_ID_TEXT_LEN, "2");
-    ASSERT_EQ(motsl_init_access_array_info_and_store(doc, p.req, "VA", projects_access, nullptr, users, "N", "DEL",
-                                                     groups, "N", "DEL"),
+    ASSERT_EQ(motsl_init_access_array_info_and_store(doc, p.req, "VA", projects_access, nullptr, users, "N",
+                                                     "DEL", groups, "N", "DEL"),
               0);
 
     // Id: the name of the element, "Not-Defined" for none; names of committed elements, live first.
@@ -481,9 +505,10 @@ TEST_F(ListAccess, ValueTypesShowOtherListsByName) {
     ASSERT_EQ(update("VA", "alice, ^staff ^all"), 0);
     EXPECT_EQ(text("VA"), "alice, ^staff, ^all");
     EXPECT_EQ(update("VA", "bob", &err), 1);
-    EXPECT_NE(err.find("Can't add the user bob to the access list unless they have view permission to the folder "
-                       "above.\n"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find("Can't add the user bob to the access list unless they have view permission to the folder "
+                 "above.\n"),
+        std::string::npos)
         << err;
     moil_add_to_idlist(p.aux->interm, nullptr, 5, &d->access->user);
     moil_add_to_idlist(p.aux->interm, nullptr, 4, &d->access->group);
@@ -517,7 +542,8 @@ TEST_F(ListAccess, ValueTypesShowOtherListsByName) {
     EXPECT_NE(err.find("Option number 4 not recognised for keyword S\n"), std::string::npos) << err;
     ASSERT_EQ(status->update_string_fn(status, nullptr, &n, "Escalated"), 0);
     EXPECT_EQ(n.status, 9);
-    err = mot_test::capture_stderr([&] { ASSERT_EQ(status->update_string_fn(status, nullptr, &n, "Nope"), 0); });
+    err = mot_test::capture_stderr(
+        [&] { ASSERT_EQ(status->update_string_fn(status, nullptr, &n, "Nope"), 0); });
     EXPECT_NE(err.find("Option string Nope not recognised for keyword S\n"), std::string::npos) << err;
     EXPECT_EQ(n.status, 9);
     p.access.current = 2;

@@ -24,7 +24,8 @@ std::vector<std::string> column_keywords(MOT_TOP_STYPE_T *s) {
     if (motsl_get_key_struct(s, &ks) != 0)
         return out;
     for (MOTSL_APPLIC_KEYWORD_T *n = ks->keyword_list; n != nullptr; n = n->next)
-        out.push_back(std::string(n->stdlist->common->gen_keyword.keyword) + ":" + std::to_string(n->stdlist->index));
+        out.push_back(std::string(n->stdlist->common->gen_keyword.keyword) + ":" +
+                      std::to_string(n->stdlist->index));
     return out;
 }
 
@@ -58,7 +59,8 @@ TEST_F(ListData, FamilyRegistersFiveListsSharingOneColumnSet) {
     }
     EXPECT_EQ(s, nullptr);
 
-    MOT_TOP_STYPE_T *main = p.stype("tnote"), *del = p.stype("tnote_deleted"), *hist = p.stype("tnote_history");
+    MOT_TOP_STYPE_T *main = p.stype("tnote"), *del = p.stype("tnote_deleted"),
+                    *hist = p.stype("tnote_history");
     // Generic columns first, then the application's, numbered in declaration order.
     std::vector<std::string> cols = {"ID:0", "NEW:1", "DEL:2", "EDIT:3", "T:4", "B:5", "S:6", "P:7", "O:8"};
     EXPECT_EQ(column_keywords(main), cols);
@@ -109,13 +111,16 @@ TEST_F(ListData, FamilyRegistersFiveListsSharingOneColumnSet) {
                  "No_Mark_File_Currently_Set");
 
     // A family member the registry already has is refused.
-    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_register_family(p.session, &tnote_family), 1); });
+    std::string err =
+        mot_test::capture_stderr([&] { EXPECT_EQ(motsl_register_family(p.session, &tnote_family), 1); });
     EXPECT_NE(err.find("Stype name tnote has already been registered"), std::string::npos) << err;
     MOT_TOP_STYPE_T bare{};
     bare.aux = p.aux;
     bare.name = "bare";
-    err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_set_related_stypes(&bare, "a", "b", nullptr, nullptr), 1); });
-    EXPECT_NE(err.find("The type storage is not set in the motsl_set_related_stypes fn for bare"), std::string::npos);
+    err = mot_test::capture_stderr(
+        [&] { EXPECT_EQ(motsl_set_related_stypes(&bare, "a", "b", nullptr, nullptr), 1); });
+    EXPECT_NE(err.find("The type storage is not set in the motsl_set_related_stypes fn for bare"),
+              std::string::npos);
 }
 
 TEST_F(ListData, ReadWriteThroughTheDaemonWithIdsHistoryAndDeletedList) {
@@ -133,8 +138,8 @@ TEST_F(ListData, ReadWriteThroughTheDaemonWithIdsHistoryAndDeletedList) {
     ASSERT_EQ(p.add_note(main, "gamma", &c), 0);
     EXPECT_EQ((std::vector<int>{a, b, c}), (std::vector<int>{2, 3, 4})) << "first id is the default plus one";
     std::string text = read_file(data);
-    EXPECT_EQ(text.substr(0, text.find("------")),
-              "ID 2\nNEW 0\nDEL 0\nT alpha\nB \\n\nS 1\nP 0\nO \n") << text;
+    EXPECT_EQ(text.substr(0, text.find("------")), "ID 2\nNEW 0\nDEL 0\nT alpha\nB \\n\nS 1\nP 0\nO \n")
+        << text;
     EXPECT_FALSE(file_exists(data + ".tmp"));
     // Each created element has its own history file with one entry.
     std::string hist = read_file(home.path + "/lib/tnote/history/3");
@@ -218,7 +223,8 @@ TEST_F(ListData, EmptyAndDamagedFiles) {
     ASSERT_EQ(p.init(main), 0);
     std::string before = read_file(data);
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(p.add_note(main, "x"), 1); });
-    EXPECT_NE(err.find("Two ID records in tnote are equal, both are 2. How did this happen?"), std::string::npos)
+    EXPECT_NE(err.find("Two ID records in tnote are equal, both are 2. How did this happen?"),
+              std::string::npos)
         << err;
     EXPECT_EQ(read_file(data), before);
     p.end_request();
@@ -228,7 +234,8 @@ TEST_F(ListData, EmptyAndDamagedFiles) {
     ASSERT_EQ(p.init(main), 0);
     before = read_file(data);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(p.add_note(main, "x"), 1); });
-    EXPECT_NE(err.find("No new id can be given in tnote: the largest id is already 16777216"), std::string::npos)
+    EXPECT_NE(err.find("No new id can be given in tnote: the largest id is already 16777216"),
+              std::string::npos)
         << err;
     EXPECT_EQ(read_file(data), before);
     p.end_request();
@@ -397,8 +404,12 @@ TEST_F(ListData, PositionArgumentsAreIdsAndNothingElse) {
         std::string frame = "f1\"><x", dir = "dir";
     } web;
     web.hooks.ref = &web;
-    web.hooks.current_frame = [](MOTSL_WEB_HOOKS_T *h) noexcept { return static_cast<Web *>(h->ref)->frame.c_str(); };
-    web.hooks.current_dir_type = [](MOTSL_WEB_HOOKS_T *h) noexcept { return static_cast<Web *>(h->ref)->dir.c_str(); };
+    web.hooks.current_frame = [](MOTSL_WEB_HOOKS_T *h) noexcept {
+        return static_cast<Web *>(h->ref)->frame.c_str();
+    };
+    web.hooks.current_dir_type = [](MOTSL_WEB_HOOKS_T *h) noexcept {
+        return static_cast<Web *>(h->ref)->dir.c_str();
+    };
     p.hooks.web = &web.hooks;
     mo_string_t link;
     ASSERT_EQ(motsl_set_position(main, 0, 5, 12), 0);
