@@ -294,10 +294,9 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
                                  stype->number_of_keywords, data->data_record,
                                  static_cast<size_t>(stype->size_of_element));
     if (ret == 0) {
-        // One rename puts the new file in place of the old.
-        aux->signal->begin_protection(aux->signal);
-        ret = aux->file->move_file(aux->file, stype->filename, tmp);
-        aux->signal->end_protection(aux->signal);
+        // One rename puts the new file in place of the old, once it is on disk.
+        MosProtected section(aux->signal);
+        ret = aux->file->replace_file(aux->file, stype->filename, tmp);
     }
     if (ret != 0) {
         aux->file->remove_file(aux->file, tmp);
