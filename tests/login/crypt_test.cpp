@@ -1,7 +1,7 @@
 // Password hashes: new ones from the library's preferred method with fresh salts, stored DES texts
 // of older files still verified, and stored texts that must never open an account.
 #include "apps/mocr_crypt.h"
-#include "test_bundle.h"
+#include "support/bundle.h"
 #include "support/util.h"
 
 #include <crypt.h>
@@ -32,7 +32,7 @@ TEST(Crypt, TraditionalDesTextsKeepVerifying) {
     EXPECT_TRUE(mocr_crypt_verify("bobpass1XYZ", stored.c_str()));
 
     // The traditional call with a two-character salt gives the same text as crypt().
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     char out[MOCR_HASH_SIZE];
     ASSERT_EQ(mocr_crypt(&b.error, "bobpass1", "ab", out, sizeof(out)), 0);
     EXPECT_EQ(std::string(out), stored);
@@ -48,7 +48,7 @@ TEST(Crypt, TraditionalDesTextsKeepVerifying) {
 }
 
 TEST(Crypt, NewPasswordsUseYescryptWithFreshSalts) {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     char one[MOCR_HASH_SIZE];
     char two[MOCR_HASH_SIZE];
     ASSERT_EQ(mocr_crypt_new_passwd(&b.error, "correct horse", one, sizeof(one)), 0);

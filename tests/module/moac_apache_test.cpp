@@ -8,7 +8,7 @@
 #include "platform/mof_file_cmn.h"
 #include "platform/mome_mem_cmn.h"
 #include "platform/mos_signal_cmn.h"
-#include "test_util.h"
+#include "support/util.h"
 
 #include <apr_general.h>
 #include <apr_pools.h>
