@@ -11,6 +11,7 @@ PKGS="
     apache2-utils
     binutils
     catdoc
+    clang-14
     clang-format
     cmake
     famfamfam-silk
@@ -19,6 +20,7 @@ PKGS="
     html2text
     imagemagick
     libapr1-dev
+    libclang-rt-14-dev
     libcrypt-dev
     libgmock-dev
     libgtest-dev
