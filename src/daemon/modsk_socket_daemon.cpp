@@ -409,7 +409,7 @@ MODSK_CLIENT_T *client_of(MOD_DAEMON_T *daemon) noexcept {
 }
 
 // After a failed call the connection is out of step (a late reply would answer the next call), so it
-// is closed and later calls fail at once.
+// is closed; a later call opens a fresh one.
 int fail_call(MODSK_CLIENT_T *client) noexcept {
     if (client->socket >= 0) {
         close(client->socket);
@@ -452,6 +452,33 @@ int exchange(MODSK_CLIENT_T *client, MOE_ERROR_T *error, int instr) noexcept {
             return 1;
     }
     return 1;
+}
+
+// Connects the client to its daemon: a few immediate attempts. Problems go into error_string (an
+// empty mo_string_t on entry), for the caller to report; the socket stays -1 then.
+void connect_client(MOD_DAEMON_T *daemon, MODSK_CLIENT_T *client, char *error_string) noexcept {
+    struct sockaddr_un addr;
+    mo_filename_t path;
+    if (build_address(daemon->interm, client->server_port, &addr, path, sizeof(path)) != 0) {
+        snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path,
+                 strerror(ENAMETOOLONG));
+        return;
+    }
+    int err = 0;
+    for (int attempt = 0; attempt < MODSK_CONNECT_TRIES; attempt++) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            snprintf(error_string, MO_STRING_LEN, "Can't create socket: %s\n", strerror(errno));
+            return;
+        }
+        if (connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0) {
+            client->socket = fd;
+            return;
+        }
+        err = errno;
+        close(fd);
+    }
+    snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path, strerror(err));
 }
 
 } // namespace
@@ -557,45 +584,36 @@ int modsk_client_init(MOD_DAEMON_T *daemon, void *pool_ref, const char *server_p
     client->pool_ref = pool_ref;
     client->socket = -1;
     client->cleanup = nullptr;
+    client->may_reconnect = FALSE;
     daemon->ref = client;
     return 0;
 }
 
 int modsk_client_start(MOD_DAEMON_T *daemon, MOCL_CLEANUP_T *cleanup, char *error_string) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
-    struct sockaddr_un addr;
-    mo_filename_t path;
-    if (build_address(daemon->interm, client->server_port, &addr, path, sizeof(path)) != 0) {
-        snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path,
-                 strerror(ENAMETOOLONG));
+    if (client->socket >= 0) {
+        // A second start replaces the connection rather than leaving the first one open.
+        close(client->socket);
+        client->socket = -1;
+    }
+    connect_client(daemon, client, error_string);
+    if (client->socket < 0)
         return 0;
+    client->may_reconnect = TRUE;
+    if (cleanup != nullptr && client->cleanup != cleanup) {
+        client->cleanup = cleanup;
+        return cleanup->add(cleanup, "cleanup client daemon connection", cleanup_client_connection, client,
+                            nullptr);
     }
-    int err = 0;
-    for (int attempt = 0; attempt < MODSK_CONNECT_TRIES; attempt++) {
-        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            snprintf(error_string, MO_STRING_LEN, "Can't create socket: %s\n", strerror(errno));
-            return 0;
-        }
-        if (connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0) {
-            client->socket = fd;
-            if (cleanup != nullptr) {
-                client->cleanup = cleanup;
-                return cleanup->add(cleanup, "cleanup client daemon connection", cleanup_client_connection,
-                                    client, nullptr);
-            }
-            return 0;
-        }
-        err = errno;
-        close(fd);
-    }
-    snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path, strerror(err));
     return 0;
 }
 
 int modsk_client_end(MOD_DAEMON_T *daemon) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
-    if (client == nullptr || client->socket < 0)
+    if (client == nullptr)
+        return 0;
+    client->may_reconnect = FALSE;
+    if (client->socket < 0)
         return 0;
     int fd = client->socket;
     client->socket = -1;
@@ -619,6 +637,10 @@ int modsk_get_data(MOD_DAEMON_T *daemon, void **data_ptr, int data_size) noexcep
 int modsk_gen_call(MOD_DAEMON_T *daemon, int instr, void *) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
     MOE_ERROR_T *error = daemon->interm->error;
+    if (client->socket < 0 && client->may_reconnect) {
+        mo_string_t why = "";
+        connect_client(daemon, client, why);
+    }
     if (client->socket < 0) {
         error->report(error, "Daemon Connection Closed\n");
         return 1;

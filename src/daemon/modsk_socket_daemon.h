@@ -50,6 +50,10 @@ struct MODSK_CLIENT_T {
     char *server_port;       // names the socket file
     MODSK_MSG_CONT_T *msg;   // the one message, reused for every call
     MOCL_CLEANUP_T *cleanup; // closes the connection at cleanup; NULL until connected
+    // TRUE from the first connection until client_end: a call finding the connection gone (closed
+    // after a failed call, or by the cleanup list) opens a fresh one, so that the cleanup's own calls
+    // (releasing the locks, cancelling time limits) still reach the daemon.
+    mo_boolean_t may_reconnect;
 };
 typedef struct MODSK_CLIENT_T modsk_client_t;
 
