@@ -156,10 +156,25 @@ TEST_F(TimeoutServer, RefusesGroupsThatWouldHitTheDaemonOrInit) {
     EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
-TEST_F(TimeoutServer, UnknownOperationFailsTheService) {
+TEST_F(TimeoutServer, UnknownOperationIsAnsweredWithAnError) {
     MOTI_TIMEOUT_MSG_T msg;
-    std::string err = capture_stderr([&] { EXPECT_EQ(call(3, 4242, 10, &msg), 1); });
+    std::string err = capture_stderr([&] { EXPECT_EQ(call(3, 4242, 10, &msg), 0); });
+    EXPECT_EQ(msg.status, 1);
+    EXPECT_STREQ(msg.error_msg, "Unknown Timer Operation 3\n");
     EXPECT_NE(err.find("Unknown Timer Operation 3\n"), std::string::npos) << err;
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
+}
+
+TEST_F(TimeoutServer, RefusesTheDaemonsOwnProcessAndGroup) {
+    // In this test the test process plays the daemon.
+    MOTI_TIMEOUT_MSG_T msg;
+    for (int pid : {static_cast<int>(getpid()), static_cast<int>(getpgrp())}) {
+        ASSERT_EQ(call(MOTI_OP_START, pid, 10, &msg), 0);
+        EXPECT_EQ(msg.status, 1) << pid;
+        EXPECT_STREQ(msg.error_msg,
+                     ("Can't set a timer for process group " + std::to_string(pid) + "\n").c_str());
+    }
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
 TEST_F(TimeoutServer, FiftyNineSecondsFireAtFirstRunSixtyAtSecond) {
