@@ -663,16 +663,12 @@ const MOD_DAEMON_T modsk_socket_slots = {
 };
 
 int modsk_socket_construct(MOD_DAEMON_T *daemon) noexcept {
-    daemon->server_init = modsk_socket_slots.server_init;
-    daemon->client_init = modsk_socket_slots.client_init;
-    daemon->server_start = modsk_socket_slots.server_start;
-    daemon->client_start = modsk_socket_slots.client_start;
-    daemon->client_end = modsk_socket_slots.client_end;
-    daemon->call_force_quit = modsk_socket_slots.call_force_quit;
-    daemon->add_service = modsk_socket_slots.add_service;
-    daemon->add_timer_service = modsk_socket_slots.add_timer_service;
-    daemon->get_data = modsk_socket_slots.get_data;
-    daemon->gen_call = modsk_socket_slots.gen_call;
+    // Every slot from the table; the record's state stays as constructed.
+    MOIM_INTERM_T *interm = daemon->interm;
+    void *ref = daemon->ref;
+    *daemon = modsk_socket_slots;
+    daemon->interm = interm;
+    daemon->ref = ref;
     return 0;
 }
 
