@@ -24,6 +24,13 @@ typedef time_t mou_datetime_t; // whole seconds since the epoch
 
 #define MO_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
+// Appends `node` (its `next` already null) at the end of a list threaded through `next`.
+template <class T> inline void mo_list_append(T **head, T *node) noexcept {
+    while (*head != nullptr)
+        head = &(*head)->next;
+    *head = node;
+}
+
 // Service records; each is defined by its own module header.
 struct MOE_ERROR_T;
 struct MOME_MEM_T;

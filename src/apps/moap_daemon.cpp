@@ -100,23 +100,18 @@ int moap_daemon_test_service(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TO
     return 0;
 }
 
+static const MOC_CMD_DEF_T moap_daemon_cmds[] = {
+    {"start", 0, 0, moap_daemon_start_service, "Starts the daemon", ""},
+    {"quit", 0, 0, moap_daemon_quit_service, "Quits the daemon and waits for all locks to finish", ""},
+    {"force_quit", 0, 0, moap_daemon_force_quit_service,
+     "Forces the daemon to quit without waiting for locks", ""},
+    {"check", 0, 0, moap_daemon_check_service, "Checks the daemon to see if running and lists current locks",
+     ""},
+    {"test", 1, 1, moap_daemon_test_service, "test", ""},
+};
+
 int moap_daemon_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype_ptr) noexcept {
-    MOT_TOP_STYPE_T *stype = *stype_ptr;
-    int ret = moc_cmd_init_storage(stype);
-    if (ret == 0)
-        ret = moc_cmd_register(stype, "start", 0, 0, moap_daemon_start_service, "Starts the daemon", "");
-    if (ret == 0)
-        ret = moc_cmd_register(stype, "quit", 0, 0, moap_daemon_quit_service,
-                               "Quits the daemon and waits for all locks to finish", "");
-    if (ret == 0)
-        ret = moc_cmd_register(stype, "force_quit", 0, 0, moap_daemon_force_quit_service,
-                               "Forces the daemon to quit without waiting for locks", "");
-    if (ret == 0)
-        ret = moc_cmd_register(stype, "check", 0, 0, moap_daemon_check_service,
-                               "Checks the daemon to see if running and lists current locks", "");
-    if (ret == 0)
-        ret = moc_cmd_register(stype, "test", 1, 1, moap_daemon_test_service, "test", "");
-    return ret;
+    return moc_cmd_init_table(*stype_ptr, moap_daemon_cmds);
 }
 
 int moap_daemon_construct(MOT_TOP_SESSION_T *session) noexcept {

@@ -3,16 +3,14 @@
 #include "apps/moap_pop.h"
 #include "entry/moc_cmd.h"
 
+static const MOC_CMD_DEF_T moap_pop_cmds[] = {
+    {"parse", 0, 0, moc_cmd_not_available, "Parses the pop account and distributes to Mail Groups", ""},
+    {"test", 0, 0, moc_cmd_not_available, "Test", ""},
+    {"update", 0, 0, moc_cmd_not_available, "Test", ""},
+};
+
 static int moap_pop_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_init_storage(*stype);
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "parse", 0, 0, moc_cmd_not_available,
-                               "Parses the pop account and distributes to Mail Groups", "");
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "test", 0, 0, moc_cmd_not_available, "Test", "");
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "update", 0, 0, moc_cmd_not_available, "Test", "");
-    return ret;
+    return moc_cmd_init_table(*stype, moap_pop_cmds);
 }
 
 int moap_pop_construct(MOT_TOP_SESSION_T *session) noexcept {

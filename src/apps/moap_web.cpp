@@ -3,12 +3,12 @@
 #include "apps/moap_web.h"
 #include "entry/moc_cmd.h"
 
+static const MOC_CMD_DEF_T moap_web_cmds[] = {
+    {"normal", 0, 0, moc_cmd_not_available, "Pipes the web response to the stdout", "h"},
+};
+
 static int moap_web_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_init_storage(*stype);
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "normal", 0, 0, moc_cmd_not_available,
-                               "Pipes the web response to the stdout", "h");
-    return ret;
+    return moc_cmd_init_table(*stype, moap_web_cmds);
 }
 
 int moap_web_construct(MOT_TOP_SESSION_T *session) noexcept {

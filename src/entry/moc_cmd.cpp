@@ -37,18 +37,27 @@ int moc_cmd_register(MOT_TOP_STYPE_T *stype, const char *command_name, int min_a
     int ret = mome_new(mem, mem->req_pool_ref, &cmd);
     if (ret != 0)
         return ret;
-    cmd->command_name = command_name;
-    cmd->min_args = min_args;
-    cmd->max_args = max_args;
-    cmd->service_fn = service_fn;
-    cmd->help = help;
-    cmd->allowed_options = allowed_options != nullptr ? allowed_options : "";
-    cmd->next = nullptr;
-    MOC_CMD_CMD_T **tail = &storage->cmd_list;
-    while (*tail != nullptr)
-        tail = &(*tail)->next;
-    *tail = cmd;
+    *cmd = MOC_CMD_CMD_T{
+        .command_name = command_name,
+        .min_args = min_args,
+        .max_args = max_args,
+        .service_fn = service_fn,
+        .help = help != nullptr ? help : "",
+        .allowed_options = allowed_options != nullptr ? allowed_options : "",
+        .next = nullptr,
+    };
+    mo_list_append(&storage->cmd_list, cmd);
     return 0;
+}
+
+int moc_cmd_init_table(MOT_TOP_STYPE_T *stype, const MOC_CMD_DEF_T *table, size_t count) noexcept {
+    int ret = moc_cmd_init_storage(stype);
+    for (size_t i = 0; ret == 0 && i < count; i++) {
+        const MOC_CMD_DEF_T &c = table[i];
+        ret = moc_cmd_register(stype, c.command_name, c.min_args, c.max_args, c.service_fn, c.help,
+                               c.allowed_options);
+    }
+    return ret;
 }
 
 int moc_access_null(MOT_TOP_STYPE_T *, void *) noexcept {
@@ -273,12 +282,15 @@ int moc_cmd_check_operation(int argc, char **argv, MOT_TOP_SESSION_T *session, M
 int moc_cmd_register_type(MOT_TOP_SESSION_T *session, const char *name, int id, const char *help,
                           moc_init_cmd_fn_t init_cmd) noexcept {
     MOX_AUX_T *aux = session->aux;
+    MOT_TOP_STYPE_DEF_T def = mot_stype_def_commands_only;
+    def.name = name;
+    def.id = id;
+    def.help = help;
+    def.assign_access_fn = moc_access_null;
+    def.init_cmd = init_cmd;
     MOT_TOP_STYPE_T *stype = nullptr;
-    return mot_top_register_stype(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &stype, name,
-                                  mot_insert_title_null, id, 4 /* commands only */, help, mot_init_stype_null,
-                                  moc_access_null, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "",
-                                  nullptr, "", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, init_cmd, nullptr);
+    return mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def,
+                                      &stype);
 }
 
 int moc_cmd_not_available(MOT_TOP_STYPE_T *stype, MOT_TOP_ARG_LIST_T *, MOT_TOP_SESSION_T *, MOT_TOP_REQ_T *,

@@ -39,6 +39,26 @@ typedef struct MOC_CMD_STORAGE_T moc_cmd_storage_t;
 int moc_cmd_init_storage(MOT_TOP_STYPE_T *stype) noexcept;
 int moc_cmd_register(MOT_TOP_STYPE_T *stype, const char *command_name, int min_args, int max_args,
                      moc_service_fn_t service_fn, const char *help, const char *allowed_options) noexcept;
+// One operation of a command table, named like the fields of the operation it registers. A null
+// help or allowed_options means the empty text.
+struct MOC_CMD_DEF_T {
+    const char *command_name;    // the operation word
+    int min_args;                // least number of arguments after the operation word
+    int max_args;                // greatest number of such arguments
+    moc_service_fn_t service_fn; // the operation
+    const char *help;            // one-line description
+    const char *allowed_options; // option letters accepted
+};
+typedef struct MOC_CMD_DEF_T moc_cmd_def_t;
+
+// Starts the type's command list afresh and registers the table's operations in order; stops at the
+// first failure.
+int moc_cmd_init_table(MOT_TOP_STYPE_T *stype, const MOC_CMD_DEF_T *table, size_t count) noexcept;
+template <size_t N>
+inline int moc_cmd_init_table(MOT_TOP_STYPE_T *stype, const MOC_CMD_DEF_T (&table)[N]) noexcept {
+    return moc_cmd_init_table(stype, table, N);
+}
+
 int moc_cmd_check_operation(int argc, char **argv, MOT_TOP_SESSION_T *session, MOT_TOP_REQ_T *req) noexcept;
 int moc_cmd_pull_out_options(MOX_AUX_T *aux, MOT_TOP_REQ_T *req, MOC_OPTIONS_T *options) noexcept;
 int moc_check_for_allowed_options(MOX_AUX_T *aux, const char *found, const char *allowed) noexcept;

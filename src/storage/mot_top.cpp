@@ -45,6 +45,88 @@ int mot_top_construct_req(MOT_TOP_REQ_T **req_ptr, MOX_AUX_T *aux) noexcept {
     return 0;
 }
 
+int mot_top_register_stype_def(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
+                               const MOT_TOP_STYPE_DEF_T *def, MOT_TOP_STYPE_T **new_stype_ptr) noexcept {
+    *new_stype_ptr = nullptr;
+    const char *name = def->name != nullptr ? def->name : "";
+    // Every clash is reported so that a registration mistake shows all its victims at once.
+    mo_boolean_t found = FALSE;
+    for (MOT_TOP_STYPE_T *s = *stype_list_ptr; s != nullptr; s = s->next) {
+        if (strcmp(s->name, name) == 0) {
+            aux->error->report(aux->error, "Stype name %s has already been registered", name);
+            found = TRUE;
+        }
+    }
+    if (found)
+        return 1;
+
+    MOSE_INDEXER_T *indexer = def->indexer;
+    int ret = 0;
+    if (indexer == nullptr)
+        ret = mose_indexer_construct_default(&indexer, pool_ref, aux);
+    MOT_TOP_STYPE_T *stype = nullptr;
+    if (ret == 0)
+        ret = mome_new(aux->mem, pool_ref, &stype);
+    if (ret != 0)
+        return ret;
+    *stype = MOT_TOP_STYPE_T{
+        .name = name,
+        .insert_title = def->insert_title,
+        .id = def->id,
+        .type = def->type,
+        .help = def->help != nullptr ? def->help : "",
+        .aux = aux,
+        .lock_element_string = def->lock_element_string != nullptr ? def->lock_element_string : "",
+        .lock_file_string = def->lock_file_string != nullptr ? def->lock_file_string : "",
+        .number_of_keywords = 0,
+        .size_of_element = 0,
+        .data_loaded = FALSE,
+        .system_checked = FALSE,
+        .type_storage_ref = nullptr,
+        .applic_storage_ref = nullptr,
+        .stype_list_ptr = stype_list_ptr,
+        .keyword_pool_ref = nullptr,
+        .data_pool_ref = nullptr,
+        .keyword_storage_list_ptr = nullptr,
+        .data_storage_list_ptr = nullptr,
+        .keyword_storage = nullptr,
+        .data_storage = nullptr,
+        .indexer = indexer,
+        .web_storage_ref = nullptr,
+        .cmd_storage_ref = nullptr,
+        .filename = nullptr,
+        .init_stype = def->init_stype,
+        .access_ref = nullptr,
+        .read_data = def->read_data,
+        .write_data = def->write_data,
+        .new_data = def->new_data,
+        .add_data = def->add_data,
+        .view_access_row_fn = def->view_access_row_fn,
+        .edit_access_row_fn = def->edit_access_row_fn,
+        .lock_element = def->lock_element,
+        .lock_file = def->lock_file,
+        .get_common_struct = def->get_common_struct,
+        .get_keylist = def->get_keylist,
+        .get_keyword_array = def->get_keyword_array,
+        .init_filename = def->init_filename,
+        .init_struct = def->init_struct,
+        .init_data = def->init_data,
+        .init_web = def->init_web,
+        .init_cmd = def->init_cmd,
+        .http_call_start = def->http_call_start,
+        .next = nullptr,
+    };
+
+    if (def->assign_access_fn != nullptr) {
+        ret = def->assign_access_fn(stype, pool_ref);
+        if (ret != 0)
+            return ret;
+    }
+    mo_list_append(stype_list_ptr, stype);
+    *new_stype_ptr = stype;
+    return 0;
+}
+
 int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
                            MOT_TOP_STYPE_T **new_stype_ptr, const char *name,
                            mot_insert_title_fn_t insert_title, int id, int type, const char *help,
@@ -59,12 +141,8 @@ int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, voi
                            mot_init_filename_fn_t init_filename, mot_init_struct_fn_t init_struct,
                            mot_init_data_fn_t init_data, mot_init_web_fn_t init_web,
                            mot_init_cmd_fn_t init_cmd, mot_http_call_start_fn_t http_call_start) noexcept {
-    MOSE_INDEXER_T *indexer = nullptr;
-    int ret = mose_indexer_construct_default(&indexer, pool_ref, aux);
-    if (ret != 0)
-        return ret;
     return mot_top_register_stype_new(
-        aux, stype_list_ptr, pool_ref, new_stype_ptr, name, insert_title, id, type, help, indexer, init_stype,
+        aux, stype_list_ptr, pool_ref, new_stype_ptr, name, insert_title, id, type, help, nullptr, init_stype,
         assign_access_fn, read_data, write_data, new_data, add_data, view_access_row_fn, edit_access_row_fn,
         lock_element_string, lock_element, lock_file_string, lock_file, get_common_struct, get_keyword_array,
         get_keylist, init_filename, init_struct, init_data, init_web, init_cmd, http_call_start);
@@ -82,82 +160,36 @@ int mot_top_register_stype_new(
     mot_get_keylist_fn_t get_keylist, mot_init_filename_fn_t init_filename, mot_init_struct_fn_t init_struct,
     mot_init_data_fn_t init_data, mot_init_web_fn_t init_web, mot_init_cmd_fn_t init_cmd,
     mot_http_call_start_fn_t http_call_start) noexcept {
-    *new_stype_ptr = nullptr;
-    if (name == nullptr)
-        name = "";
-    // Every clash is reported so that a registration mistake shows all its victims at once.
-    mo_boolean_t found = FALSE;
-    for (MOT_TOP_STYPE_T *s = *stype_list_ptr; s != nullptr; s = s->next) {
-        if (strcmp(s->name, name) == 0) {
-            aux->error->report(aux->error, "Stype name %s has already been registered", name);
-            found = TRUE;
-        }
-    }
-    if (found)
-        return 1;
-
-    MOT_TOP_STYPE_T *stype = nullptr;
-    int ret = mome_new(aux->mem, pool_ref, &stype);
-    if (ret != 0)
-        return ret;
-    stype->name = name;
-    stype->insert_title = insert_title;
-    stype->id = id;
-    stype->type = type;
-    stype->help = help;
-    stype->aux = aux;
-    stype->lock_element_string = lock_element_string;
-    stype->lock_file_string = lock_file_string;
-    stype->number_of_keywords = 0;
-    stype->size_of_element = 0;
-    stype->data_loaded = FALSE;
-    stype->system_checked = FALSE;
-    stype->type_storage_ref = nullptr;
-    stype->applic_storage_ref = nullptr;
-    stype->stype_list_ptr = stype_list_ptr;
-    stype->keyword_pool_ref = nullptr;
-    stype->data_pool_ref = nullptr;
-    stype->keyword_storage_list_ptr = nullptr;
-    stype->data_storage_list_ptr = nullptr;
-    stype->keyword_storage = nullptr;
-    stype->data_storage = nullptr;
-    stype->indexer = indexer;
-    stype->web_storage_ref = nullptr;
-    stype->cmd_storage_ref = nullptr;
-    stype->filename = nullptr;
-    stype->init_stype = init_stype;
-    stype->access_ref = nullptr;
-    stype->read_data = read_data;
-    stype->write_data = write_data;
-    stype->new_data = new_data;
-    stype->add_data = add_data;
-    stype->view_access_row_fn = view_access_row_fn;
-    stype->edit_access_row_fn = edit_access_row_fn;
-    stype->lock_element = lock_element;
-    stype->lock_file = lock_file;
-    stype->get_common_struct = get_common_struct;
-    stype->get_keylist = get_keylist;
-    stype->get_keyword_array = get_keyword_array;
-    stype->init_filename = init_filename;
-    stype->init_struct = init_struct;
-    stype->init_data = init_data;
-    stype->init_web = init_web;
-    stype->init_cmd = init_cmd;
-    stype->http_call_start = http_call_start;
-    stype->next = nullptr;
-
-    if (assign_access_fn != nullptr) {
-        ret = assign_access_fn(stype, pool_ref);
-        if (ret != 0)
-            return ret;
-    }
-
-    MOT_TOP_STYPE_T **link = stype_list_ptr;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = stype;
-    *new_stype_ptr = stype;
-    return 0;
+    const MOT_TOP_STYPE_DEF_T def = {
+        .name = name,
+        .insert_title = insert_title,
+        .id = id,
+        .type = type,
+        .help = help,
+        .indexer = indexer,
+        .init_stype = init_stype,
+        .assign_access_fn = assign_access_fn,
+        .read_data = read_data,
+        .write_data = write_data,
+        .new_data = new_data,
+        .add_data = add_data,
+        .view_access_row_fn = view_access_row_fn,
+        .edit_access_row_fn = edit_access_row_fn,
+        .lock_element_string = lock_element_string,
+        .lock_element = lock_element,
+        .lock_file_string = lock_file_string,
+        .lock_file = lock_file,
+        .get_common_struct = get_common_struct,
+        .get_keyword_array = get_keyword_array,
+        .get_keylist = get_keylist,
+        .init_filename = init_filename,
+        .init_struct = init_struct,
+        .init_data = init_data,
+        .init_web = init_web,
+        .init_cmd = init_cmd,
+        .http_call_start = http_call_start,
+    };
+    return mot_top_register_stype_def(aux, stype_list_ptr, pool_ref, &def, new_stype_ptr);
 }
 
 int mot_top_find_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, const char *name,
@@ -175,7 +207,7 @@ int mot_top_find_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, const char *
 
 int mot_top_init_static_stypes(MOX_AUX_T *, MOT_TOP_STYPE_T *stype_list, void *req_ref) noexcept {
     for (MOT_TOP_STYPE_T *s = stype_list; s != nullptr; s = s->next) {
-        if (s->type != 0 || s->init_struct == nullptr)
+        if (s->type != MOT_STYPE_MAIN || s->init_struct == nullptr)
             continue;
         int ret = s->init_struct(s, req_ref, FALSE);
         if (ret != 0)

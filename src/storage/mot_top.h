@@ -66,23 +66,23 @@ struct MOT_STYPE_STORAGE_T {
 typedef struct MOT_STYPE_STORAGE_T mot_stype_storage_t;
 
 struct MOT_TOP_STYPE_T {
-    const char *name;                   // unique name, used in URLs and commands
-    mot_insert_title_fn_t insert_title; // writes the title of a page of this stype
-    int id;                             // number chosen by the registering application
-    int type;                           // 0 main, 1 secondary, 2 user options, 3 history, 4 commands only
-    const char *help;                   // one-line description
-    MOX_AUX_T *aux;                     // the service bundle
-    const char *lock_element_string;    // description sent with element locks
-    const char *lock_file_string;       // description sent with file locks
-    int number_of_keywords;             // keyword descriptors of the data file
-    int size_of_element;                // byte size of one record container
-    mo_boolean_t data_loaded;           // data list loaded in this request
-    mo_boolean_t system_checked;        // consistency check has run
-    void *type_storage_ref;             // list-engine data of the type
-    void *applic_storage_ref;           // application data of the type
-    MOT_TOP_STYPE_T **stype_list_ptr;   // head of the registry this stype belongs to
-    void *keyword_pool_ref;             // pool of the keyword storage list
-    void *data_pool_ref;                // pool of the data storage list
+    const char *name;                             // unique name, used in URLs and commands
+    mot_insert_title_fn_t insert_title;           // writes the title of a page of this stype
+    int id;                                       // number chosen by the registering application
+    int type;                                     // one of MOT_STYPE_*
+    const char *help;                             // one-line description
+    MOX_AUX_T *aux;                               // the service bundle
+    const char *lock_element_string;              // description sent with element locks
+    const char *lock_file_string;                 // description sent with file locks
+    int number_of_keywords;                       // keyword descriptors of the data file
+    int size_of_element;                          // byte size of one record container
+    mo_boolean_t data_loaded;                     // data list loaded in this request
+    mo_boolean_t system_checked;                  // consistency check has run
+    void *type_storage_ref;                       // list-engine data of the type
+    void *applic_storage_ref;                     // application data of the type
+    MOT_TOP_STYPE_T **stype_list_ptr;             // head of the registry this stype belongs to
+    void *keyword_pool_ref;                       // pool of the keyword storage list
+    void *data_pool_ref;                          // pool of the data storage list
     MOT_TOP_STORAGE_T **keyword_storage_list_ptr; // where keyword entries live
     MOT_TOP_STORAGE_T **data_storage_list_ptr;    // where data entries live
     MOT_TOP_STORAGE_T *keyword_storage;           // this type's keyword definitions cache
@@ -152,6 +152,56 @@ struct MOT_TOP_REQ_T {
 int mot_top_construct_session(MOT_TOP_SESSION_T **session_ptr, MOX_AUX_T *aux) noexcept;
 int mot_top_construct_req(MOT_TOP_REQ_T **req_ptr, MOX_AUX_T *aux) noexcept;
 
+// Type codes of a stype: what it keeps and how the pages treat it.
+enum : int {
+    MOT_STYPE_MAIN = 0,          // a data list of its own
+    MOT_STYPE_SECONDARY = 1,     // a list kept beside a main one (deleted entries and the like)
+    MOT_STYPE_USER_OPTIONS = 2,  // per-user options
+    MOT_STYPE_HISTORY = 3,       // history records
+    MOT_STYPE_COMMANDS_ONLY = 4, // no data: only commands
+};
+
+// What a registration fills in, named like the stype slots it fills. Fill it with designated
+// initializers (fields in this order); what is left out stays null or zero. A null indexer means the
+// default indexer; null texts (help, lock descriptions) mean the empty text.
+struct MOT_TOP_STYPE_DEF_T {
+    const char *name;                             // unique name, used in URLs and commands
+    mot_insert_title_fn_t insert_title;           // writes the title of a page of this stype
+    int id;                                       // number chosen by the registering application
+    int type;                                     // one of MOT_STYPE_*
+    const char *help;                             // one-line description
+    MOSE_INDEXER_T *indexer;                      // how records are indexed; NULL: the default
+    mot_init_stype_fn_t init_stype;               // consumes the arguments selecting the instance
+    mot_assign_access_fn_t assign_access_fn;      // fills access_ref once at registration; NULL: none
+    mot_read_data_fn_t read_data;                 // gives the data list
+    mot_write_data_fn_t write_data;               // writes the loaded list back
+    mot_new_data_fn_t new_data;                   // makes a new record with initial values
+    mot_add_data_fn_t add_data;                   // adds a new record to the list
+    mot_access_row_fn_t view_access_row_fn;       // may the user see this record
+    mot_access_row_fn_t edit_access_row_fn;       // may the user change this record
+    const char *lock_element_string;              // description sent with element locks
+    mot_lock_element_fn_t lock_element;           // lock or unlock one record
+    const char *lock_file_string;                 // description sent with file locks
+    mot_lock_file_fn_t lock_file;                 // lock operations on the data file
+    mot_get_common_struct_fn_t get_common_struct; // common keyword by name
+    mot_get_keyword_array_fn_t get_keyword_array; // descriptor array of the data file
+    mot_get_keylist_fn_t get_keylist;             // the type's key list
+    mot_init_filename_fn_t init_filename;         // computes the data file's path
+    mot_init_struct_fn_t init_struct;             // per-request set-up
+    mot_init_data_fn_t init_data;                 // fills a fresh record's defaults
+    mot_init_web_fn_t init_web;                   // registers web commands
+    mot_init_cmd_fn_t init_cmd;                   // registers command-line commands
+    mot_http_call_start_fn_t http_call_start;     // start of a link URL opening this stype
+};
+typedef struct MOT_TOP_STYPE_DEF_T mot_top_stype_def_t;
+
+// Registers the stype `def` describes at the end of the registry (the definition is copied; its
+// texts are kept by reference). Every stype of the same name already there is reported, and then the
+// registration fails.
+int mot_top_register_stype_def(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
+                               const MOT_TOP_STYPE_DEF_T *def, MOT_TOP_STYPE_T **new_stype_ptr) noexcept;
+
+// The same registration with every field as an argument, in the definition's order.
 int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
                            MOT_TOP_STYPE_T **new_stype_ptr, const char *name,
                            mot_insert_title_fn_t insert_title, int id, int type, const char *help,
@@ -167,6 +217,7 @@ int mot_top_register_stype(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, voi
                            mot_init_data_fn_t init_data, mot_init_web_fn_t init_web,
                            mot_init_cmd_fn_t init_cmd, mot_http_call_start_fn_t http_call_start) noexcept;
 
+// As mot_top_register_stype, with the indexer given.
 int mot_top_register_stype_new(MOX_AUX_T *aux, MOT_TOP_STYPE_T **stype_list_ptr, void *pool_ref,
                                MOT_TOP_STYPE_T **new_stype_ptr, const char *name,
                                mot_insert_title_fn_t insert_title, int id, int type, const char *help,
@@ -239,3 +290,26 @@ int mot_display_cmd_register(MOT_DISPLAY_CMD_T **display_cmd_list_ptr, MOX_AUX_T
                              mot_display_service_fn_t service_end_fn) noexcept;
 int mot_find_display_cmd(MOT_DISPLAY_CMD_T *display_cmd_list, MOX_AUX_T *aux, const char *name,
                          MOT_DISPLAY_CMD_T **cmd_ptr) noexcept;
+
+// Definitions to start from: copy one, then set the name, id, help and what differs.
+//   MOT_TOP_STYPE_DEF_T def = mot_stype_def_commands_only;
+//   def.name = "daemon"; def.id = 1; def.help = "Commands to control the daemon"; def.init_cmd = init;
+// A type that only carries command-line or web commands.
+inline constexpr MOT_TOP_STYPE_DEF_T mot_stype_def_commands_only = {
+    .insert_title = mot_insert_title_null,
+    .type = MOT_STYPE_COMMANDS_ONLY,
+    .init_stype = mot_init_stype_null,
+};
+// A main data list kept in one file: every row visible and editable, records locked by their id,
+// the file through the lock service, common keywords looked up through the key list.
+inline constexpr MOT_TOP_STYPE_DEF_T mot_stype_def_data_file = {
+    .insert_title = mot_insert_title_null,
+    .type = MOT_STYPE_MAIN,
+    .init_stype = mot_init_stype_null,
+    .view_access_row_fn = mot_row_access_all,
+    .edit_access_row_fn = mot_row_access_all,
+    .lock_element = mot_top_lock_id_element,
+    .lock_file = mot_top_lock_file,
+    .get_common_struct = mot_top_get_common_struct,
+    .init_struct = mot_top_init_struct,
+};

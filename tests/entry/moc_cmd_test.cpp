@@ -34,15 +34,14 @@ int record_op(MOT_TOP_STYPE_T *, MOT_TOP_ARG_LIST_T *args, MOT_TOP_SESSION_T *, 
     return seen.result;
 }
 
+const MOC_CMD_DEF_T daemon_like_cmds[] = {
+    {"start", 0, 0, record_op, "Starts the daemon", ""},
+    {"test", 1, 1, record_op, "test", ""},
+    {"run", 0, 3, record_op, "Runs", "qRphr"},
+};
+
 int daemon_like_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
-    int ret = moc_cmd_init_storage(*stype);
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "start", 0, 0, record_op, "Starts the daemon", "");
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "test", 1, 1, record_op, "test", "");
-    if (ret == 0)
-        ret = moc_cmd_register(*stype, "run", 0, 3, record_op, "Runs", "qRphr");
-    return ret;
+    return moc_cmd_init_table(*stype, daemon_like_cmds);
 }
 
 struct CmdFixture : ::testing::Test {
@@ -212,12 +211,11 @@ TEST_F(CmdFixture, ArgumentLengthLimit) {
 
 TEST_F(CmdFixture, TypeWithoutCommandInterface) {
     MOT_TOP_STYPE_T *plain = nullptr;
-    ASSERT_EQ(mot_top_register_stype(&aux, &session->storage.stype_list, nullptr, &plain, "groups",
-                                     mot_insert_title_null, 1, 0, "Active Groups Entries",
-                                     mot_init_stype_null, moc_access_null, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr, "", nullptr, "", nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-              0);
+    MOT_TOP_STYPE_DEF_T def = mot_stype_def_data_file;
+    def.name = "groups";
+    def.id = 1;
+    def.help = "Active Groups Entries";
+    ASSERT_EQ(mot_top_register_stype_def(&aux, &session->storage.stype_list, nullptr, &def, &plain), 0);
     EXPECT_EQ(run({"groups", "list"}), 1);
     EXPECT_NE(err.find("Type groups not valid for the command interface\n"), std::string::npos) << err;
 }

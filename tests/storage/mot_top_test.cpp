@@ -39,15 +39,25 @@ int access_fails(MOT_TOP_STYPE_T *, void *) noexcept {
     return 1;
 }
 
-int reg(Aux &a, MOT_TOP_STYPE_T **list, const char *name, int type = 0,
+int reg(Aux &a, MOT_TOP_STYPE_T **list, const char *name, int type = MOT_STYPE_MAIN,
         mot_init_struct_fn_t init_struct = record_init_struct, mot_assign_access_fn_t access = access_ok,
         MOT_TOP_STYPE_T **out = nullptr) {
+    const MOT_TOP_STYPE_DEF_T def = {
+        .name = name,
+        .insert_title = mot_insert_title_null,
+        .id = 7,
+        .type = type,
+        .help = "Help text",
+        .init_stype = mot_init_stype_null,
+        .assign_access_fn = access,
+        .view_access_row_fn = mot_row_access_all,
+        .edit_access_row_fn = mot_row_access_none,
+        .lock_element_string = "Elem Lock",
+        .lock_file_string = "File Lock",
+        .init_struct = init_struct,
+    };
     MOT_TOP_STYPE_T *s = nullptr;
-    int ret = mot_top_register_stype(a.aux, list, nullptr, &s, name, mot_insert_title_null, 7, type,
-                                     "Help text", mot_init_stype_null, access, nullptr, nullptr, nullptr,
-                                     nullptr, mot_row_access_all, mot_row_access_none, "Elem Lock", nullptr,
-                                     "File Lock", nullptr, nullptr, nullptr, nullptr, nullptr, init_struct,
-                                     nullptr, nullptr, nullptr, nullptr);
+    int ret = mot_top_register_stype_def(a.aux, list, nullptr, &def, &s);
     if (out)
         *out = s;
     return ret;
@@ -60,14 +70,36 @@ TEST(MotTopRegistry, RegistersInOrderAndFindsByExactName) {
     MOT_TOP_STYPE_T **list = &session->storage.stype_list;
     MOT_TOP_STYPE_T *groups = nullptr;
     ASSERT_EQ(reg(a, list, "groups", 0, record_init_struct, access_ok, &groups), 0);
-    ASSERT_EQ(reg(a, list, "groups_deleted", 1), 0);
-    ASSERT_EQ(reg(a, list, "index", 4), 0);
+    ASSERT_EQ(reg(a, list, "groups_deleted", MOT_STYPE_SECONDARY), 0);
+    // The named registration with every field as an argument fills the same stype.
+    MOT_TOP_STYPE_T *index = nullptr;
+    ASSERT_EQ(mot_top_register_stype(a.aux, list, nullptr, &index, "index", mot_insert_title_null, 9,
+                                     MOT_STYPE_COMMANDS_ONLY, nullptr, mot_init_stype_null, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     "Index File", mot_top_lock_file, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr),
+              0);
+    EXPECT_EQ(index->id, 9);
+    EXPECT_EQ(index->type, MOT_STYPE_COMMANDS_ONLY);
+    EXPECT_STREQ(index->help, "") << "a missing help text reads as empty";
+    EXPECT_STREQ(index->lock_element_string, "");
+    EXPECT_STREQ(index->lock_file_string, "Index File");
+    EXPECT_EQ(index->lock_file, mot_top_lock_file);
+    EXPECT_NE(index->indexer, nullptr) << "the default indexer is built";
+    EXPECT_EQ(index->access_ref, nullptr) << "no access assignment ran";
 
     EXPECT_EQ(groups->access_ref, groups) << "the access assignment ran on the new stype";
     EXPECT_EQ(groups->stype_list_ptr, list);
     EXPECT_EQ(groups->aux, a.aux);
     EXPECT_STREQ(groups->lock_element_string, "Elem Lock");
     EXPECT_STREQ(groups->lock_file_string, "File Lock");
+    EXPECT_STREQ(groups->help, "Help text");
+    EXPECT_EQ(groups->id, 7);
+    EXPECT_EQ(groups->init_struct, record_init_struct);
+    EXPECT_EQ(groups->view_access_row_fn, mot_row_access_all);
+    EXPECT_EQ(groups->edit_access_row_fn, mot_row_access_none);
+    EXPECT_EQ(groups->read_data, nullptr) << "what the definition leaves out stays empty";
+    EXPECT_EQ(groups->lock_element, nullptr);
     EXPECT_EQ(groups->data_loaded, FALSE);
     EXPECT_EQ(groups->filename, nullptr);
 

@@ -640,14 +640,14 @@ struct RegistryLocks : StateFiles {
 
     void SetUp() override {
         StateFiles::SetUp();
-        ASSERT_EQ(mot_top_register_stype(aux, &list, nullptr, &stype, "groups", mot_insert_title_null, 1, 0,
-                                         "Active Groups Entries", mot_init_stype_null, nullptr, nullptr,
-                                         nullptr, nullptr, nullptr, mot_row_access_all, mot_row_access_all,
-                                         "Groups ID Number", mot_top_lock_id_element, "Groups Data",
-                                         mot_top_lock_file, mot_top_get_common_struct, nullptr,
-                                         test_get_keylist, nullptr, mot_top_init_struct, nullptr, nullptr,
-                                         nullptr, nullptr),
-                  0);
+        MOT_TOP_STYPE_DEF_T def = mot_stype_def_data_file;
+        def.name = "groups";
+        def.id = 1;
+        def.help = "Active Groups Entries";
+        def.lock_element_string = "Groups ID Number";
+        def.lock_file_string = "Groups Data";
+        def.get_keylist = test_get_keylist;
+        ASSERT_EQ(mot_top_register_stype_def(aux, &list, nullptr, &def, &stype), 0);
         data = lib() + "/groups";
         ASSERT_EQ(mot_top_init_filename(stype, nullptr, data.c_str()), 0);
     }
