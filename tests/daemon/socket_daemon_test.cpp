@@ -60,6 +60,11 @@ TEST(SocketDaemon, StartsWithNotesPidFileAndRemovesStaleSocket) {
     ASSERT_TRUE(d.running());
     Client c(d.port);
     EXPECT_EQ(c.error_string[0], '\0');
+    // The pid file is written just after the socket starts listening, its notes before.
+    std::string pid_text;
+    for (int i = 0; i < 500 && pid_text.empty(); i++, usleep(10000))
+        pid_text = read_file(d.pid_file);
+    EXPECT_EQ(pid_text, std::to_string(d.pid));
     std::string log = d.output();
     EXPECT_NE(log.find("Daemon Starting (Rev 3.3, build 180-linux)"), std::string::npos) << log;
     EXPECT_NE(
@@ -67,7 +72,6 @@ TEST(SocketDaemon, StartsWithNotesPidFileAndRemovesStaleSocket) {
         std::string::npos)
         << log;
     EXPECT_NE(log.find("Setting up a socket on " + socket_path(d.port)), std::string::npos) << log;
-    EXPECT_EQ(read_file(d.pid_file), std::to_string(d.pid));
 }
 
 TEST(SocketDaemon, AStaleSocketThatCannotBeRemovedIsReportedWithItsReason) {
