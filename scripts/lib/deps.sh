@@ -1,7 +1,28 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
-PKGS="g++ cmake ninja-build libgtest-dev clang-format libcrypt-dev apache2 apache2-dev swish-e media-types python3 python3-aiosmtpd procps famfamfam-silk imagemagick fonts-dejavu-core python3-markdown weasyprint"
+# One package a line, so that additions merge cleanly.
+PKGS="
+    apache2
+    apache2-dev
+    clang-format
+    cmake
+    famfamfam-silk
+    fonts-dejavu-core
+    g++
+    imagemagick
+    libcrypt-dev
+    libgmock-dev
+    libgtest-dev
+    media-types
+    ninja-build
+    procps
+    python3
+    python3-aiosmtpd
+    python3-markdown
+    swish-e
+    weasyprint
+"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
