@@ -1,8 +1,9 @@
 // Index bookkeeping in the daemon: to-do lists, run locks, the name list and the minute timer, with
 // no indexer run being started.
 #include "index_fixture.h"
-#include "test_util.h"
+#include "support/util.h"
 
+#include <gtest/gtest.h>
 #include <ctime>
 #include <string>
 

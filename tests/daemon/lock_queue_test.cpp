@@ -8,12 +8,12 @@ using namespace mot_test;
 namespace {
 
 struct Queue {
-    DaemonBundle b;
+    Bundle b;
     MOLK_LOCK_CONTROL_T *control = nullptr;
     MOLK_LOCK_MSG_T msg{};
     int last_ret = 0;
 
-    Queue() { molk_control_new(&control, nullptr, &b.lb.error, b.daemon, b.util, &b.interm, &b.lb.mem); }
+    Queue() { molk_control_new(&control, nullptr, &b.error, b.aux->daemon, b.aux->util, b.interm, &b.mem); }
 
     // Sends op for sender/user at time now; gives exit_status.
     int ask(int op, int sender, const char *file, mou_datetime_t now, int read_timeout = 60,

@@ -1,13 +1,17 @@
 // The lock service end to end: real daemon process, real clients over the socket.
 #include "daemon/moti_timeout.h"
 #include "daemon_fixture.h"
+#include "platform/mocl_cleanup.h"
 #include "platform/mop_process_cmn.h"
+#include "platform/mos_signal_cmn.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_timeout.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 
 using namespace mot_test;
 
@@ -222,13 +226,13 @@ TEST(LockService, SenderCleanupOfAKilledClientFreesItsFileLocks) {
     ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
     if (child == 0) {
-        Client c(d.port, "dying", 0, nullptr);
+        Client c(d.port, "dying", 0, false);
         // As the program entry does: the fatal-signal handler runs the "Request-Fatal" list, which
         // gets the lock cleanup when the lock client is initialised.
-        MOS_SIGNAL_T *sig = c.b.signal;
+        MOS_SIGNAL_T *sig = c.b.aux->signal;
         sig->init(sig);
-        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.cleanup);
-        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.cleanup);
+        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.fatal);
+        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.fatal);
         int ok = c.lock->file_lock(c.lock, MOLK_FILE_READ, "/data/a", "A Data", nullptr);
         ok |= c.lock->file_lock(c.lock, MOLK_FILE_WRITE, "/data/b", "B Data", nullptr);
         ok |= c.lock->element_lock(c.lock, MOLK_ELEMENT_TAKE, "/data/b", "B ID Number", "3", nullptr);
@@ -319,10 +323,10 @@ int no_pause(MOTI_TIMEOUT_SERVER_T *, int) noexcept {
 }
 
 // A daemon that also keeps time limits, as the real one does.
-void with_timeouts(DaemonBundle &b) {
+void with_timeouts(Bundle &b) {
     static MOTI_TIMEOUT_SERVER_T slots = moux_timeout_slots;
     slots.pause = no_pause;
-    moti_server_construct_slots(nullptr, &b.lb.error, b.daemon, &b.lb.mem, &slots, nullptr);
+    moti_server_construct_slots(nullptr, &b.error, b.aux->daemon, &b.mem, &slots, nullptr);
 }
 
 } // namespace
@@ -335,24 +339,24 @@ TEST(LockService, ADyingProcessGivesBackItsLocksAndTimeLimitsAfterItsConnectionW
     if (child == 0) {
         // Built in the order of the program entry, so the fatal list runs the lock cleanup, then the
         // connection's close, then the children's kill with its time-limit cancel.
-        Client c(d.port, "dying", 0, nullptr);
-        MOS_SIGNAL_T *sig = c.b.signal;
+        Client c(d.port, "dying", 0, false);
+        MOS_SIGNAL_T *sig = c.b.aux->signal;
         sig->init(sig);
-        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.cleanup);
+        sig->add_cleanup(sig, &sig->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, c.b.fatal);
         MOP_PROCESS_T *proc = nullptr;
-        mop_process_construct(&proc, c.b.lb.low, &moux_process_slots);
-        proc->init(proc, c.b.cleanup, sig, c.req->timeout_client);
-        c.b.daemon->client_end(c.b.daemon);
+        mop_process_construct(&proc, c.b.low, &moux_process_slots);
+        proc->init(proc, c.b.fatal, sig, c.req->timeout_client);
+        c.daemon->client_end(c.daemon);
         mo_string_t why = "";
-        c.b.daemon->client_start(c.b.daemon, c.b.cleanup, why);
-        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.cleanup);
+        c.daemon->client_start(c.daemon, c.b.fatal, why);
+        c.lock->init(c.lock, "dying", "host1", "", static_cast<int>(getpid()), c.b.fatal);
         MOP_CHANNEL_T ch{};
         int ok = proc->open_process_timeout(proc, &ch, MOP_ON_ERROR_IGNORE, 600, "sleep", "60",
                                             static_cast<const char *>(nullptr));
         ok |= c.lock->file_lock(c.lock, MOLK_FILE_READ, "/data/a", "A Data", nullptr);
         ok |= c.lock->file_lock(c.lock, MOLK_FILE_WRITE, "/data/b", "B Data", nullptr);
         // The connection goes, as after a reply that came too late: the next call fails.
-        shutdown(static_cast<MODSK_CLIENT_T *>(c.b.daemon->ref)->socket, SHUT_RDWR);
+        shutdown(static_cast<MODSK_CLIENT_T *>(c.daemon->ref)->socket, SHUT_RDWR);
         int n = 0;
         int lost = c.lock->file_lock(c.lock, MOLK_FILE_MOD_GET, "/data/a", "A Data", &n);
         int32_t report[2] = {ok == 0 && lost == 1 ? 1 : 0, ch.child_pid};

@@ -4,6 +4,7 @@
 #include "daemon_fixture.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -116,7 +117,7 @@ TEST(SocketDaemonLoad, TwoThousandConnectionsAndUnreadRepliesDoNotHoldUpOthers) 
     });
     ASSERT_GT(flood.pid, 0);
     Client good(d.port);
-    ASSERT_EQ(good.error_string[0], '\0') << good.error_string;
+    ASSERT_EQ(good.error_string, "") << good.error_string;
     long slowest = slowest_call(good, 4);
     EXPECT_GE(slowest, 0) << "a call failed";
     EXPECT_LT(slowest, 1000);
@@ -150,7 +151,7 @@ TEST(SocketDaemonLoad, ARecordDrippedAByteAtATimeDoesNotHoldUpOthers) {
 
 TEST(SocketDaemonLoad, RunningOutOfDescriptorsIsSurvived) {
     // The daemon may have few descriptors: the accepts beyond them fail.
-    DaemonProcess d([](DaemonBundle &) {
+    DaemonProcess d([](Bundle &) {
         struct rlimit lim = {48, 48};
         setrlimit(RLIMIT_NOFILE, &lim);
     });

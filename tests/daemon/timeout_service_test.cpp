@@ -7,9 +7,8 @@
 #include "storage/mols_list.h"
 #include "daemon/moti_timeout.h"
 #include "platform/moux_unix_timeout.h"
-#include "index_fixture.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +35,7 @@ MOTI_TIMEOUT_SERVER_T quick_slots() {
 
 class TimeoutServer : public ::testing::Test {
 protected:
-    mot_test::LowBundle low;
-    MOIM_INTERM_T interm{};
+    mot_test::Bundle b;
     MOD_DAEMON_T *daemon = nullptr;
     MOTI_TIMEOUT_SERVER_T *server = nullptr;
     mod_service_fn_t service = nullptr;
@@ -46,14 +44,11 @@ protected:
     void *timer_ref = nullptr;
 
     void SetUp() override {
-        interm.low = low.low;
-        interm.mem = &low.mem;
-        interm.error = &low.error;
-        ASSERT_EQ(mod_daemon_construct(&daemon, &interm), 0);
+        ASSERT_EQ(mod_daemon_construct(&daemon, b.interm), 0);
         ASSERT_EQ(modsk_socket_construct(daemon), 0);
         ASSERT_EQ(daemon->server_init(daemon, nullptr, "timeout_test", nullptr), 0);
         MOTI_TIMEOUT_SERVER_T slots = quick_slots();
-        ASSERT_EQ(moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &slots, &server), 0);
+        ASSERT_EQ(moti_server_construct_slots(nullptr, &b.error, daemon, &b.mem, &slots, &server), 0);
         // The daemon's registrations: the service under its instruction, the timer among the timers.
         MODSK_SERVER_T *srv = static_cast<MODSK_SERVER_T *>(daemon->ref);
         MOLS_LIST_ELE_T *ele = nullptr;
@@ -68,8 +63,6 @@ protected:
         timer_ref = ele->ref2;
         ASSERT_EQ(service_ref, server);
         ASSERT_EQ(timer_ref, server);
-        mot_test::keep_reachable(daemon);
-        mot_test::keep_reachable(server);
     }
 
     int call(int op, int pid, int timeout, MOTI_TIMEOUT_MSG_T *msg) {
@@ -257,9 +250,7 @@ TEST_F(TimeoutServer, GroupsDueTogetherAllGoNewestFirst) {
 TEST_F(TimeoutServer, StubbornGroupIsEscalatedToKill) {
     // The real pauses between the signals: a group that ignores TERM and QUIT is killed in the end.
     MOTI_TIMEOUT_SERVER_T *paced = nullptr;
-    ASSERT_EQ(moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &moux_timeout_slots, &paced),
-              0);
-    mot_test::keep_reachable(paced);
+    ASSERT_EQ(moti_server_construct_slots(nullptr, &b.error, daemon, &b.mem, &moux_timeout_slots, &paced), 0);
     pid_t leader = start_group(true);
     // A second member of the same group must go too.
     pid_t member = start_child(leader, true);
