@@ -32,9 +32,15 @@ std::string read_all(const std::string &path) {
     return ss.str();
 }
 
+mot_test::BundleOptions with_processes() {
+    mot_test::BundleOptions options;
+    options.init_process = true;
+    return options;
+}
+
 class IndexSpawn : public ::testing::Test {
 protected:
-    mot_test::IndexDaemon d{mot_test::BundleOptions{.init_process = true}};
+    mot_test::IndexDaemon d{with_processes()};
     mot_test::TempDir dir;
     std::string record;
 

@@ -7,9 +7,8 @@
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/process.h"
+#include "support/util.h"
 
 #include <gtest/gtest.h>
 
@@ -31,22 +30,8 @@ namespace {
 
 using mot_test::ProcessFixture;
 
-size_t count_of(const std::string &text, const std::string &what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
-}
-
-// Waits up to five seconds for a condition a signal handler or another process brings about.
-bool eventually(const std::function<bool()> &cond) {
-    for (int i = 0; i < 500; i++) {
-        if (cond())
-            return true;
-        usleep(10000);
-    }
-    return cond();
-}
+using mot_test::count_of;
+using mot_test::eventually;
 
 TEST_F(ProcessFixture, PipesCarryLinesBothWays) {
     ASSERT_EQ(proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sh", "-c",
@@ -498,51 +483,34 @@ TEST_F(ProcessFixture, TheTimeLimitIsCancelledBeforeTheChildIsCollected) {
 
 // The fatal-signal path of a whole request: a forked "command" with a running child receives SIGTERM.
 TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
-    int errp[2], readyp[2];
-    ASSERT_EQ(pipe(errp), 0);
-    ASSERT_EQ(pipe(readyp), 0);
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(errp[0]);
-        close(readyp[0]);
-        dup2(errp[1], 2);
-        mot_test::LowBundle b;
-        MOS_SIGNAL_T *signal = nullptr;
-        MOCL_CLEANUP_T *always = nullptr, *fatal = nullptr;
-        MOP_PROCESS_T *proc = nullptr;
-        mos_signal_construct(&signal, b.low, &moux_signal_slots);
-        signal->init(signal);
-        mocl_cleanup_new(&always, nullptr, b.low->mem, signal, "Request-Always");
-        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
-        signal->add_cleanup(signal, &signal->req_always_cleanup_ref, nullptr, mocl_cleanup_run_ref, always);
-        signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, fatal);
-        mop_process_construct(&proc, b.low, &moux_process_slots);
-        proc->init(proc, fatal, signal, nullptr);
-        MOP_CHANNEL_T ch{};
-        if (proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sleep", "30", nullptr) != 0)
-            _exit(5);
-        int child = ch.child_pid;
-        if (write(readyp[1], &child, sizeof(child)) != sizeof(child))
-            _exit(5);
-        for (;;)
-            pause();
-    }
-    close(errp[1]);
-    close(readyp[1]);
     int grandchild = 0;
-    ASSERT_EQ(read(readyp[0], &grandchild, sizeof(grandchild)), (ssize_t)sizeof(grandchild));
-    close(readyp[0]);
-    kill(pid, SIGTERM);
-    std::string err;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
-        err.append(buf, static_cast<size_t>(n));
-    close(errp[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    mot_test::ChildResult res = mot_test::run_forked(
+        [](int ready) {
+            mot_test::Bundle b{mot_test::with_processes()};
+            MOS_SIGNAL_T *signal = b.aux->signal;
+            signal->init(signal);
+            signal->add_cleanup(signal, &signal->req_always_cleanup_ref, nullptr, mocl_cleanup_run_ref,
+                                b.always);
+            signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref,
+                                b.fatal);
+            MOP_PROCESS_T *proc = b.aux->process;
+            MOP_CHANNEL_T ch{};
+            if (proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sleep", "30", nullptr) != 0)
+                _exit(5);
+            int child = ch.child_pid;
+            if (write(ready, &child, sizeof(child)) != sizeof(child))
+                _exit(5);
+            for (;;)
+                pause();
+        },
+        [&](pid_t pid, const std::string &message) {
+            if (message.size() == sizeof(grandchild))
+                memcpy(&grandchild, message.data(), sizeof(grandchild));
+            kill(pid, SIGTERM);
+        });
+    int status = res.status;
+    const std::string &err = res.err;
+    ASSERT_GT(grandchild, 0) << err;
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 2);
     const char *order[] = {"] Terminated. Cleaning up.\n", "] Cleaning up Request-Fatal\n",
@@ -587,14 +555,8 @@ TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
         struct rlimit none = {0, 0};
         if (setrlimit(RLIMIT_NPROC, &none) != 0)
             _exit(4);
-        mot_test::LowBundle b;
-        MOS_SIGNAL_T *signal = nullptr;
-        MOCL_CLEANUP_T *fatal = nullptr;
-        MOP_PROCESS_T *proc = nullptr;
-        mos_signal_construct(&signal, b.low, &moux_signal_slots);
-        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
-        mop_process_construct(&proc, b.low, &moux_process_slots);
-        proc->init(proc, fatal, signal, nullptr);
+        mot_test::Bundle b{mot_test::with_processes()};
+        MOP_PROCESS_T *proc = b.aux->process;
         MOP_CHANNEL_T ch{};
         size_t fds_before = open_fds();
         int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);

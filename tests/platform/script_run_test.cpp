@@ -10,10 +10,12 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "entry/mox_aux.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -30,56 +32,41 @@ std::string slurp(const std::string &path) {
     return ss.str();
 }
 
+// A bundle of the installation at `home`, with its process service started.
+mot_test::BundleOptions installed_at(const std::string &home) {
+    mot_test::BundleOptions options;
+    options.home = home;
+    options.init_process = true;
+    return options;
+}
+
 struct ScriptFixture : ::testing::Test {
-    mot_test::LowBundle bundle;
     mot_test::TempDir tmp;
-    std::string home;
-    std::unique_ptr<MOST_SETUP_T> setup = std::make_unique<MOST_SETUP_T>();
-    MOIM_INTERM_T interm{};
-    MOS_SIGNAL_T *signal = nullptr;
-    MOCL_CLEANUP_T *fatal = nullptr;
-    MOP_PROCESS_T *process = nullptr;
-    MOF_FILE_T *file = nullptr;
+    std::string home = tmp.path + "/home";
+    mot_test::Bundle bundle{installed_at(home)};
     MOSC_SCRIPT_T *script = nullptr;
+    MOF_FILE_T *file = nullptr;
 
     void SetUp() override {
         // A small installation: the shell linked into install/bin/linux, the store scripts of the
         // source tree in install/bin.
-        home = tmp.path + "/home";
+        ASSERT_EQ(bundle.status, 0);
         std::string bin = home + "/install/bin";
-        ASSERT_EQ(system(("mkdir -p '" + bin + "/linux'").c_str()), 0);
+        std::filesystem::create_directories(bin + "/linux");
         ASSERT_EQ(symlink("/bin/sh", (bin + "/linux/sh").c_str()), 0);
         for (const char *name : {"mo_store", "mo_unstore"})
             ASSERT_EQ(symlink((std::string(MORVALE_SOURCE_DIR) + "/install/bin/" + name).c_str(),
                               (bin + "/" + name).c_str()),
                       0);
-        snprintf(setup->home_dir, sizeof(setup->home_dir), "%s", home.c_str());
-        snprintf(setup->script_dir, sizeof(setup->script_dir), "%s", bin.c_str());
-        snprintf(setup->exec_dir, sizeof(setup->exec_dir), "%s/linux", bin.c_str());
-
-        mot_test::use_pool(&bundle.mem);
-        ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
-        ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, &bundle.mem, signal, "Request-Fatal"), 0);
-        ASSERT_EQ(mop_process_construct(&process, bundle.low, &moux_process_slots), 0);
-        ASSERT_EQ(process->init(process, fatal, signal, nullptr), 0);
-        ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
-        file->init(file, nullptr, nullptr, setup->exec_dir, process);
-        interm.file = file;
-        interm.signal = signal;
-        interm.setup = setup.get();
-        interm.process = process;
-        interm.low = bundle.low;
-        interm.mem = &bundle.mem;
-        interm.error = &bundle.error;
-        ASSERT_EQ(mosc_construct_script(&script, &interm), 0);
+        ASSERT_STREQ(bundle.aux->setup->exec_dir, (bin + "/linux").c_str());
+        script = bundle.aux->script;
+        file = bundle.aux->file;
     }
 
     void TearDown() override {
         // The process service keeps its record for the child-exit handler: stop it before the pool goes.
-        moux_kill_children("", process, nullptr);
-        signal->set(signal, MOS_SIGCHLD, mos_signal_default);
-        signal->reset_protection(signal);
-        mot_test::clear_pool();
+        moux_kill_children("", bundle.aux->process, nullptr);
+        bundle.aux->signal->reset_protection(bundle.aux->signal);
     }
 
     std::string write_script(const std::string &rel, const std::string &body) {

@@ -1,7 +1,9 @@
 // The socket service against real sockets on the loopback interface.
 #include "platform/moux_unix_socket.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "entry/mox_aux.h"
+#include "platform/mosk_socket_cmn.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
@@ -11,7 +13,6 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -48,21 +49,15 @@ std::string read_all(int fd) {
 }
 
 struct SocketTest : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b; // its pool gives the connection records back
     MOSK_SOCK_T *sock = nullptr;
-    std::vector<void *> conns; // connection records to give back
-    void SetUp() override { ASSERT_EQ(mosk_socket_construct(&sock, b.low, &moux_socket_slots), 0); }
-    void TearDown() override {
-        for (void *c : conns)
-            b.mem.free(&b.mem, nullptr, c);
-        b.mem.free(&b.mem, nullptr, sock);
+    void SetUp() override {
+        ASSERT_EQ(b.status, 0);
+        sock = b.aux->sock;
     }
     int open(void **conn, int type, const char *host, int port) {
         *conn = nullptr;
-        int ret = sock->open_connection(sock, conn, type, host, port);
-        if (*conn != nullptr)
-            conns.push_back(*conn);
-        return ret;
+        return sock->open_connection(sock, conn, type, host, port);
     }
 };
 
