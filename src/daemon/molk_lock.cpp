@@ -190,17 +190,19 @@ void claim_file(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg, mou_da
         return;
     claim->sender_id = msg->sender_id;
     copy_text(claim->filename, msg->filename, sizeof(claim->filename));
+    claim->since = now;
     claim->renewed = now;
     claim->next = control->claims;
     control->claims = claim;
 }
 
 // A new reader waits while another process's claim on the file is live, but never longer than a
-// few seconds in all, so that no cycle of locks between processes can hold it for good.
+// few seconds in all, so that no cycle of locks between processes can hold it for good. A writer
+// still waiting long after its claim began waits for long locks, and holds nobody back any more.
 bool held_back(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg, mou_datetime_t now) noexcept {
     MOLK_CLAIM_T *claim = find_claim(control, msg);
     return claim != nullptr && claim->sender_id != msg->sender_id &&
-           age_of(now, msg_date(msg)) < MOLK_READER_HOLD;
+           age_of(now, msg_date(msg)) < MOLK_READER_HOLD && age_of(now, claim->since) < MOLK_CLAIM_HOLD;
 }
 
 int take_file_lock(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, bool write,

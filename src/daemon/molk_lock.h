@@ -72,6 +72,9 @@ enum : int {
 #define MOLK_ALL_ELEMENTS "All"    // id_num of a lock on every element of a file
 #define MOLK_CLAIM_LAPSE 1         // seconds after which a waiting writer's claim not renewed lapses
 #define MOLK_READER_HOLD 3         // seconds at most that a reader is held back by a writer's claim
+#define MOLK_CLAIM_HOLD                                                                                      \
+    10 // seconds a claim holds readers back; the readers it waits for
+       // have long locks then, and new ones need not wait for them too
 
 // Payload of instruction 40.
 struct __attribute__((packed)) MOLK_LOCK_MSG_T {
@@ -128,6 +131,7 @@ typedef struct MOLK_FILE_MOD_T molk_file_mod_t;
 struct MOLK_CLAIM_T {
     int sender_id;                    // the waiting writer
     char filename[MOLK_FILENAME_LEN]; // the file it waits for
+    mou_datetime_t since;             // when it first asked
     mou_datetime_t renewed;           // when it last asked
     MOLK_CLAIM_T *next;               // next claim
 };

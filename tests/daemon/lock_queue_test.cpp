@@ -157,6 +157,14 @@ TEST(LockQueue, AWaitingWriterHoldsNewReadersBackForABoundedTime) {
     EXPECT_EQ(read(4, T + 14, T + 14), MOLK_WAIT);
     EXPECT_EQ(read(4, T + 15, T + 14), MOLK_DONE);
     EXPECT_EQ(q.control->claims, nullptr);
+
+    // A writer still waiting well after its claim began (behind long locks) holds nobody back.
+    EXPECT_EQ(write(9, T + 20), MOLK_WAIT);
+    for (mou_datetime_t t = T + 21; t < T + 20 + MOLK_CLAIM_HOLD; t++)
+        EXPECT_EQ(write(9, t), MOLK_WAIT);
+    EXPECT_EQ(read(5, T + 20 + MOLK_CLAIM_HOLD - 1, T + 20 + MOLK_CLAIM_HOLD - 1), MOLK_WAIT);
+    EXPECT_EQ(write(9, T + 20 + MOLK_CLAIM_HOLD), MOLK_WAIT);
+    EXPECT_EQ(read(5, T + 20 + MOLK_CLAIM_HOLD, T + 20 + MOLK_CLAIM_HOLD), MOLK_DONE);
 }
 
 TEST(LockQueue, ClaimsOfWritersBehindWritersAndOfWritersHoldingAReadLock) {
