@@ -1,26 +1,36 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
-# One package a line, so that additions merge cleanly.
+# One package a line, so that additions merge cleanly. libssl-dev gives libcrypto's HMAC for the
+# session token; antiword, binutils, catdoc, html2text, libwpd-tools, poppler-utils and unrtf are the
+# converters of the file types' index scripts.
 PKGS="
+    antiword
     apache2
     apache2-dev
+    binutils
+    catdoc
     clang-format
     cmake
     famfamfam-silk
     fonts-dejavu-core
     g++
+    html2text
     imagemagick
     libcrypt-dev
     libgmock-dev
     libgtest-dev
+    libssl-dev
+    libwpd-tools
     media-types
     ninja-build
+    poppler-utils
     procps
     python3
     python3-aiosmtpd
     python3-markdown
     swish-e
+    unrtf
     weasyprint
 "
 missing=""

@@ -7,9 +7,11 @@
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
+#include "support/bundle.h"
 #include "support/process.h"
 #include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,6 +29,9 @@
 #include <vector>
 
 namespace {
+
+using testing::HasSubstr;
+using testing::Not;
 
 using mot_test::ProcessFixture;
 
@@ -61,11 +66,11 @@ TEST_F(ProcessFixture, ModeOneReportsTenLinesThenLimitAndFails) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(count_of(err, "Error:   ["), 11u) << err;
-    EXPECT_NE(err.find("init: err 1\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("init: err 10\n"), std::string::npos);
-    EXPECT_EQ(err.find("err 11"), std::string::npos);
-    EXPECT_EQ(err.find("err 12"), std::string::npos);
-    EXPECT_NE(err.find("init: max errors lines reached from process sh\n"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("init: err 1\n"));
+    EXPECT_THAT(err, HasSubstr("init: err 10\n"));
+    EXPECT_THAT(err, Not(HasSubstr("err 11")));
+    EXPECT_THAT(err, Not(HasSubstr("err 12")));
+    EXPECT_THAT(err, HasSubstr("init: max errors lines reached from process sh\n"));
 }
 
 TEST_F(ProcessFixture, ModeTwoMarksExitStatusInsteadOfFailing) {
@@ -96,7 +101,7 @@ TEST_F(ProcessFixture, ModeOneFailsOnNonZeroExit) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 4);
-    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in process sh\n"));
 }
 
 TEST_F(ProcessFixture, LongLinesComeInPiecesAndNulEndsALine) {
@@ -165,13 +170,13 @@ TEST_F(ProcessFixture, ChildDoesNotInheritOtherChildrensPipes) {
     std::string targets;
     for (std::string l = line(); l != "<eof>"; l = line())
         targets += l;
-    EXPECT_NE(targets.find("pipe:["), std::string::npos) << targets;
+    EXPECT_THAT(targets, HasSubstr("pipe:["));
     // A held end of cat's input would keep cat from ever seeing its end.
     for (int fd : {first.in, first.out, first.err}) {
         struct stat st;
         ASSERT_EQ(fstat(fd, &st), 0);
         std::string pipe_name = "pipe:[" + std::to_string(st.st_ino) + "]";
-        EXPECT_EQ(targets.find(pipe_name), std::string::npos) << pipe_name << " in " << targets;
+        EXPECT_THAT(targets, Not(HasSubstr(pipe_name))) << pipe_name << " in " << targets;
     }
     int status = 0;
     EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status), 0);
@@ -186,7 +191,7 @@ TEST_F(ProcessFixture, WriteToChildThatStoppedReadingFailsWithoutSigpipe) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = proc->write_line(proc, &ch, "anyone?\n"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("init: Can't write to process sh : Broken pipe\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Can't write to process sh : Broken pipe\n"));
     sigset_t pending;
     sigpending(&pending);
     EXPECT_FALSE(sigismember(&pending, SIGPIPE));
@@ -202,7 +207,7 @@ TEST_F(ProcessFixture, FullStdoutPipeDoesNotStallErrorReading) {
     std::string err =
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("init: late\n"), std::string::npos) << err.substr(0, 300);
+    EXPECT_THAT(err, HasSubstr("init: late\n")) << err.substr(0, 300);
     EXPECT_EQ(status, 0);
 }
 
@@ -225,7 +230,7 @@ TEST_F(ProcessFixture, ChildReadingAllInputSeesItsEndBeforeErrorsAreRead) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_MARK, &status); });
     EXPECT_EQ(ret, 0);
     EXPECT_EQ(status, -1);
-    EXPECT_NE(err.find("init: done\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: done\n"));
 }
 
 TEST_F(ProcessFixture, ExecFailureIsReportedByTheChild) {
@@ -235,9 +240,8 @@ TEST_F(ProcessFixture, ExecFailureIsReportedByTheChild) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(err.find("Error in starting process /nonexistent/morvale-prog : No such file or directory"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err,
+                HasSubstr("Error in starting process /nonexistent/morvale-prog : No such file or directory"));
 }
 
 TEST_F(ProcessFixture, EnvStartGivesExactEnvironmentWithoutPathSearch) {
@@ -268,7 +272,7 @@ TEST_F(ProcessFixture, AtMostNinetyNineArguments) {
                                  A10, A10, nullptr);
     });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Too many arguments for process true (at most 99)"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Too many arguments for process true (at most 99)"));
     EXPECT_EQ(ch.child_pid, -1);
 }
 
@@ -280,7 +284,7 @@ TEST_F(ProcessFixture, ChildThatObeysSigtermStopsAtFirstStep) {
     std::string err = mot_test::capture_stderr([&] { ret = proc->kill_process(proc, &ch); });
     EXPECT_EQ(ret, 0);
     EXPECT_GE(count_of(err, "Waiting on process " + std::to_string(pid)), 1u) << err;
-    EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Sending process group kill")));
     EXPECT_FALSE(listed(pid));
     EXPECT_EQ(kill(pid, 0), -1);
     EXPECT_EQ(ch.in, -1);
@@ -342,7 +346,7 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
         EXPECT_FALSE(listed(pid));
         EXPECT_TRUE(listed(sleeper.child_pid));
     });
-    EXPECT_EQ(err.find("waitpid in child_signal"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("waitpid in child_signal")));
     EXPECT_EQ(kill(sleeper.child_pid, 0), 0);
     mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &sleeper), 0); });
     EXPECT_FALSE(listed(sleeper.child_pid));
@@ -360,7 +364,7 @@ TEST_F(ProcessFixture, EndOfDetachedChildKeepsStatusTheHandlerCollected) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 6);
-    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in process sh\n"));
     EXPECT_FALSE(listed(pid));
 }
 
@@ -373,8 +377,8 @@ TEST_F(ProcessFixture, RequestFatalListKillsEveryRecordedChild) {
     int ret = 1;
     std::string err = mot_test::capture_stderr([&] { ret = fatal->run(fatal); });
     EXPECT_EQ(ret, 0);
-    EXPECT_NE(err.find("] Cleaning up Request-Fatal\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("] Cleanup child processes\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("] Cleaning up Request-Fatal\n"));
+    EXPECT_THAT(err, HasSubstr("] Cleanup child processes\n"));
     EXPECT_EQ(kill(a.child_pid, 0), -1);
     EXPECT_EQ(kill(c.child_pid, 0), -1);
     EXPECT_EQ(proc->child_list->thelist, nullptr);
@@ -486,14 +490,15 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
     int grandchild = 0;
     mot_test::ChildResult res = mot_test::run_forked(
         [](int ready) {
-            mot_test::Bundle b{mot_test::with_processes()};
+            mot_test::Bundle b;
             MOS_SIGNAL_T *signal = b.aux->signal;
+            MOP_PROCESS_T *proc = b.aux->process;
             signal->init(signal);
             signal->add_cleanup(signal, &signal->req_always_cleanup_ref, nullptr, mocl_cleanup_run_ref,
                                 b.always);
             signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref,
                                 b.fatal);
-            MOP_PROCESS_T *proc = b.aux->process;
+            proc->init(proc, b.fatal, signal, nullptr);
             MOP_CHANNEL_T ch{};
             if (proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sleep", "30", nullptr) != 0)
                 _exit(5);
@@ -508,9 +513,9 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
                 memcpy(&grandchild, message.data(), sizeof(grandchild));
             kill(pid, SIGTERM);
         });
+    ASSERT_NE(grandchild, 0) << "the child never got ready: " << res.err;
     int status = res.status;
     const std::string &err = res.err;
-    ASSERT_GT(grandchild, 0) << err;
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 2);
     const char *order[] = {"] Terminated. Cleaning up.\n", "] Cleaning up Request-Fatal\n",
@@ -522,14 +527,10 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
         ASSERT_NE(pos, std::string::npos) << want << " missing or out of order in:\n" << err;
         at = pos;
     }
-    EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Sending process group kill")));
     // The killed sleep was collected by the dying process, so its id is free.
     EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) == -1; }));
 }
-
-} // namespace
-
-namespace {
 
 size_t open_fds() {
     size_t n = 0;
@@ -542,43 +543,29 @@ size_t open_fds() {
 // A failed fork is reported and leaves no pipe open; forks are refused here by a process limit of 0
 // (dropping root first, which is not bound by it).
 TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
-    int errp[2];
-    ASSERT_EQ(pipe(errp), 0);
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(errp[0]);
-        dup2(errp[1], 2);
-        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(4);
-        struct rlimit none = {0, 0};
-        if (setrlimit(RLIMIT_NPROC, &none) != 0)
-            _exit(4);
-        mot_test::Bundle b{mot_test::with_processes()};
-        MOP_PROCESS_T *proc = b.aux->process;
-        MOP_CHANNEL_T ch{};
-        size_t fds_before = open_fds();
-        int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
-        bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
-        bool no_leak = open_fds() == fds_before;
-        _exit(ret == 1 && closed && no_leak ? 0 : 3);
-    }
-    close(errp[1]);
-    std::string err;
-    char buf[1024];
-    ssize_t n;
-    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
-        err.append(buf, static_cast<size_t>(n));
-    close(errp[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    mot_test::ChildResult res = mot_test::run_forked(
+        [](int) {
+            if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(4);
+            struct rlimit none = {0, 0};
+            if (setrlimit(RLIMIT_NPROC, &none) != 0)
+                _exit(4);
+            mot_test::Bundle b(mot_test::BundleOptions{.init_process = true});
+            MOP_PROCESS_T *proc = b.aux->process;
+            MOP_CHANNEL_T ch{};
+            size_t fds_before = open_fds();
+            int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
+            bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
+            bool no_leak = open_fds() == fds_before;
+            _exit(ret == 1 && closed && no_leak ? 0 : 3);
+        },
+        [](pid_t, const std::string &) {});
+    int status = res.status;
+    const std::string &err = res.err;
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << ": " << err;
     ASSERT_NE(WEXITSTATUS(status), 4) << "could not set up the process limit";
     EXPECT_EQ(WEXITSTATUS(status), 0) << err;
-    EXPECT_NE(err.find("init: Error in starting process true : Resource temporarily unavailable\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in starting process true : Resource temporarily unavailable\n"));
 }
 
 } // namespace

@@ -10,13 +10,11 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "entry/mox_aux.h"
 #include "support/bundle.h"
 #include "support/util.h"
 
-#include <cstring>
-#include <filesystem>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -25,6 +23,9 @@
 
 namespace {
 
+using testing::HasSubstr;
+using testing::Not;
+
 std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -32,41 +33,54 @@ std::string slurp(const std::string &path) {
     return ss.str();
 }
 
-// A bundle of the installation at `home`, with its process service started.
-mot_test::BundleOptions installed_at(const std::string &home) {
-    mot_test::BundleOptions options;
-    options.home = home;
-    options.init_process = true;
-    return options;
-}
-
 struct ScriptFixture : ::testing::Test {
+    mot_test::Bundle bundle;
     mot_test::TempDir tmp;
-    std::string home = tmp.path + "/home";
-    mot_test::Bundle bundle{installed_at(home)};
-    MOSC_SCRIPT_T *script = nullptr;
+    std::string home;
+    std::unique_ptr<MOST_SETUP_T> setup = std::make_unique<MOST_SETUP_T>();
+    MOIM_INTERM_T interm{};
+    MOS_SIGNAL_T *signal = nullptr;
+    MOCL_CLEANUP_T *fatal = nullptr;
+    MOP_PROCESS_T *process = nullptr;
     MOF_FILE_T *file = nullptr;
+    MOSC_SCRIPT_T *script = nullptr;
 
     void SetUp() override {
         // A small installation: the shell linked into install/bin/linux, the store scripts of the
         // source tree in install/bin.
-        ASSERT_EQ(bundle.status, 0);
+        home = tmp.path + "/home";
         std::string bin = home + "/install/bin";
-        std::filesystem::create_directories(bin + "/linux");
+        ASSERT_EQ(system(("mkdir -p '" + bin + "/linux'").c_str()), 0);
         ASSERT_EQ(symlink("/bin/sh", (bin + "/linux/sh").c_str()), 0);
         for (const char *name : {"mo_store", "mo_unstore"})
             ASSERT_EQ(symlink((std::string(MORVALE_SOURCE_DIR) + "/install/bin/" + name).c_str(),
                               (bin + "/" + name).c_str()),
                       0);
-        ASSERT_STREQ(bundle.aux->setup->exec_dir, (bin + "/linux").c_str());
-        script = bundle.aux->script;
-        file = bundle.aux->file;
+        snprintf(setup->home_dir, sizeof(setup->home_dir), "%s", home.c_str());
+        snprintf(setup->script_dir, sizeof(setup->script_dir), "%s", bin.c_str());
+        snprintf(setup->exec_dir, sizeof(setup->exec_dir), "%s/linux", bin.c_str());
+
+        ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
+        ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, &bundle.mem, signal, "Request-Fatal"), 0);
+        ASSERT_EQ(mop_process_construct(&process, bundle.low, &moux_process_slots), 0);
+        ASSERT_EQ(process->init(process, fatal, signal, nullptr), 0);
+        ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
+        file->init(file, nullptr, nullptr, setup->exec_dir, process);
+        interm.file = file;
+        interm.signal = signal;
+        interm.setup = setup.get();
+        interm.process = process;
+        interm.low = bundle.low;
+        interm.mem = &bundle.mem;
+        interm.error = &bundle.error;
+        ASSERT_EQ(mosc_construct_script(&script, &interm), 0);
     }
 
     void TearDown() override {
         // The process service keeps its record for the child-exit handler: stop it before the pool goes.
-        moux_kill_children("", bundle.aux->process, nullptr);
-        bundle.aux->signal->reset_protection(bundle.aux->signal);
+        moux_kill_children("", process, nullptr);
+        signal->set(signal, MOS_SIGCHLD, mos_signal_default);
+        signal->reset_protection(signal);
     }
 
     std::string write_script(const std::string &rel, const std::string &body) {
@@ -104,13 +118,13 @@ TEST_F(ScriptFixture, StoreOfMissingSourceFails) {
     std::string err =
         mot_test::capture_stderr([&] { ret = script->store(script, dest.c_str(), src.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("mo_store: can't read source file " + src), std::string::npos) << err;
-    EXPECT_NE(err.find("Can't store filename: " + src + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("mo_store: can't read source file " + src));
+    EXPECT_THAT(err, HasSubstr("Can't store filename: " + src + "\n"));
     EXPECT_FALSE(file->exists(file, dest.c_str()));
 
     err = mot_test::capture_stderr([&] { ret = script->unstore(script, dest.c_str(), src.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Can't unstore filename: " + src + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't unstore filename: " + src + "\n"));
 }
 
 TEST_F(ScriptFixture, ProtectedUnstoreMarksErrorOutputInsteadOfFailing) {
@@ -122,7 +136,7 @@ TEST_F(ScriptFixture, ProtectedUnstoreMarksErrorOutputInsteadOfFailing) {
         [&] { ret = script->unstore_protected(script, dest.c_str(), src.c_str(), &status); });
     EXPECT_EQ(ret, 0) << err;
     EXPECT_EQ(status, -1);
-    EXPECT_EQ(err.find("Can't unstore filename"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Can't unstore filename")));
 
     std::string good = write_file("good", "g");
     EXPECT_EQ(script->unstore_protected(script, dest.c_str(), good.c_str(), &status), 0);
@@ -165,10 +179,9 @@ TEST_F(ScriptFixture, KeywordRunExchangesLines) {
     EXPECT_STREQ(find(list, "IO_LAST")->value, "no line feed");
     EXPECT_STREQ(find(list, "IO_KEEP")->value, "kept");
     EXPECT_STREQ(find(list, "O_OPERATION")->value, "checkin");
-    EXPECT_NE(err.find("Warning: "), std::string::npos) << err;
-    EXPECT_NE(err.find("Unknown keyword NOT_SENT sent back from the script " + home + "/check_in.sh\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Warning: "));
+    EXPECT_THAT(err,
+                HasSubstr("Unknown keyword NOT_SENT sent back from the script " + home + "/check_in.sh\n"));
 }
 
 TEST_F(ScriptFixture, SilentScriptLeavesValues) {
@@ -195,11 +208,11 @@ TEST_F(ScriptFixture, ErrorOutputOrExitStatusFailsTheRun) {
     std::string err =
         mot_test::capture_stderr([&] { ret = script->keyword_run(script, "noisy.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("conversion failed"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("conversion failed"));
     err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "bad_exit.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Error: "), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Error: "));
 }
 
 TEST_F(ScriptFixture, LongAnswerIsOneValue) {
@@ -213,7 +226,7 @@ TEST_F(ScriptFixture, LongAnswerIsOneValue) {
         mot_test::capture_stderr([&] { ret = script->keyword_run(script, "long.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 0) << err;
     EXPECT_EQ(std::string(list->value), std::string(3000, 'w'));
-    EXPECT_EQ(err.find("Unknown keyword"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Unknown keyword")));
 }
 
 TEST_F(ScriptFixture, AnAnswerLongerThanTheCapFailsTheRunAndChangesNothing) {
@@ -228,9 +241,8 @@ TEST_F(ScriptFixture, AnAnswerLongerThanTheCapFailsTheRunAndChangesNothing) {
     std::string err =
         mot_test::capture_stderr([&] { ret = script->keyword_run(script, "huge.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Script " + home + "/huge.sh answered a line longer than 1048576 bytes\n"),
-              std::string::npos)
-        << err.substr(0, 500);
+    EXPECT_THAT(err.substr(0, 2000),
+                HasSubstr("Script " + home + "/huge.sh answered a line longer than 1048576 bytes\n"));
     EXPECT_STREQ(list->value, "before");
     EXPECT_STREQ(list->next->value, "kept");
 }
@@ -244,7 +256,7 @@ TEST_F(ScriptFixture, PathConversionIsTheIdentityAndBounded) {
     std::string too_long(400, 'p');
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(script->conv_path_in(script, too_long.c_str(), buf), 1); });
-    EXPECT_NE(err.find("Path too long (more than 299 characters): " + too_long), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Path too long (more than 299 characters): " + too_long));
 }
 
 } // namespace
@@ -275,7 +287,7 @@ TEST_F(ScriptFixture, ScriptIgnoringItsInputIsJudgedByItsEnd) {
     err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "no_input_fails.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Error in process"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Error in process"));
 }
 
 TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
@@ -285,8 +297,8 @@ TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
     std::string err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "c:/no/such.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("c:/no/such.sh"), std::string::npos) << err;
-    EXPECT_EQ(err.find(home + "/c:"), std::string::npos) << "not joined to the home directory: " << err;
+    EXPECT_THAT(err, HasSubstr("c:/no/such.sh"));
+    EXPECT_THAT(err, Not(HasSubstr(home + "/c:"))) << "not joined to the home directory: " << err;
 }
 
 } // namespace
@@ -304,7 +316,7 @@ TEST_F(ScriptFixture, DestinationThatIsADirectoryIsRefused) {
                         : script->unstore(script, dest.c_str(), src.c_str());
         });
         EXPECT_EQ(ret, 1);
-        EXPECT_NE(err.find("destination " + dest + " is a directory"), std::string::npos) << err;
+        EXPECT_THAT(err, HasSubstr("destination " + dest + " is a directory"));
         EXPECT_EQ(system(("rmdir '" + dest + "'").c_str()), 0) << "nothing was put inside it";
         ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
     }

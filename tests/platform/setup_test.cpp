@@ -6,9 +6,10 @@
 #include "storage/mok_key.h"
 #include "platform/moux_unix_file.h"
 #include "entry/mox_aux.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <cstring>
 #include <fstream>
@@ -17,11 +18,13 @@
 
 namespace {
 
+using testing::HasSubstr;
+
 const char *const kDefaultWs = "https://www.example.com/";
 const char *const kSupport = "https://www.example.com/support?OP=det&P=$server_port&V=$prog_version";
 
 struct SetupTest : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOIM_INTERM_T *interm = nullptr;
     MOX_AUX_T *aux = nullptr;
     MOST_SETUP_T *setup = nullptr;
@@ -37,16 +40,6 @@ struct SetupTest : ::testing::Test {
         b.error.aux_ref = aux;
         mkdir((home.path + "/conf").c_str(), 0755);
         mkdir((site.path + "/user_conf").c_str(), 0755);
-    }
-    void TearDown() override {
-        MOME_MEM_T *mem = &b.mem;
-        for (int i = 0; i < setup->count; i++)
-            setup->keywords[i].free_fn(aux, nullptr, setup, setup->keywords[i].struct_offset);
-        mem->free(mem, nullptr, setup->keywords);
-        mem->free(mem, nullptr, setup);
-        mem->free(mem, nullptr, interm->file);
-        mem->free(mem, nullptr, aux);
-        mem->free(mem, nullptr, interm);
     }
     void write(const std::string &path, const std::string &text) {
         std::ofstream(path, std::ios::binary) << text;
@@ -69,14 +62,18 @@ struct SetupTest : ::testing::Test {
     }
 };
 
-TEST_F(SetupTest, ConstructionGivesDefaultsAndTwentyDescriptors) {
+TEST_F(SetupTest, ConstructionGivesDefaultsAndTwentyTwoDescriptors) {
     EXPECT_STREQ(setup->prog_version, "3.3-linux");
-    ASSERT_EQ(setup->count, 20);
+    ASSERT_EQ(setup->count, 22);
     EXPECT_STREQ(setup->keywords[0].keyword, "COMPANY_NAME");
     EXPECT_STREQ(setup->keywords[4].keyword, "SERVER_PORT");
     EXPECT_STREQ(setup->keywords[18].keyword, "COOKIE_CHECK");
     EXPECT_STREQ(setup->keywords[19].keyword, "INDEX_START_TIME");
     EXPECT_EQ(setup->keywords[19].struct_offset, offsetof(MOST_SETUP_T, index_start_time));
+    EXPECT_STREQ(setup->keywords[20].keyword, "ADMIN_PASSWD");
+    EXPECT_STREQ(setup->keywords[21].keyword, "SESSION_HOURS");
+    EXPECT_STREQ(setup->admin_passwd, "") << "no password: the initial administrator is locked";
+    EXPECT_EQ(setup->session_hours, 12);
     EXPECT_STREQ(setup->company_name, "Quennet Systems");
     EXPECT_STREQ(setup->prod_name, "Morvale");
     EXPECT_STREQ(setup->server_port, "");
@@ -126,7 +123,7 @@ TEST_F(SetupTest, PathThatDoesNotFitIsReportedNotCut) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = setup->init_paths(setup, deep.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Path too long: " + deep), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Path too long: " + deep));
     EXPECT_STREQ(setup->image_dir, "") << "no cut path is left behind";
 }
 
@@ -191,6 +188,8 @@ TEST_F(SetupTest, ShippedFileLoadsEveryDefault) {
     EXPECT_STREQ(setup->user_tab_content_url, "images/bullets/blank.gif");
     EXPECT_STREQ(setup->cookie_check, "FALSE");
     EXPECT_EQ(setup->index_start_time, 3);
+    EXPECT_STREQ(setup->admin_passwd, "");
+    EXPECT_EQ(setup->session_hours, 12);
     // The plain maker's address gains the support query.
     EXPECT_EQ(std::string(setup->company_ws_url),
               std::string(kDefaultWs) + "?OP=det&P=$server_port&V=$prog_version");
@@ -203,9 +202,12 @@ TEST_F(SetupTest, UserFileOverridesKeyByKey) {
     write(home.path + "/conf/gen.setup", "# site\nCOMPANY_NAME Acme Ltd\nPROD_NAME Base\nSERVER_PORT 8311\n"
                                          "USER_PATH " +
                                              site.path + "\nINDEX_START_TIME -1\n");
-    write(site.path + "/user_conf/gen.setup", "  PROD_NAME Site Docs\r\n");
+    write(site.path + "/user_conf/gen.setup",
+          "  PROD_NAME Site Docs\r\nADMIN_PASSWD $y$j9T$salt$hash\nSESSION_HOURS 2\n");
     ASSERT_EQ(load(), 0);
     EXPECT_STREQ(setup->prod_name, "Site Docs");
+    EXPECT_STREQ(setup->admin_passwd, "$y$j9T$salt$hash");
+    EXPECT_EQ(setup->session_hours, 2);
     EXPECT_STREQ(setup->company_name, "Acme Ltd");
     EXPECT_STREQ(setup->server_port, "8311");
     EXPECT_EQ(setup->index_start_time, -1);
@@ -233,7 +235,7 @@ TEST_F(SetupTest, OtherMakerAddressIsLeftAsItIs) {
 TEST_F(SetupTest, MissingInstallationFileFailsTheLoad) {
     std::string err;
     EXPECT_EQ(load(&err), 1);
-    EXPECT_NE(err.find(home.path + "/conf/gen.setup"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr(home.path + "/conf/gen.setup"));
     EXPECT_STREQ(setup->httpd_image_loc, "images") << "the locations are set whatever the status";
     EXPECT_STREQ(setup->httpd_script_main_loc, "main");
     EXPECT_STREQ(setup->prod_name, "Morvale");
@@ -250,7 +252,7 @@ TEST_F(SetupTest, UnknownKeywordIsAWarningOnly) {
     write(home.path + "/conf/gen.setup", "BUY_ONLINE_URL http://x\nPROD_NAME Kept\n");
     std::string err;
     ASSERT_EQ(load(&err), 0);
-    EXPECT_NE(err.find("Can't interpret the keyword BUY_ONLINE_URL"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't interpret the keyword BUY_ONLINE_URL"));
     EXPECT_STREQ(setup->prod_name, "Kept");
 }
 
