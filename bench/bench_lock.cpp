@@ -13,6 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -66,6 +69,24 @@ double lock_rate(const std::string &port, int clients) {
     if (!ok)
         fprintf(stderr, "a client failed\n");
     return 3.0 * CYCLES * clients / secs;
+}
+
+// CPU seconds (user and system) the process has used so far. On a shared machine the rates above
+// swing with the load; the daemon's CPU time per call hardly does.
+double cpu_seconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t name_end = text.rfind(')');
+    if (name_end == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(name_end + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; i++) {
+        if (i == 14 || i == 15) // utime, stime
+            ticks += std::stol(field);
+    }
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // Round trips per second of bare 2004-byte records between `pairs` pairs of processes.
@@ -130,10 +151,14 @@ int main() {
     const std::string &port = daemon.port;
 
     // The machine is shared: each figure is the best of three runs.
-    double one = 0, four = 0, bare_one = 0, bare_four = 0;
+    double one = 0, four = 0, bare_one = 0, bare_four = 0, cpu_one = 0, cpu_four = 0;
     for (int run = 0; run < 3; run++) {
+        double cpu = cpu_seconds(daemon.pid);
         one = std::max(one, lock_rate(port, 1));
+        cpu_one += cpu_seconds(daemon.pid) - cpu;
+        cpu = cpu_seconds(daemon.pid);
         four = std::max(four, lock_rate(port, 4));
+        cpu_four += cpu_seconds(daemon.pid) - cpu;
         bare_one = std::max(bare_one, ping_pong_rate(1));
         bare_four = std::max(bare_four, ping_pong_rate(4));
     }
@@ -141,6 +166,9 @@ int main() {
     printf("lock calls (read lock, release, modification number), %d cycles per client, best of 3\n", CYCLES);
     printf("  1 client : %10.0f calls/s\n", one);
     printf("  4 clients: %10.0f calls/s (all served by the one daemon process)\n", four);
+    printf("daemon CPU time per call (user and system, all runs)\n");
+    printf("  1 client : %10.2f us\n", 1e6 * cpu_one / (3.0 * 3 * CYCLES));
+    printf("  4 clients: %10.2f us\n", 1e6 * cpu_four / (3.0 * 3 * CYCLES * 4));
     printf("bare 2004-byte ping-pong over a local socket\n");
     printf("  1 pair   : %10.0f round trips/s\n", bare_one);
     printf("  4 pairs  : %10.0f round trips/s (four echo processes)\n", bare_four);

@@ -1,6 +1,7 @@
-// The daemon's transport over a local stream socket. The server multiplexes every client with
-// select and serves one message per loop turn, so the services it dispatches to run with exclusive
-// access to their state. A client keeps one connection for its whole run and makes synchronous calls.
+// The daemon's transport over a local stream socket. The server multiplexes every client with poll,
+// gathers each client's record as it arrives and serves one message at a time, so the services it
+// dispatches to run with exclusive access to their state; it never waits on any one client. A client
+// keeps one connection for its whole run and makes synchronous calls.
 #include "daemon/modsk_socket_daemon.h"
 #include "platform/mocl_cleanup.h"
 #include "platform/moe_error_cmn.h"
@@ -12,21 +13,20 @@
 #include "platform/most_setup_cmn.h"
 #include "platform/mou_util_cmn.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/select.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <new>
 #include <unistd.h>
-
-#define MODSK_REVISION "3.3"
-#define MODSK_BUILD "180"
-#define MODSK_PLATFORM "linux"
+#include <vector>
 
 namespace {
 
@@ -161,197 +161,335 @@ int dispatch(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server, MODSK_MSG_CONT_T *msg
     return fn(list->get_ref2(ele), &data);
 }
 
-// Closes a client connection the daemon is done with; returns non-zero when close failed.
-int drop_client(MOE_ERROR_T *error, int fd, fd_set *watched) noexcept {
-    FD_CLR(fd, watched);
-    if (close(fd) != 0) {
-        error->report(error, "Can't close socket: %s\n", strerror(errno));
-        return 1;
-    }
-    return 0;
+// ---------------------------------------------------------------- server loop
+
+// Milliseconds of a clock that only moves forward, for the bounds on slow clients.
+long long clock_ms() noexcept {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// Serves one message of a ready client. Returns the daemon's status: non-zero stops the daemon.
-int serve_client(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server, int fd, fd_set *watched, MODSK_MSG_CONT_T *msg,
-                 mo_boolean_t *quit) noexcept {
-    MOE_ERROR_T *error = daemon->interm->error;
-    size_t got = 0;
-    int err = 0;
-    // The rest of a record a client has begun is due at once (clients write a record in one call);
-    // waiting the full receive timeout for it would make every other client's call time out.
-    ReadResult r = read_record(fd, msg, &got, MODSK_PIECE_WAIT, &err);
-    switch (r) {
-        case ReadResult::whole:
-            break;
-        case ReadResult::closed:
-            // A peer that went away in the middle of a record sent no message.
-            return drop_client(error, fd, watched);
-        case ReadResult::failed:
-            error->report_warning(error, "Read of socket (%d) Failed: %s\n", fd, strerror(err));
-            drop_client(error, fd, watched);
-            return 0;
-        case ReadResult::timed_out:
-            // Only one client's record is incomplete; the daemon serves the others on.
-            error->report_warning(error, "Timeout occurred during read of socket (%d)\n", fd);
-            drop_client(error, fd, watched);
-            return 0;
-        case ReadResult::select_failed:
-            error->report_warning(error, "Select during read of socket (%d) Failed: %s\n", fd, strerror(err));
-            drop_client(error, fd, watched);
-            return 0;
-    }
+// One client connection of the daemon. Its socket never blocks: a record is gathered piece by piece
+// as it arrives, and a reply the client does not take at once waits here while the others are served.
+struct Conn {
+    int fd;               // the connection, non-blocking
+    size_t got;           // bytes of the request gathered so far
+    size_t sent;          // bytes of the reply written so far
+    bool replying;        // a reply is on its way; nothing more is read until it is out
+    bool dropped;         // closed, to be taken out of the list
+    long long since;      // when the record began, or when the reply became due
+    long long last;       // when the last piece of the record arrived
+    MODSK_MSG_CONT_T msg; // the request, changed in place into the reply
+};
 
-    int ret = 0;
-    if (msg->instr == MOD_INSTR_FORCE_QUIT)
-        *quit = TRUE;
-    else
-        ret = dispatch(daemon, server, msg);
-    if (ret != 0)
-        return ret;
-    if (write_record(fd, msg, &err) != 0) {
-        // The client left before its answer; the daemon goes on serving the others.
-        error->report_warning(error, "Write of socket (%d) Failed: %s\n", fd, strerror(err));
-        drop_client(error, fd, watched);
-    }
-    return 0;
+struct Loop {
+    MOD_DAEMON_T *daemon;
+    MODSK_SERVER_T *server;
+    MOE_ERROR_T *error;
+    std::vector<Conn *> conns;      // open connections, in the order they came
+    std::vector<struct pollfd> fds; // what the next wait watches: the listener first, then conns
+    long long accept_paused_until;  // accepts wait until then after running out of descriptors
+    mo_boolean_t quit;              // a force quit was served
+};
+
+void drop_client(Loop *loop, Conn *c) noexcept {
+    if (c->dropped)
+        return;
+    c->dropped = true;
+    if (close(c->fd) != 0)
+        loop->error->report_warning(loop->error, "Can't close socket: %s\n", strerror(errno));
 }
 
-int accept_client(MOE_ERROR_T *error, MODSK_SERVER_T *server, fd_set *watched, int *max_fd) noexcept {
-    int fd;
-    do {
-        fd = accept4(server->socket, nullptr, nullptr, SOCK_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        // A connection given up before it was accepted is no reason to stop serving.
-        if (errno == ECONNABORTED || errno == EPROTO || errno == EAGAIN || errno == EWOULDBLOCK)
-            return 0;
-        error->report(error, "Can't accept new connection: %s\n", strerror(errno));
-        return 1;
+void accept_clients(Loop *loop) noexcept {
+    MOME_MEM_T *mem = loop->daemon->interm->mem;
+    // A bounded number per turn, so that a burst of connections cannot keep the others waiting.
+    for (int i = 0; i < MODSK_ACCEPTS_PER_TURN; i++) {
+        int fd = accept4(loop->server->socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return;
+            // Out of descriptors or memory: those already connected are served on, and the waiting
+            // connections are taken once some have gone.
+            loop->error->report_warning(loop->error, "Can't accept new connection: %s\n", strerror(errno));
+            loop->accept_paused_until = clock_ms() + MODSK_ACCEPT_BACKOFF_MS;
+            return;
+        }
+        Conn *c = nullptr;
+        if (mome_new(mem, loop->server->pool_ref, &c) != 0) {
+            close(fd);
+            loop->accept_paused_until = clock_ms() + MODSK_ACCEPT_BACKOFF_MS;
+            return;
+        }
+        *c = Conn{.fd = fd,
+                  .got = 0,
+                  .sent = 0,
+                  .replying = false,
+                  .dropped = false,
+                  .since = 0,
+                  .last = 0,
+                  .msg = {}};
+        try {
+            loop->conns.push_back(c);
+        } catch (const std::bad_alloc &) {
+            loop->error->report(loop->error, "Out of memory\n");
+            close(fd);
+            mem->free(mem, loop->server->pool_ref, c);
+            return;
+        }
     }
-    if (fd >= FD_SETSIZE) {
-        // select cannot watch it; taking it would write past the descriptor set.
-        error->report_warning(error, "Too many daemon connections, refused descriptor %d\n", fd);
-        close(fd);
-        return 0;
-    }
-    FD_SET(fd, watched);
-    if (fd > *max_fd)
-        *max_fd = fd;
-    return 0;
 }
 
-int main_loop(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
-    MOE_ERROR_T *error = daemon->interm->error;
-    MOU_UTIL_T *util = daemon->interm->util;
-    MODSK_MSG_CONT_T msg;
-    fd_set watched;
-    FD_ZERO(&watched);
-    FD_SET(server->socket, &watched);
-    int max_fd = server->socket;
-    mo_boolean_t quit = FALSE;
-    int ret = 0;
-
-    while (ret == 0 && !quit) {
-        fd_set ready = watched;
-        struct timeval tv = {MODSK_SELECT_WAIT, 0};
-        int n = select(max_fd + 1, &ready, nullptr, nullptr, &tv);
+// Writes what the client takes of its reply now.
+void send_reply(Loop *loop, Conn *c) noexcept {
+    const char *buf = reinterpret_cast<const char *>(&c->msg);
+    while (c->sent < MODSK_MSG_SIZE) {
+        ssize_t n = send(c->fd, buf + c->sent, MODSK_MSG_SIZE - c->sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
         if (n < 0) {
-            error->report(error, "Can't select: %s\n", strerror(errno));
-            ret = 1;
-            break;
+            // The client left before its answer; the daemon goes on serving the others.
+            loop->error->report_warning(loop->error, "Write of socket (%d) Failed: %s\n", c->fd,
+                                        strerror(errno));
+            drop_client(loop, c);
+            return;
         }
+        c->sent += static_cast<size_t>(n);
+    }
+    c->replying = false;
+    c->got = 0;
+}
 
-        // The mark advances by one period, so a daemon that fell behind catches up one run per turn.
-        mou_datetime_t now = 0;
-        util->get_current_datetime(util, &now);
-        if (now > server->last_timer_event && now - server->last_timer_event > MODSK_TIMER_PERIOD) {
-            server->last_timer_event += MODSK_TIMER_PERIOD;
-            ret = run_timers(server);
-            if (ret != 0)
-                break;
-        }
-        if (n == 0)
+// Serves a whole request and starts its reply. A service that fails has reported why; its client
+// gets no reply (its call fails as on a lost connection) and the daemon serves on.
+void serve_request(Loop *loop, Conn *c) noexcept {
+    if (c->msg.instr == MOD_INSTR_FORCE_QUIT) {
+        loop->quit = TRUE;
+    } else if (dispatch(loop->daemon, loop->server, &c->msg) != 0) {
+        drop_client(loop, c);
+        return;
+    }
+    c->replying = true;
+    c->sent = 0;
+    c->since = clock_ms();
+    send_reply(loop, c);
+}
+
+// Takes what has arrived of the client's record, at most up to its end.
+void read_request(Loop *loop, Conn *c) noexcept {
+    char *buf = reinterpret_cast<char *>(&c->msg);
+    ssize_t n;
+    do {
+        n = read(c->fd, buf + c->got, MODSK_MSG_SIZE - c->got);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return;
+    if (n < 0) {
+        loop->error->report_warning(loop->error, "Read of socket (%d) Failed: %s\n", c->fd, strerror(errno));
+        drop_client(loop, c);
+        return;
+    }
+    if (n == 0) {
+        // The client has gone; a record it left unfinished was no message.
+        drop_client(loop, c);
+        return;
+    }
+    long long now = clock_ms();
+    if (c->got == 0)
+        c->since = now;
+    c->last = now;
+    c->got += static_cast<size_t>(n);
+    if (c->got == MODSK_MSG_SIZE)
+        serve_request(loop, c);
+}
+
+// Drops the clients that hold resources without making progress: a record left unfinished (clients
+// write a record in one call), or replies left unread.
+void drop_stalled(Loop *loop) noexcept {
+    long long now = clock_ms();
+    for (Conn *c : loop->conns) {
+        if (c->dropped)
             continue;
+        if (c->replying && now - c->since > MODSK_REPLY_WAIT_MS) {
+            loop->error->report_warning(loop->error, "Client on socket (%d) does not read its replies\n",
+                                        c->fd);
+            drop_client(loop, c);
+        } else if (!c->replying && c->got > 0 &&
+                   (now - c->last > MODSK_PIECE_WAIT * 1000LL ||
+                    now - c->since > MODSK_READ_TIMEOUT * 1000LL)) {
+            loop->error->report_warning(loop->error, "Timeout occurred during read of socket (%d)\n", c->fd);
+            drop_client(loop, c);
+        }
+    }
+}
 
-        int fd = -1;
-        for (int i = 0; i <= max_fd; i++) {
-            if (FD_ISSET(i, &ready)) {
-                fd = i;
-                break;
-            }
-        }
-        if (fd < 0) {
-            error->report(error, "No fd was set in daemon server start %d\n", max_fd);
-            ret = 1;
-            break;
-        }
-        if (fd == server->socket)
-            ret = accept_client(error, server, &watched, &max_fd);
+// The longest the next wait may last: the loop's period, or less when a bound runs out sooner.
+int wait_ms(const Loop *loop) noexcept {
+    long long now = clock_ms();
+    long long wait = MODSK_SELECT_WAIT * 1000LL;
+    if (loop->accept_paused_until > now)
+        wait = std::min(wait, loop->accept_paused_until - now);
+    for (const Conn *c : loop->conns) {
+        long long due = 0;
+        if (c->replying)
+            due = c->since + MODSK_REPLY_WAIT_MS;
+        else if (c->got > 0)
+            due = std::min(c->last + MODSK_PIECE_WAIT * 1000LL, c->since + MODSK_READ_TIMEOUT * 1000LL);
         else
-            ret = serve_client(daemon, server, fd, &watched, &msg, &quit);
+            continue;
+        wait = std::min(wait, std::max(0LL, due - now) + 1);
     }
+    return static_cast<int>(wait);
+}
 
-    for (int i = 0; i <= max_fd; i++) {
-        if (i != server->socket && FD_ISSET(i, &watched))
-            close(i);
+// Builds the watch list; false when it could not be built (out of memory, reported).
+bool watch_list(Loop *loop) noexcept {
+    try {
+        loop->fds.clear();
+        bool accepting = loop->accept_paused_until <= clock_ms();
+        loop->fds.push_back({accepting ? loop->server->socket : -1, POLLIN, 0});
+        for (const Conn *c : loop->conns)
+            loop->fds.push_back({c->fd, static_cast<short>(c->replying ? POLLOUT : POLLIN), 0});
+        return true;
+    } catch (const std::bad_alloc &) {
+        loop->error->report(loop->error, "Out of memory\n");
+        return false;
     }
-    return ret;
+}
+
+void forget_dropped(Loop *loop) noexcept {
+    MOME_MEM_T *mem = loop->daemon->interm->mem;
+    size_t kept = 0;
+    for (Conn *c : loop->conns) {
+        if (c->dropped)
+            mem->free(mem, loop->server->pool_ref, c);
+        else
+            loop->conns[kept++] = c;
+    }
+    loop->conns.resize(kept);
+}
+
+// The timers become due once a period; the mark advances by one period, so a daemon that fell
+// behind catches up one run per turn. A timer that fails has reported why; the daemon goes on.
+void run_due_timers(Loop *loop) noexcept {
+    MOU_UTIL_T *util = loop->daemon->interm->util;
+    mou_datetime_t now = 0;
+    util->get_current_datetime(util, &now);
+    MODSK_SERVER_T *server = loop->server;
+    if (now > server->last_timer_event && now - server->last_timer_event > MODSK_TIMER_PERIOD) {
+        server->last_timer_event += MODSK_TIMER_PERIOD;
+        run_timers(server);
+    }
+}
+
+// Serves every client that is ready, one message each per turn, until a force quit. The daemon
+// stops only then (or on a signal): a misbehaving client is dropped, a failing service or timer
+// reports and the others are served on.
+int main_loop(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
+    Loop loop{daemon, server, daemon->interm->error, {}, {}, 0, FALSE};
+    while (!loop.quit) {
+        if (!watch_list(&loop)) {
+            modsk_socket_pause(MODSK_ACCEPT_BACKOFF_MS);
+            continue;
+        }
+        int n = poll(loop.fds.data(), loop.fds.size(), wait_ms(&loop));
+        if (n < 0 && errno != EINTR) {
+            loop.error->report(loop.error, "Can't select: %s\n", strerror(errno));
+            modsk_socket_pause(MODSK_ACCEPT_BACKOFF_MS);
+        }
+        run_due_timers(&loop);
+        if (n > 0) {
+            // The connections accepted now join the watch list next turn.
+            size_t watched = loop.fds.size() - 1;
+            for (size_t i = 0; i < watched && !loop.quit; i++) {
+                Conn *c = loop.conns[i];
+                if (loop.fds[i + 1].revents == 0 || c->dropped)
+                    continue;
+                if (c->replying)
+                    send_reply(&loop, c);
+                else
+                    read_request(&loop, c);
+            }
+            if (loop.fds[0].revents != 0 && !loop.quit)
+                accept_clients(&loop);
+        }
+        drop_stalled(&loop);
+        forget_dropped(&loop);
+    }
+    for (Conn *c : loop.conns)
+        drop_client(&loop, c);
+    forget_dropped(&loop);
+    return 0;
 }
 
 // Steps before the main loop: socket, address, pid file, timer mark.
-int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
-    MOIM_INTERM_T *interm = daemon->interm;
+
+// The daemon serves every process of the installation over one connection each: it takes all the
+// descriptors it may have.
+void raise_descriptor_limit() noexcept {
+    struct rlimit lim;
+    if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
+        lim.rlim_cur = lim.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &lim);
+    }
+}
+
+int create_listener(MOIM_INTERM_T *interm, MODSK_SERVER_T *server) noexcept {
     MOE_ERROR_T *error = interm->error;
-    MOU_UTIL_T *util = interm->util;
-
-    mo_string_t pid_text = "";
-    int ret = util->get_process_id(util, pid_text);
-    if (ret != 0)
-        return ret;
-    error->report_note(error, "Daemon Starting (Rev %s, build %s-%s)", MODSK_REVISION, MODSK_BUILD,
-                       MODSK_PLATFORM);
-
-    server->socket = socket(AF_UNIX, SOCK_STREAM, 0);
+    // Close-on-exec: the indexer runs the daemon spawns must not hold the listening socket.
+    // Non-blocking: the loop takes connections until none is left, and never waits in accept.
+    server->socket = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (server->socket < 0) {
         error->report(error, "Can't create socket: %s\n", strerror(errno));
         return 1;
     }
-    // Daemons started by a parent must not hand the listening socket to the indexer runs they spawn.
-    fcntl(server->socket, F_SETFD, FD_CLOEXEC);
     if (server->cleanup != nullptr) {
-        ret = server->cleanup->add(server->cleanup, "cleanup server daemon connection",
-                                   cleanup_server_connection, server, nullptr);
+        int ret = server->cleanup->add(server->cleanup, "cleanup server daemon connection",
+                                       cleanup_server_connection, server, nullptr);
         if (ret != 0)
             return ret;
     }
-    ret = interm->signal->set(interm->signal, MOS_SIGPIPE, mos_signal_ignore);
-    if (ret != 0)
-        return ret;
+    return interm->signal->set(interm->signal, MOS_SIGPIPE, mos_signal_ignore);
+}
 
+// A socket file nobody answers on was left by a daemon that did not shut down; a live daemon's is
+// left alone, since taking it over would split the locks between two daemons.
+int remove_stale_socket(MOE_ERROR_T *error, const struct sockaddr_un *addr, const char *path) noexcept {
+    struct stat st;
+    if (lstat(path, &st) != 0)
+        return 0;
+    int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bool alive =
+        probe >= 0 && connect(probe, reinterpret_cast<const struct sockaddr *>(addr), sizeof(*addr)) == 0;
+    if (probe >= 0)
+        close(probe);
+    if (alive) {
+        error->report(error, "A daemon is already running on %s\n", path);
+        return 1;
+    }
+    if (unlink(path) != 0) {
+        error->report(error, "Can't remove socket %s: %s\n", path, strerror(errno));
+        return 1;
+    }
+    error->report_warning(error, "Removed socket %s. Perhaps daemon was not shutdown correctly.\n", path);
+    return 0;
+}
+
+int bind_and_listen(MOIM_INTERM_T *interm, MODSK_SERVER_T *server) noexcept {
+    MOE_ERROR_T *error = interm->error;
     struct sockaddr_un addr;
     mo_filename_t path;
     if (build_address(interm, server->server_port, &addr, path, sizeof(path)) != 0) {
         error->report(error, "Can't bind socket to %s: %s\n", path, strerror(ENAMETOOLONG));
         return 1;
     }
-    struct stat st;
-    if (lstat(path, &st) == 0) {
-        // Only a socket nobody answers on is stale; taking over a live daemon's socket would split the
-        // locks between two daemons.
-        int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        bool alive =
-            probe >= 0 && connect(probe, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0;
-        if (probe >= 0)
-            close(probe);
-        if (alive) {
-            error->report(error, "A daemon is already running on %s\n", path);
-            return 1;
-        }
-        unlink(path);
-        error->report_warning(error, "Removed socket %s. Perhaps daemon was not shutdown correctly.\n", path);
-    }
+    int ret = remove_stale_socket(error, &addr, path);
+    if (ret != 0)
+        return ret;
     if (bind(server->socket, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) != 0) {
         error->report(error, "Can't bind socket to %s: %s\n", path, strerror(errno));
         return 1;
@@ -364,26 +502,52 @@ int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
         return 1;
     }
     error->report_note(error, "Setting up a socket on %s\n", path);
+    return 0;
+}
 
+// The process id, without a line end, in the setup's pid file; removed at cleanup.
+int write_pid_file(MOIM_INTERM_T *interm, const char *pid_text) noexcept {
+    MOF_FILE_T *file = interm->file;
     const char *pid_file = interm->setup->daemon_pid_file;
-    int pfd = open(pid_file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (pfd < 0) {
-        error->report(error, "Can't open file %s: %s\n", pid_file, strerror(errno));
-        return 1;
-    }
-    size_t len = strlen(pid_text);
-    ssize_t w = write(pfd, pid_text, len);
-    int werr = errno;
-    close(pfd);
-    if (w != static_cast<ssize_t>(len)) {
-        error->report(error, "Can't write to file %s: %s\n", pid_file, strerror(w < 0 ? werr : ENOSPC));
-        return 1;
-    }
-    ret = interm->file->mark_as_cleanup(interm->file, pid_file);
+    void *ref = nullptr;
+    int ret = file->open_file(file, pid_file, &ref, MOF_MODE_WRITE);
     if (ret != 0)
         return ret;
+    ret = file->write_buf(file, pid_file, ref, pid_text, strlen(pid_text));
+    if (ret != 0) {
+        // The write failure is the one to report.
+        mo_boolean_t was_ignoring = interm->error->ignore;
+        interm->error->ignore = TRUE;
+        file->close_file(file, pid_file, ref);
+        interm->error->ignore = was_ignoring;
+        return ret;
+    }
+    ret = file->close_file(file, pid_file, ref);
+    if (ret == 0)
+        ret = file->mark_as_cleanup(file, pid_file);
+    return ret;
+}
 
-    return util->get_current_datetime(util, &server->last_timer_event);
+int start_up(MOD_DAEMON_T *daemon, MODSK_SERVER_T *server) noexcept {
+    MOIM_INTERM_T *interm = daemon->interm;
+    MOE_ERROR_T *error = interm->error;
+    MOU_UTIL_T *util = interm->util;
+
+    mo_string_t pid_text = "";
+    int ret = util->get_process_id(util, pid_text);
+    if (ret != 0)
+        return ret;
+    error->report_note(error, "Daemon Starting (Rev %s, build %s-%s)", MOST_VERSION, MOST_BUILD,
+                       MOST_PLATFORM);
+    raise_descriptor_limit();
+    ret = create_listener(interm, server);
+    if (ret == 0)
+        ret = bind_and_listen(interm, server);
+    if (ret == 0)
+        ret = write_pid_file(interm, pid_text);
+    if (ret == 0)
+        ret = util->get_current_datetime(util, &server->last_timer_event);
+    return ret;
 }
 
 // In the daemon itself the record holds the server, not a connection: a call to the daemon from
@@ -409,7 +573,7 @@ MODSK_CLIENT_T *client_of(MOD_DAEMON_T *daemon) noexcept {
 }
 
 // After a failed call the connection is out of step (a late reply would answer the next call), so it
-// is closed and later calls fail at once.
+// is closed; a later call opens a fresh one.
 int fail_call(MODSK_CLIENT_T *client) noexcept {
     if (client->socket >= 0) {
         close(client->socket);
@@ -454,6 +618,33 @@ int exchange(MODSK_CLIENT_T *client, MOE_ERROR_T *error, int instr) noexcept {
     return 1;
 }
 
+// Connects the client to its daemon: a few immediate attempts. Problems go into error_string (an
+// empty mo_string_t on entry), for the caller to report; the socket stays -1 then.
+void connect_client(MOD_DAEMON_T *daemon, MODSK_CLIENT_T *client, char *error_string) noexcept {
+    struct sockaddr_un addr;
+    mo_filename_t path;
+    if (build_address(daemon->interm, client->server_port, &addr, path, sizeof(path)) != 0) {
+        snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path,
+                 strerror(ENAMETOOLONG));
+        return;
+    }
+    int err = 0;
+    for (int attempt = 0; attempt < MODSK_CONNECT_TRIES; attempt++) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            snprintf(error_string, MO_STRING_LEN, "Can't create socket: %s\n", strerror(errno));
+            return;
+        }
+        if (connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0) {
+            client->socket = fd;
+            return;
+        }
+        err = errno;
+        close(fd);
+    }
+    snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path, strerror(err));
+}
+
 } // namespace
 
 const MOD_DAEMON_T modsk_socket_slots = {
@@ -472,16 +663,12 @@ const MOD_DAEMON_T modsk_socket_slots = {
 };
 
 int modsk_socket_construct(MOD_DAEMON_T *daemon) noexcept {
-    daemon->server_init = modsk_socket_slots.server_init;
-    daemon->client_init = modsk_socket_slots.client_init;
-    daemon->server_start = modsk_socket_slots.server_start;
-    daemon->client_start = modsk_socket_slots.client_start;
-    daemon->client_end = modsk_socket_slots.client_end;
-    daemon->call_force_quit = modsk_socket_slots.call_force_quit;
-    daemon->add_service = modsk_socket_slots.add_service;
-    daemon->add_timer_service = modsk_socket_slots.add_timer_service;
-    daemon->get_data = modsk_socket_slots.get_data;
-    daemon->gen_call = modsk_socket_slots.gen_call;
+    // Every slot from the table; the record's state stays as constructed.
+    MOIM_INTERM_T *interm = daemon->interm;
+    void *ref = daemon->ref;
+    *daemon = modsk_socket_slots;
+    daemon->interm = interm;
+    daemon->ref = ref;
     return 0;
 }
 
@@ -557,45 +744,36 @@ int modsk_client_init(MOD_DAEMON_T *daemon, void *pool_ref, const char *server_p
     client->pool_ref = pool_ref;
     client->socket = -1;
     client->cleanup = nullptr;
+    client->may_reconnect = FALSE;
     daemon->ref = client;
     return 0;
 }
 
 int modsk_client_start(MOD_DAEMON_T *daemon, MOCL_CLEANUP_T *cleanup, char *error_string) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
-    struct sockaddr_un addr;
-    mo_filename_t path;
-    if (build_address(daemon->interm, client->server_port, &addr, path, sizeof(path)) != 0) {
-        snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path,
-                 strerror(ENAMETOOLONG));
+    if (client->socket >= 0) {
+        // A second start replaces the connection rather than leaving the first one open.
+        close(client->socket);
+        client->socket = -1;
+    }
+    connect_client(daemon, client, error_string);
+    if (client->socket < 0)
         return 0;
+    client->may_reconnect = TRUE;
+    if (cleanup != nullptr && client->cleanup != cleanup) {
+        client->cleanup = cleanup;
+        return cleanup->add(cleanup, "cleanup client daemon connection", cleanup_client_connection, client,
+                            nullptr);
     }
-    int err = 0;
-    for (int attempt = 0; attempt < MODSK_CONNECT_TRIES; attempt++) {
-        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            snprintf(error_string, MO_STRING_LEN, "Can't create socket: %s\n", strerror(errno));
-            return 0;
-        }
-        if (connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0) {
-            client->socket = fd;
-            if (cleanup != nullptr) {
-                client->cleanup = cleanup;
-                return cleanup->add(cleanup, "cleanup client daemon connection", cleanup_client_connection,
-                                    client, nullptr);
-            }
-            return 0;
-        }
-        err = errno;
-        close(fd);
-    }
-    snprintf(error_string, MO_STRING_LEN, "Can't connect to socket %s: %s\n", path, strerror(err));
     return 0;
 }
 
 int modsk_client_end(MOD_DAEMON_T *daemon) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
-    if (client == nullptr || client->socket < 0)
+    if (client == nullptr)
+        return 0;
+    client->may_reconnect = FALSE;
+    if (client->socket < 0)
         return 0;
     int fd = client->socket;
     client->socket = -1;
@@ -619,6 +797,10 @@ int modsk_get_data(MOD_DAEMON_T *daemon, void **data_ptr, int data_size) noexcep
 int modsk_gen_call(MOD_DAEMON_T *daemon, int instr, void *) noexcept {
     MODSK_CLIENT_T *client = client_of(daemon);
     MOE_ERROR_T *error = daemon->interm->error;
+    if (client->socket < 0 && client->may_reconnect) {
+        mo_string_t why = "";
+        connect_client(daemon, client, why);
+    }
     if (client->socket < 0) {
         error->report(error, "Daemon Connection Closed\n");
         return 1;

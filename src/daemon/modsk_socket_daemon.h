@@ -8,14 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 
-#define MODSK_MSG_SIZE 2004    // one message on the wire, request and reply alike
-#define MODSK_BACKLOG 100      // pending connections of the listening socket
-#define MODSK_TIMER_PERIOD 60  // seconds between timer runs
-#define MODSK_SELECT_WAIT 2    // seconds the main loop waits for a message
-#define MODSK_READ_TIMEOUT 10  // seconds a reader waits for a message to begin
-#define MODSK_PIECE_WAIT 1     // seconds the daemon waits for the rest of a begun message
-#define MODSK_CONNECT_TRIES 5  // connection attempts of a client
-#define MODSK_SUN_PATH_LEN 108 // room in the socket address
+#define MODSK_MSG_SIZE 2004          // one message on the wire, request and reply alike
+#define MODSK_BACKLOG 100            // pending connections of the listening socket
+#define MODSK_TIMER_PERIOD 60        // seconds between timer runs
+#define MODSK_SELECT_WAIT 2          // seconds the main loop waits for a message
+#define MODSK_READ_TIMEOUT 10        // seconds a reader waits for a message to begin
+#define MODSK_PIECE_WAIT 1           // seconds the daemon waits for the next piece of a begun message
+#define MODSK_REPLY_WAIT_MS 2000     // a client that takes no reply for this long is dropped
+#define MODSK_ACCEPT_BACKOFF_MS 1000 // accepts rest this long after running out of descriptors
+#define MODSK_ACCEPTS_PER_TURN 64    // connections taken per turn of the loop
+#define MODSK_CONNECT_TRIES 5        // connection attempts of a client
+#define MODSK_SUN_PATH_LEN 108       // room in the socket address
 
 static_assert(std::endian::native == std::endian::little, "daemon messages are little-endian records");
 
@@ -50,6 +53,10 @@ struct MODSK_CLIENT_T {
     char *server_port;       // names the socket file
     MODSK_MSG_CONT_T *msg;   // the one message, reused for every call
     MOCL_CLEANUP_T *cleanup; // closes the connection at cleanup; NULL until connected
+    // TRUE from the first connection until client_end: a call finding the connection gone (closed
+    // after a failed call, or by the cleanup list) opens a fresh one, so that the cleanup's own calls
+    // (releasing the locks, cancelling time limits) still reach the daemon.
+    mo_boolean_t may_reconnect;
 };
 typedef struct MODSK_CLIENT_T modsk_client_t;
 

@@ -141,8 +141,73 @@ int append_entry(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg, int l
     return 0;
 }
 
+// ---- writers' claims
+
+MOLK_CLAIM_T *find_claim(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg) noexcept {
+    for (MOLK_CLAIM_T *c = control->claims; c != nullptr; c = c->next) {
+        if (strcmp(c->filename, msg->filename) == 0)
+            return c;
+    }
+    return nullptr;
+}
+
+void drop_claim(MOLK_LOCK_CONTROL_T *control, MOLK_CLAIM_T *claim) noexcept {
+    MOLK_CLAIM_T **link = &control->claims;
+    while (*link != nullptr && *link != claim)
+        link = &(*link)->next;
+    if (*link == nullptr)
+        return;
+    *link = claim->next;
+    control->mem->free(control->mem, control->pool_ref, claim);
+}
+
+// A writer that stopped asking (it got in elsewhere, gave up or died) holds nobody back for long.
+void drop_lapsed_claims(MOLK_LOCK_CONTROL_T *control, mou_datetime_t now) noexcept {
+    MOLK_CLAIM_T *c = control->claims;
+    while (c != nullptr) {
+        MOLK_CLAIM_T *next = c->next;
+        if (age_of(now, c->renewed) > MOLK_CLAIM_LAPSE)
+            drop_claim(control, c);
+        c = next;
+    }
+}
+
+// A waiting writer claims the file, or renews its claim. A writer that itself holds a read lock
+// on the file waits for that lock's expiry, which holding others back cannot hasten.
+void claim_file(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg, mou_datetime_t now) noexcept {
+    MOLK_CLAIM_T *claim = find_claim(control, msg);
+    if (claim != nullptr) {
+        if (claim->sender_id == msg->sender_id)
+            claim->renewed = now;
+        return;
+    }
+    if (find_entry(control, [&](const MOLK_QUEUE_T *q) {
+            return q->lock_type == MOLK_READ_LOCK && same_file(q, msg) && q->sender_id == msg->sender_id;
+        }) != nullptr)
+        return;
+    // Without memory for the claim the writer just waits as it would without claims.
+    if (mome_new(control->mem, control->pool_ref, &claim) != 0)
+        return;
+    claim->sender_id = msg->sender_id;
+    copy_text(claim->filename, msg->filename, sizeof(claim->filename));
+    claim->since = now;
+    claim->renewed = now;
+    claim->next = control->claims;
+    control->claims = claim;
+}
+
+// A new reader waits while another process's claim on the file is live, but never longer than a
+// few seconds in all, so that no cycle of locks between processes can hold it for good. A writer
+// still waiting long after its claim began waits for long locks, and holds nobody back any more.
+bool held_back(MOLK_LOCK_CONTROL_T *control, const MOLK_LOCK_MSG_T *msg, mou_datetime_t now) noexcept {
+    MOLK_CLAIM_T *claim = find_claim(control, msg);
+    return claim != nullptr && claim->sender_id != msg->sender_id &&
+           age_of(now, msg_date(msg)) < MOLK_READER_HOLD && age_of(now, claim->since) < MOLK_CLAIM_HOLD;
+}
+
 int take_file_lock(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, bool write,
                    mou_datetime_t now) noexcept {
+    drop_lapsed_claims(control, now);
     int own_type = write ? MOLK_WRITE_LOCK : MOLK_READ_LOCK;
     int conf_type = write ? MOLK_READ_LOCK : MOLK_WRITE_LOCK;
     long own_timeout = write ? msg->write_timeout : msg->read_timeout;
@@ -158,6 +223,8 @@ int take_file_lock(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, bool writ
         },
         conf_timeout, now);
     if (conflict != nullptr) {
+        if (write)
+            claim_file(control, msg, now);
         reply(msg, MOLK_WAIT);
         return 0;
     }
@@ -185,14 +252,21 @@ int take_file_lock(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, bool writ
             control, [&](const MOLK_QUEUE_T *q) { return q->lock_type == own_type && same_file(q, msg); },
             own_timeout, now);
         if (other != nullptr) {
+            claim_file(control, msg, now);
             reply(msg, MOLK_WAIT);
             return 0;
         }
+    } else if (held_back(control, msg, now)) {
+        reply(msg, MOLK_WAIT);
+        return 0;
     }
 
     int ret = append_entry(control, msg, own_type, now);
     if (ret != 0)
         return ret;
+    MOLK_CLAIM_T *claim = write ? find_claim(control, msg) : nullptr;
+    if (claim != nullptr && claim->sender_id == sender)
+        drop_claim(control, claim);
     reply(msg, MOLK_DONE);
     return 0;
 }
@@ -397,9 +471,11 @@ int molk_serve(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, mou_datetime_
             list_locks(control, msg, now);
             return 0;
         default:
+            // A peer's mistake, not the daemon's: it is told so, and everyone else is served on.
             control->error->report(control->error, "Unknown File Lock Operation %d\n",
                                    static_cast<int>(msg->op));
-            return 1;
+            reply_text(msg, "Unknown File Lock Operation %d\n", static_cast<int>(msg->op));
+            return 0;
     }
 }
 
@@ -427,6 +503,7 @@ int molk_control_new(MOLK_LOCK_CONTROL_T **control_ptr, void *pool_ref, MOE_ERRO
     control->mem = mem;
     control->pool_ref = pool_ref;
     control->queue = nullptr;
+    control->claims = nullptr;
     ret = moh_hash_init(interm, pool_ref, MOLK_HASH_BUCKETS, MOLK_HASH_LIST_SIZE, &control->hash);
     if (ret != 0)
         return ret;

@@ -70,6 +70,11 @@ enum : int {
 #define MOLK_ELEMENT_WAIT 5        // seconds an element lock is waited for
 #define MOLK_POLL_MILLISECONDS 100 // pause between attempts of a waiting client
 #define MOLK_ALL_ELEMENTS "All"    // id_num of a lock on every element of a file
+#define MOLK_CLAIM_LAPSE 1         // seconds after which a waiting writer's claim not renewed lapses
+#define MOLK_READER_HOLD 3         // seconds at most that a reader is held back by a writer's claim
+#define MOLK_CLAIM_HOLD                                                                                      \
+    10 // seconds a claim holds readers back; the readers it waits for
+       // have long locks then, and new ones need not wait for them too
 
 // Payload of instruction 40.
 struct __attribute__((packed)) MOLK_LOCK_MSG_T {
@@ -120,6 +125,18 @@ struct MOLK_FILE_MOD_T {
 };
 typedef struct MOLK_FILE_MOD_T molk_file_mod_t;
 
+// A writer waiting for a file's readers. While its claim is renewed (every ask of the waiting
+// writer renews it), new readers of the file are held back, so that the writer gets in as soon as
+// the current readers finish instead of starving behind a stream of them.
+struct MOLK_CLAIM_T {
+    int sender_id;                    // the waiting writer
+    char filename[MOLK_FILENAME_LEN]; // the file it waits for
+    mou_datetime_t since;             // when it first asked
+    mou_datetime_t renewed;           // when it last asked
+    MOLK_CLAIM_T *next;               // next claim
+};
+typedef struct MOLK_CLAIM_T molk_claim_t;
+
 struct MOH_HASH_T;
 
 // The server state.
@@ -132,6 +149,7 @@ struct MOLK_LOCK_CONTROL_T {
     void *pool_ref;          // pool of the queue entries and the table
     MOLK_QUEUE_T *queue;     // first (oldest) granted lock
     struct MOH_HASH_T *hash; // modification numbers by file name
+    MOLK_CLAIM_T *claims;    // writers waiting for readers, at most one per file
 };
 typedef struct MOLK_LOCK_CONTROL_T molk_lock_control_t;
 

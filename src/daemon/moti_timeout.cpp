@@ -93,8 +93,9 @@ int moti_main_service(void *ref, void **data_ref) noexcept {
     msg->error_msg[0] = '\0';
     switch (msg->op) {
         case MOTI_OP_START:
-            // Group 0 would be the daemon's own group and 1 is init: neither may ever be killed.
-            if (msg->process_id <= 1) {
+            // Group 0 would be the daemon's own group and 1 is init: neither may ever be killed, nor
+            // may the daemon's own process or group under their own numbers.
+            if (msg->process_id <= 1 || server->is_own(server, msg->process_id)) {
                 snprintf(msg->error_msg, sizeof(msg->error_msg), "Can't set a timer for process group %ld\n",
                          static_cast<long>(msg->process_id));
                 break;
@@ -121,8 +122,11 @@ int moti_main_service(void *ref, void **data_ref) noexcept {
                 list->del(list, ele);
             break;
         default:
+            // A peer's mistake: it is told so, and the daemon serves on.
             server->error->report(server->error, "Unknown Timer Operation %d\n", static_cast<int>(msg->op));
-            return 1;
+            snprintf(msg->error_msg, sizeof(msg->error_msg), "Unknown Timer Operation %d\n",
+                     static_cast<int>(msg->op));
+            break;
     }
     msg->status = (msg->error_msg[0] != '\0') ? 1 : 0;
     return 0;
@@ -144,7 +148,7 @@ int moti_timer_service(void *ref) noexcept {
             server->error->report_note(server->error,
                                        "Sending timeout kill to process group %d after %d seconds\n",
                                        process_group, timeout);
-            if (process_group > 1)
+            if (process_group > 1 && !server->is_own(server, process_group))
                 moti_kill_group(server, process_group);
             list->del(list, ele);
         }
@@ -166,6 +170,7 @@ int moti_server_construct_slots(void *pool_ref, MOE_ERROR_T *error, MOD_DAEMON_T
     server->pool_ref = pool_ref;
     server->signal_group = slots->signal_group;
     server->pause = slots->pause;
+    server->is_own = slots->is_own;
     ret = mols_list_new(&server->timer_list, pool_ref, mem);
     if (ret == 0)
         ret = daemon->add_service(daemon, MOTI_INSTR, moti_main_service, server);

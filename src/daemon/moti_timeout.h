@@ -63,6 +63,8 @@ struct MOTI_TIMEOUT_SERVER_T {
     // no longer exists, 1 after a reported failure.
     int (*signal_group)(MOTI_TIMEOUT_SERVER_T *server, int process_group, int signal_id) noexcept;
     int (*pause)(MOTI_TIMEOUT_SERVER_T *server, int seconds) noexcept;
+    // TRUE when the id names the daemon's own process or process group, which no time limit may kill.
+    mo_boolean_t (*is_own)(MOTI_TIMEOUT_SERVER_T *server, int process_id) noexcept;
 };
 
 int moti_client_construct(MOTI_TIMEOUT_CLIENT_T **client_ptr, MOE_ERROR_T *error, MOD_DAEMON_T *daemon,

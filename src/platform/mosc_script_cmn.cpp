@@ -150,6 +150,12 @@ static int keyword_exchange(MOSC_SCRIPT_T *script, MOP_CHANNEL_T *channel, MOSC_
         if (ret != 0)
             break;
         line += buf;
+        // A script gone wrong could otherwise make us hold any amount of its output.
+        if (line.size() > MOSC_MAX_ANSWER) {
+            error->report(error, "Script %s answered a line longer than %d bytes\n", script_path,
+                          MOSC_MAX_ANSWER);
+            return 1;
+        }
         // A line longer than the buffer arrives in pieces; join them so no piece passes for a name.
         bool complete = !line.empty() && line.back() == '\n';
         if (!complete && !eof)

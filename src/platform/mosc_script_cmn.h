@@ -3,6 +3,8 @@
 #pragma once
 #include "mo_std.h"
 
+#define MOSC_MAX_ANSWER (1024 * 1024) // longest answer line a keyword script may send, in bytes
+
 struct MOSC_SCRIPT_KEYWORD_T {
     const char *keyword;         // the system's own name for the value
     const char *script_keyword;  // the name on the lines exchanged with the script

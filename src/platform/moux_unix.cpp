@@ -29,8 +29,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 const MOUX_UNIX_SLOTS_T moux_unix_default_slots = {
@@ -106,47 +106,67 @@ int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNI
     return ret;
 }
 
-int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept {
-    if (strchr(argv0, '/') == nullptr) {
-        // Found along PATH: the kernel knows where it lives.
-        // A link text that fills the whole buffer may have been cut; one byte less fits with its end.
-        ssize_t len = readlink("/proc/self/exe", buf, size);
-        if (len < 0 || static_cast<size_t>(len) >= size)
-            return 1;
-        buf[len] = '\0';
-        return 0;
-    }
-    std::string path;
-    if (argv0[0] != '/') {
-        char cwd[MO_FILENAME_LEN];
-        if (getcwd(cwd, sizeof(cwd)) == nullptr)
-            return 1;
-        path = cwd;
-    }
-    path += '/';
-    path += argv0;
-    // The installation is found by cutting whole components off the end, so "//", "." and ".." must
-    // not count as levels: they are folded here by name alone, without resolving links.
-    std::vector<std::string> parts;
-    size_t pos = 0;
-    while (pos <= path.size()) {
-        size_t end = path.find('/', pos);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(pos, end - pos);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        pos = end + 1;
-    }
-    std::string clean;
-    for (const std::string &part : parts)
-        clean += "/" + part;
-    if (clean.empty() || clean.size() >= size)
+namespace {
+
+// Copies text into buf of size bytes; 1 when it does not fit.
+int copy_fitting(const char *text, char *buf, size_t size) noexcept {
+    size_t len = strlen(text);
+    if (len == 0 || len >= size)
         return 1;
-    memcpy(buf, clean.c_str(), clean.size() + 1);
+    memcpy(buf, text, len + 1);
     return 0;
+}
+
+// The path made absolute with "//", "." and ".." folded by name alone, for a program file that is no
+// longer there to be resolved. The installation is found by cutting whole components off the end,
+// so these must not count as levels.
+int fold_path(const char *argv0, char *buf, size_t size) noexcept {
+    char joined[2 * PATH_MAX];
+    joined[0] = '\0';
+    if (argv0[0] != '/' && getcwd(joined, PATH_MAX) == nullptr)
+        return 1;
+    size_t jlen = strlen(joined);
+    int n = snprintf(joined + jlen, sizeof(joined) - jlen, "/%s", argv0);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(joined) - jlen)
+        return 1;
+    char out[2 * PATH_MAX];
+    size_t olen = 0;
+    out[0] = '\0';
+    for (const char *part = joined; *part != '\0';) {
+        while (*part == '/')
+            part++;
+        size_t plen = strcspn(part, "/");
+        if (plen == 2 && part[0] == '.' && part[1] == '.') {
+            while (olen > 0 && out[olen - 1] != '/')
+                olen--;
+            if (olen > 0)
+                olen--; // the slash before the dropped component
+        } else if (plen > 0 && !(plen == 1 && part[0] == '.')) {
+            out[olen++] = '/'; // fits: out is as large as joined, and folding only shortens
+            memcpy(out + olen, part, plen);
+            olen += plen;
+        }
+        out[olen] = '\0';
+        part += plen;
+    }
+    return copy_fitting(out, buf, size);
+}
+
+} // namespace
+
+int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept {
+    // The program's own file, with every link resolved: found along PATH the kernel tells where it
+    // runs from, started by a path that path is resolved the same way, so a link to the program finds
+    // the installation the program lives in however it was started.
+    char real[PATH_MAX];
+    if (strchr(argv0, '/') == nullptr) {
+        ssize_t len = readlink("/proc/self/exe", real, sizeof(real) - 1);
+        if (len < 0)
+            return 1;
+        real[len] = '\0';
+        return copy_fitting(real, buf, size);
+    }
+    if (realpath(argv0, real) != nullptr)
+        return copy_fitting(real, buf, size);
+    return fold_path(argv0, buf, size);
 }

@@ -21,8 +21,8 @@ extern const MOUX_UNIX_SLOTS_T moux_unix_default_slots;
 int moux_unix_construct(MOX_AUX_T **aux, void *session_pool) noexcept;
 int moux_unix_construct_with(MOX_AUX_T **aux, void *session_pool, const MOUX_UNIX_SLOTS_T *slots) noexcept;
 
-// The program's path as given by the argument vector, made absolute (without resolving links) so that
-// the installation four levels above it is found wherever the program was started from; "//", "."
-// and ".." are folded by name. A bare name (found along PATH) is taken from the kernel. 1 when the
+// The absolute path of the program's own file, links resolved, so that the installation four levels
+// above it is the same however the program was started (by name along PATH, by a path, through a
+// link). A path naming no file is made absolute with "//", "." and ".." folded by name. 1 when the
 // path cannot be found or does not fit `size` bytes.
 int moux_unix_program_path(const char *argv0, char *buf, size_t size) noexcept;

@@ -19,13 +19,16 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 const MOP_PROCESS_T moux_process_slots = {
+    .low = nullptr,
+    .cleanup = nullptr,
+    .child_list = nullptr,
+    .timeout_client_ref = nullptr,
     .init = moux_process_init,
     .open_process_async = moux_open_process_async,
     .open_process = moux_open_process,
@@ -51,20 +54,15 @@ struct MOUX_CHILD_T {
     volatile int wait_status;        // what waitpid gave the handler
 };
 
-static MOP_PROCESS_T *moux_process_rec = nullptr;    // record the child-exit handler walks
-static MOS_SIGNAL_T *moux_process_signal = nullptr;  // signal service of that record
-static volatile sig_atomic_t moux_open_children = 0; // started and not yet finished
-static struct sigaction moux_saved_pipe_action;      // SIGPIPE action during an output redirection
+static MOP_PROCESS_T *moux_process_rec = nullptr;   // record the child-exit handler walks
+static MOS_SIGNAL_T *moux_process_signal = nullptr; // signal service of that record
+static struct sigaction moux_saved_pipe_action;     // SIGPIPE action during an output redirection
 static int moux_redirect_depth = 0;
 
 #define MOUX_MAX_ERR_LINES 10 // error lines reported before the rest are dropped
 
 static MOE_ERROR_T *err_of(MOP_PROCESS_T *process) noexcept {
     return process->low->error;
-}
-
-int moux_process_open_children() noexcept {
-    return moux_open_children;
 }
 
 // Time limits go to the request's timeout client, keyed by the child's process group (the child
@@ -79,15 +77,26 @@ static int timeout_cancel(MOP_PROCESS_T *process, int pid) noexcept {
     return client != nullptr ? client->cancel(client, pid) : 0;
 }
 
-// The signal service is the one given to init of this record; a record never initialised has none.
-static void protect(MOP_PROCESS_T *process) noexcept {
-    if (moux_process_signal != nullptr && moux_process_rec == process)
-        moux_process_signal->begin_protection(moux_process_signal);
-}
-static void unprotect(MOP_PROCESS_T *process) noexcept {
-    if (moux_process_signal != nullptr && moux_process_rec == process)
-        moux_process_signal->end_protection(moux_process_signal);
-}
+// A protected section for the lifetime of the guard, so that the child-exit handler never sees the
+// child list half-changed. The signal service is the one given to init of this record; a record never
+// initialised has none.
+class Protected {
+public:
+    explicit Protected(MOP_PROCESS_T *process) noexcept
+        : signal_(moux_process_rec == process ? moux_process_signal : nullptr) {
+        if (signal_ != nullptr)
+            signal_->begin_protection(signal_);
+    }
+    ~Protected() {
+        if (signal_ != nullptr)
+            signal_->end_protection(signal_);
+    }
+    Protected(const Protected &) = delete;
+    Protected &operator=(const Protected &) = delete;
+
+private:
+    MOS_SIGNAL_T *signal_;
+};
 
 // Holds SIGCHLD back while the caller waits for a child itself, so the handler cannot take it.
 struct ChildSignalHold {
@@ -110,6 +119,57 @@ static void close_fd(int *fd) noexcept {
     }
 }
 
+// A descriptor owned by one holder: closed when the holder goes, unless handed on with release.
+class Fd {
+public:
+    Fd() noexcept = default;
+    ~Fd() { close_fd(&fd_); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    void reset(int fd = -1) noexcept {
+        close_fd(&fd_);
+        fd_ = fd;
+    }
+    int get() const noexcept { return fd_; }
+    int release() noexcept {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The three pipes of a child's standard streams, both ends of each until the fork hands them out.
+struct Pipes {
+    Fd in_r, in_w, out_r, out_w, err_r, err_w;
+
+    // Close-on-exec, so a later child does not hold this child's pipes open. 0, or the errno.
+    int open() noexcept {
+        struct Ends {
+            Fd *r, *w;
+        };
+        for (Ends e : {Ends{&in_r, &in_w}, Ends{&out_r, &out_w}, Ends{&err_r, &err_w}}) {
+            int fds[2];
+            if (pipe2(fds, O_CLOEXEC) != 0)
+                return errno;
+            e.r->reset(fds[0]);
+            e.w->reset(fds[1]);
+        }
+        return 0;
+    }
+    // The parent keeps the read ends of the child's output and error and the write end of its input.
+    void hand_over(MOP_CHANNEL_T *channel) noexcept {
+        channel->in = in_w.release();
+        channel->out = out_r.release();
+        channel->err = err_r.release();
+        in_r.reset();
+        out_w.reset();
+        err_w.reset();
+    }
+};
+
 static MOLS_LIST_ELE_T *find_child(MOP_PROCESS_T *process, int pid) noexcept {
     MOLS_LIST_T *list = process->child_list;
     if (list == nullptr || pid <= 0)
@@ -126,29 +186,26 @@ static void drop_entry(MOP_PROCESS_T *process, MOLS_LIST_ELE_T *ele) noexcept {
     void *copy = list->get_ref2(ele);
     list->del(list, ele);
     mem->free(mem, mem->req_pool_ref, copy);
-    if (moux_open_children > 0)
-        moux_open_children = moux_open_children - 1;
 }
 
 static void forget_child(MOP_PROCESS_T *process, int pid) noexcept {
-    protect(process);
+    Protected section(process);
     MOLS_LIST_ELE_T *ele = find_child(process, pid);
     if (ele != nullptr)
         drop_entry(process, ele);
-    unprotect(process);
 }
 
-// Keeps the list's copy of a channel in step with the caller's descriptors.
+// Keeps the list's copy of a channel in step with the caller's descriptors and time limit.
 static void update_copy(MOP_PROCESS_T *process, const MOP_CHANNEL_T *channel) noexcept {
-    protect(process);
+    Protected section(process);
     MOLS_LIST_ELE_T *ele = find_child(process, channel->child_pid);
     if (ele != nullptr) {
         MOUX_CHILD_T *copy = static_cast<MOUX_CHILD_T *>(process->child_list->get_ref2(ele));
         copy->channel.in = channel->in;
         copy->channel.out = channel->out;
         copy->channel.err = channel->err;
+        copy->channel.has_timeout = channel->has_timeout;
     }
-    unprotect(process);
 }
 
 // Removes the detached children the handler collected, with the warning it could not write itself.
@@ -156,7 +213,7 @@ static void sweep_collected(MOP_PROCESS_T *process) noexcept {
     MOLS_LIST_T *list = process->child_list;
     if (list == nullptr)
         return;
-    protect(process);
+    Protected section(process);
     MOLS_LIST_ELE_T *ele = nullptr;
     list->get_next(list, &ele);
     while (ele != nullptr) {
@@ -172,7 +229,6 @@ static void sweep_collected(MOP_PROCESS_T *process) noexcept {
         }
         ele = next;
     }
-    unprotect(process);
 }
 
 void moux_process_child_signal(int) noexcept {
@@ -218,9 +274,8 @@ int moux_process_init(MOP_PROCESS_T *process, MOCL_CLEANUP_T *cleanup, MOS_SIGNA
     ret = mols_list_new(&list, mem->req_pool_ref, mem);
     if (ret != 0)
         return ret;
-    protect(process);
+    Protected section(process);
     process->child_list = list;
-    unprotect(process);
     return 0;
 }
 
@@ -233,15 +288,14 @@ static int lift_fd(int fd) noexcept {
 
 // The forked child: own process group, pipes on its standard streams, clean signal state, exec.
 [[noreturn]] static void run_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error,
-                                   const int in_pipe[2], const int out_pipe[2], const int err_pipe[2],
-                                   char *const env[], char *const argv[]) noexcept {
+                                   const Pipes *pipes, char *const env[], char *const argv[]) noexcept {
     MOE_ERROR_T *error = err_of(process);
     if (setpgid(0, 0) != 0)
         error->report(error, "Error setpgid : %s\n", strerror(errno));
-    if (channel->has_pipe) {
-        int in_r = lift_fd(in_pipe[0]);
-        int out_w = lift_fd(out_pipe[1]);
-        int err_w = lift_fd(err_pipe[1]);
+    if (pipes != nullptr) {
+        int in_r = lift_fd(pipes->in_r.get());
+        int out_w = lift_fd(pipes->out_w.get());
+        int err_w = lift_fd(pipes->err_w.get());
         if (in_r < 0 || out_w < 0 || err_w < 0 || dup2(err_w, 2) < 0 || dup2(out_w, 1) < 0 ||
             dup2(in_r, 0) < 0) {
             error->report(error, "Error in joining pipe for %s : %s\n", channel->proc_name, strerror(errno));
@@ -260,113 +314,118 @@ static int lift_fd(int fd) noexcept {
     _exit(1);
 }
 
+// The argument vector: the program name, then the arguments up to the NULL (MOP_MAX_ARGS entries at
+// most), then the NULL. argv has room for MOP_MAX_ARGS + 1 entries.
+static int collect_args(MOE_ERROR_T *error, const char *prog, va_list ap, char **argv) noexcept {
+    int argc = 0;
+    argv[argc++] = const_cast<char *>(prog);
+    for (const char *arg = va_arg(ap, const char *); arg != nullptr; arg = va_arg(ap, const char *)) {
+        if (argc >= MOP_MAX_ARGS) {
+            error->report(error, "Too many arguments for process %s (at most %d)\n", prog, MOP_MAX_ARGS - 1);
+            return 1;
+        }
+        argv[argc++] = const_cast<char *>(arg);
+    }
+    argv[argc] = nullptr;
+    return 0;
+}
+
+// Forks the child and records it in the child list with `copy` (freed when there is no list before
+// init). The fork and the record happen inside one protected section: a detached child that is
+// already gone must be in the list when the held-back child-exit signal is delivered.
+static int fork_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error, Pipes *pipes,
+                      char *const env[], char *const argv[], MOUX_CHILD_T **copy) noexcept {
+    MOME_MEM_T *mem = process->low->mem;
+    int ret = 0;
+    fflush(stdout); // a child that reports before exec must not repeat our buffered output
+    {
+        Protected section(process);
+        pid_t pid = fork();
+        if (pid == 0)
+            run_child(process, channel, on_error, pipes, env, argv);
+        if (pid < 0) {
+            int fork_errno = errno;
+            mem->free(mem, mem->req_pool_ref, *copy);
+            err_of(process)->report(err_of(process), "Error in starting process %s : %s\n",
+                                    channel->proc_name, strerror(fork_errno));
+            return 1;
+        }
+        setpgid(pid, pid); // also here, so a kill of the group cannot come before the child's own call
+        channel->child_pid = pid;
+        if (pipes != nullptr) {
+            pipes->hand_over(channel);
+            channel->has_pipe = TRUE;
+        }
+        (*copy)->channel = *channel;
+        MOLS_LIST_T *list = process->child_list;
+        if (list != nullptr) {
+            ret = list->add(list, channel->proc_name, TRUE, pid, process, *copy);
+        } else {
+            mem->free(mem, mem->req_pool_ref, *copy); // no list before init: the child is not recorded
+            *copy = nullptr;
+        }
+    }
+    if (ret != 0) {
+        // Out of memory: a child nobody could stop later is not left running.
+        mem->free(mem, mem->req_pool_ref, *copy);
+        stop_child(process, channel);
+    }
+    return ret;
+}
+
+// Registers the child's time limit with the daemon. A child whose limit cannot be set is stopped:
+// the caller only passes the failure on, and nobody would end it.
+static int start_time_limit(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int seconds) noexcept {
+    if (seconds <= 0 || process->timeout_client_ref == nullptr)
+        return 0;
+    int ret = timeout_start(process, channel->child_pid, seconds);
+    if (ret != 0) {
+        stop_child(process, channel);
+        forget_child(process, channel->child_pid);
+        return ret;
+    }
+    channel->has_timeout = TRUE;
+    update_copy(process, channel);
+    return 0;
+}
+
 static int start_child(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error, char *const env[],
                        int seconds, mo_boolean_t async, const char *prog, va_list ap) noexcept {
     MOE_ERROR_T *error = err_of(process);
-    channel->in = channel->out = channel->err = channel->old_out_fd = -1;
-    channel->child_pid = -1;
-    channel->has_timeout = FALSE;
-    channel->has_pipe = FALSE;
-    channel->async = async;
-    channel->proc_name = prog;
+    *channel = MOP_CHANNEL_T{.in = -1,
+                             .out = -1,
+                             .err = -1,
+                             .old_out_fd = -1,
+                             .child_pid = -1,
+                             .has_timeout = FALSE,
+                             .has_pipe = FALSE,
+                             .async = async,
+                             .proc_name = prog};
     if (prog == nullptr || prog[0] == '\0') {
         error->report(error, "No program name given to start a process\n");
         return 1;
     }
-
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(prog));
-    for (const char *arg = va_arg(ap, const char *); arg != nullptr; arg = va_arg(ap, const char *)) {
-        if (argv.size() >= MOP_MAX_ARGS) {
-            error->report(error, "Too many arguments for process %s (at most %d)\n", prog, MOP_MAX_ARGS - 1);
-            return 1;
-        }
-        argv.push_back(const_cast<char *>(arg));
-    }
-    argv.push_back(nullptr);
-
+    char *argv[MOP_MAX_ARGS + 1];
+    int ret = collect_args(error, prog, ap, argv);
+    if (ret != 0)
+        return ret;
     sweep_collected(process);
 
-    int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
+    Pipes pipes;
     if (!async) {
-        // Close-on-exec, so a later child does not hold this child's pipes open.
-        if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
-            pipe2(err_pipe, O_CLOEXEC) != 0) {
-            error->report(error, "Error in creating pipe for %s : %s\n", prog, strerror(errno));
-            for (int *fd : {&in_pipe[0], &in_pipe[1], &out_pipe[0], &out_pipe[1], &err_pipe[0], &err_pipe[1]})
-                close_fd(fd);
+        int pipe_errno = pipes.open();
+        if (pipe_errno != 0) {
+            error->report(error, "Error in creating pipe for %s : %s\n", prog, strerror(pipe_errno));
             return 1;
         }
-        channel->has_pipe = TRUE;
     }
-
     MOME_MEM_T *mem = process->low->mem;
     MOUX_CHILD_T *copy = nullptr;
-    if (mome_new(mem, mem->req_pool_ref, &copy) != 0) {
-        for (int *fd : {&in_pipe[0], &in_pipe[1], &out_pipe[0], &out_pipe[1], &err_pipe[0], &err_pipe[1]})
-            close_fd(fd);
-        channel->has_pipe = FALSE;
-        return 1;
-    }
-
-    fflush(stdout); // a child that reports before exec must not repeat our buffered output
-    protect(process);
-    pid_t pid = fork();
-    if (pid == 0)
-        run_child(process, channel, on_error, in_pipe, out_pipe, err_pipe, env, argv.data());
-    if (pid < 0) {
-        int fork_errno = errno;
-        unprotect(process);
-        for (int *fd : {&in_pipe[0], &in_pipe[1], &out_pipe[0], &out_pipe[1], &err_pipe[0], &err_pipe[1]})
-            close_fd(fd);
-        channel->has_pipe = FALSE;
-        mem->free(mem, mem->req_pool_ref, copy);
-        error->report(error, "Error in starting process %s : %s\n", prog, strerror(fork_errno));
-        return 1;
-    }
-    setpgid(pid, pid); // also here, so a kill of the group cannot come before the child's own call
-    channel->child_pid = pid;
-    if (channel->has_pipe) {
-        channel->err = err_pipe[0];
-        channel->out = out_pipe[0];
-        channel->in = in_pipe[1];
-        close_fd(&err_pipe[1]);
-        close_fd(&out_pipe[1]);
-        close_fd(&in_pipe[0]);
-    }
-    // Recorded before the section ends: a detached child that is already gone must be in the list
-    // when the held-back child-exit signal is delivered.
-    int ret = 0;
-    copy->channel = *channel;
-    if (process->child_list != nullptr) {
-        ret = process->child_list->add(process->child_list, prog, TRUE, pid, process, copy);
-        if (ret == 0)
-            moux_open_children = moux_open_children + 1;
-    } else {
-        mem->free(mem, mem->req_pool_ref, copy); // no list before init: the child is not recorded
-        copy = nullptr;
-    }
-    unprotect(process);
-    if (ret != 0) {
-        // Out of memory: a child nobody could stop later is not left running.
-        mem->free(mem, mem->req_pool_ref, copy);
-        stop_child(process, channel);
-        return ret;
-    }
-
-    if (seconds > 0 && process->timeout_client_ref != nullptr) {
-        ret = timeout_start(process, pid, seconds);
-        if (ret == 0) {
-            channel->has_timeout = TRUE;
-            if (copy != nullptr)
-                copy->channel.has_timeout = TRUE;
-        } else {
-            // The caller only passes the failure on: a child without its time limit is not left
-            // running with its pipes open and nobody to end it.
-            stop_child(process, channel);
-            forget_child(process, pid);
-        }
-    }
+    ret = mome_new(mem, mem->req_pool_ref, &copy);
+    if (ret == 0)
+        ret = fork_child(process, channel, on_error, async ? nullptr : &pipes, env, argv, &copy);
+    if (ret == 0)
+        ret = start_time_limit(process, channel, seconds);
     return ret;
 }
 
@@ -407,21 +466,24 @@ int moux_open_process_timeout(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, in
     return ret;
 }
 
-// Splits the child's error output into lines of at most size minus one characters, as read_err_line
-// would, and reports the first ten.
+// Splits the child's error output into lines of at most MO_STRING_LEN - 1 characters, as
+// read_err_line would, and reports the first ten.
 struct ErrLines {
     MOE_ERROR_T *error;
     const char *proc_name;
     bool report;
-    int count = 0;
-    std::string pending;
+    int count;
+    size_t len;
+    char pending[MO_STRING_LEN];
 
-    void line(const std::string &text) noexcept {
+    void line() noexcept {
+        pending[len] = '\0';
+        len = 0;
         count++;
         if (!report)
             return;
         if (count <= MOUX_MAX_ERR_LINES)
-            error->report(error, "%s", text.c_str());
+            error->report(error, "%s", pending);
         else if (count == MOUX_MAX_ERR_LINES + 1)
             error->report(error, "max errors lines reached from process %s\n", proc_name);
     }
@@ -429,23 +491,45 @@ struct ErrLines {
         for (size_t i = 0; i < n; i++) {
             char c = buf[i];
             if (c == '\0') {
-                line(pending);
-                pending.clear();
+                line();
                 continue;
             }
-            pending.push_back(c);
-            if (c == '\n' || pending.size() >= MO_STRING_LEN - 1) {
-                line(pending);
-                pending.clear();
-            }
+            pending[len++] = c;
+            if (c == '\n' || len >= MO_STRING_LEN - 1)
+                line();
         }
     }
     void finish() noexcept {
-        if (!pending.empty())
-            line(pending);
-        pending.clear();
+        if (len > 0)
+            line();
     }
 };
+
+// What end_process learnt of the child.
+struct EndState {
+    bool ended = false;       // the child has ended (it may not be collected yet)
+    bool collected = false;   // waitpid has taken it
+    bool read_failed = false; // its error output could not be read
+    int status = 0;           // the wait status, once collected
+};
+
+static void report_wait_failure(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel) noexcept {
+    err_of(process)->report(err_of(process), "Error in waiting on process %s (%d): %s\n", channel->proc_name,
+                            channel->child_pid, strerror(errno));
+}
+
+// Whether the child has ended, without collecting it: its id keeps naming it (and its group) until
+// waitpid. 1 ended, 0 still running, -1 error. With `block`, waits for the end.
+static int has_ended(pid_t pid, bool block) noexcept {
+    for (;;) {
+        siginfo_t info;
+        memset(&info, 0, sizeof(info));
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT | (block ? 0 : WNOHANG)) == 0)
+            return info.si_pid == pid ? 1 : 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
 
 static int wait_blocking(pid_t pid, int *status) noexcept {
     pid_t r;
@@ -463,132 +547,117 @@ static int exit_code(int status) noexcept {
     return -1;
 }
 
-int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error,
-                     int *exit_status) noexcept {
-    MOE_ERROR_T *error = err_of(process);
-    *exit_status = 0;
-    int ret = 0;
-    pid_t pid = channel->child_pid;
-    bool read_errors = on_error == MOP_ON_ERROR_FAIL || on_error == MOP_ON_ERROR_MARK;
-    ErrLines lines{error, channel->proc_name, read_errors};
+// A detached child: the child-exit handler may have taken it already.
+static int wait_detached(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, EndState *st) noexcept {
+    MOLS_LIST_ELE_T *ele = find_child(process, channel->child_pid);
+    MOUX_CHILD_T *copy =
+        ele != nullptr ? static_cast<MOUX_CHILD_T *>(process->child_list->get_ref2(ele)) : nullptr;
+    if (copy != nullptr && copy->collected) {
+        st->ended = st->collected = true;
+        st->status = copy->lost ? 0 : copy->wait_status;
+        return 0;
+    }
+    if (wait_blocking(channel->child_pid, &st->status) != 0) {
+        report_wait_failure(process, channel);
+        return 1;
+    }
+    st->ended = st->collected = true;
+    return 0;
+}
 
-    // The child sees the end of its input first: one that reads all of it before it writes or ends
-    // would otherwise wait for us while we wait for it.
-    if (channel->has_pipe)
-        close_fd(&channel->in);
+// Reads the child's output and error output until both have ended, or until the child has ended and
+// nothing more is waiting (a grandchild may keep the pipes open). Standard output is drained so that
+// a child filling that pipe while we read the other cannot stall. The child is not collected here.
+static int drain_pipes(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, ErrLines *lines,
+                       EndState *st) noexcept {
+    bool out_open = channel->out >= 0, err_open = channel->err >= 0;
+    char buf[4096];
+    while (out_open || err_open) {
+        if (!st->ended) {
+            int ended = has_ended(channel->child_pid, false);
+            if (ended < 0) {
+                report_wait_failure(process, channel);
+                return 1;
+            }
+            st->ended = ended == 1;
+        }
+        struct pollfd fds[2];
+        int nfds = 0;
+        if (out_open)
+            fds[nfds++] = {channel->out, POLLIN, 0};
+        if (err_open)
+            fds[nfds++] = {channel->err, POLLIN, 0};
+        int n = poll(fds, static_cast<nfds_t>(nfds), st->ended ? 0 : 100);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            // Nothing more can be read: our ends are closed, so a child blocked on a full pipe ends too.
+            close_fd(&channel->out);
+            close_fd(&channel->err);
+            update_copy(process, channel);
+            break;
+        }
+        if (n == 0 && st->ended)
+            break; // the child is gone and nothing more is waiting
+        for (int i = 0; i < nfds; i++) {
+            if (fds[i].revents == 0)
+                continue;
+            bool is_err = fds[i].fd == channel->err;
+            ssize_t got = read(fds[i].fd, buf, sizeof(buf));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 && is_err && lines->report) {
+                err_of(process)->report(err_of(process), "Can't read from stderr of process %s : %s\n",
+                                        channel->proc_name, strerror(errno));
+                st->read_failed = true;
+                return 1;
+            }
+            if (got <= 0)
+                (is_err ? err_open : out_open) = false;
+            else if (is_err)
+                lines->feed(buf, static_cast<size_t>(got));
+        }
+    }
+    lines->finish();
+    return 0;
+}
 
-    bool collected = false, read_failed = false;
-    int status = 0;
-    ChildSignalHold hold;
-    if (pid <= 1) {
-        collected = true; // never started
-    } else if (!channel->has_pipe) {
-        MOLS_LIST_ELE_T *ele = find_child(process, pid);
-        MOUX_CHILD_T *copy =
-            ele != nullptr ? static_cast<MOUX_CHILD_T *>(process->child_list->get_ref2(ele)) : nullptr;
-        if (copy != nullptr && copy->collected) {
-            collected = true; // the child-exit handler already took it
-            if (!copy->lost)
-                *exit_status = exit_code(copy->wait_status);
-        } else if (wait_blocking(pid, &status) == 0) {
-            collected = true;
-            *exit_status = exit_code(status);
+// The child with pipes, once its output is read: waits for its end, then cancels its time limit
+// (which guarded the wait too), then collects it. Cancelled before it is collected, since from then
+// on its id may name another process group, which the daemon would kill if the limit ran out first.
+static int wait_piped(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, EndState *st, int ret) noexcept {
+    if (ret == 0 && !st->ended) {
+        if (has_ended(channel->child_pid, true) < 0) {
+            report_wait_failure(process, channel);
+            ret = 1;
         } else {
-            error->report(error, "Error in waiting on process %s (%d): %s\n", channel->proc_name, pid,
-                          strerror(errno));
-            ret = 1;
+            st->ended = true;
         }
-    } else {
-        // Drain standard output while the error lines are read, so a child that fills one pipe while
-        // we read the other cannot stall; once the child has ended, take what is left and stop
-        // (a grandchild may keep the pipes open).
-        bool out_open = channel->out >= 0, err_open = channel->err >= 0;
-        char buf[4096];
-        while (true) {
-            if (!collected) {
-                pid_t r = waitpid(pid, &status, WNOHANG);
-                if (r == pid) {
-                    collected = true;
-                } else if (r < 0 && errno != EINTR) {
-                    error->report(error, "Error in waiting on process %s (%d): %s\n", channel->proc_name, pid,
-                                  strerror(errno));
-                    ret = 1;
-                    break;
-                }
-            }
-            struct pollfd fds[2];
-            int nfds = 0;
-            if (out_open)
-                fds[nfds++] = {channel->out, POLLIN, 0};
-            if (err_open)
-                fds[nfds++] = {channel->err, POLLIN, 0};
-            if (nfds == 0) {
-                if (!collected) {
-                    if (wait_blocking(pid, &status) == 0) {
-                        collected = true;
-                    } else {
-                        error->report(error, "Error in waiting on process %s (%d): %s\n", channel->proc_name,
-                                      pid, strerror(errno));
-                        ret = 1;
-                    }
-                }
-                break;
-            }
-            int n = poll(fds, static_cast<nfds_t>(nfds), collected ? 0 : 100);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                // Nothing more can be read: close our ends, so a child blocked on a full pipe ends too,
-                // and still wait for it rather than leave it uncollected behind a success.
-                close_fd(&channel->out);
-                close_fd(&channel->err);
-                update_copy(process, channel);
-                out_open = err_open = false;
-                continue;
-            }
-            if (n == 0) {
-                if (collected)
-                    break; // the child is gone and nothing more is waiting
-                continue;
-            }
-            for (int i = 0; i < nfds; i++) {
-                if (fds[i].revents == 0)
-                    continue;
-                bool is_err = fds[i].fd == channel->err;
-                ssize_t got = read(fds[i].fd, buf, sizeof(buf));
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got < 0 && is_err && read_errors) {
-                    error->report(error, "Can't read from stderr of process %s : %s\n", channel->proc_name,
-                                  strerror(errno));
-                    ret = 1;
-                    read_failed = true;
-                }
-                if (got <= 0) {
-                    (is_err ? err_open : out_open) = false;
-                    continue;
-                }
-                if (is_err)
-                    lines.feed(buf, static_cast<size_t>(got));
-            }
-            if (read_failed)
-                break;
-        }
-        lines.finish();
-        if (collected)
-            *exit_status = exit_code(status);
     }
-
     if (channel->has_timeout) {
-        // Cancelled only now, so the time limit also guards the wait.
         channel->has_timeout = FALSE;
-        if (timeout_cancel(process, pid) != 0 && ret == 0)
+        if (timeout_cancel(process, channel->child_pid) != 0 && ret == 0)
             ret = 1;
     }
-    if (collected && pid > 1) {
-        forget_child(process, pid);
-        if (!read_failed && on_error == MOP_ON_ERROR_FAIL && *exit_status != 0 && ret == 0) {
-            error->report(error, "Error in process %s\n", channel->proc_name);
+    if (st->ended && !st->read_failed) {
+        if (wait_blocking(channel->child_pid, &st->status) == 0) {
+            st->collected = true;
+        } else if (ret == 0) {
+            report_wait_failure(process, channel);
+            ret = 1;
+        }
+    }
+    return ret;
+}
+
+// Forgets the collected child and judges its exit status and error output by the error mode.
+static int judge_end(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error, const EndState &st,
+                     const ErrLines &lines, int ret, int *exit_status) noexcept {
+    if (st.collected && channel->child_pid > 1) {
+        *exit_status = exit_code(st.status);
+        forget_child(process, channel->child_pid);
+        if (!st.read_failed && on_error == MOP_ON_ERROR_FAIL && *exit_status != 0 && ret == 0) {
+            err_of(process)->report(err_of(process), "Error in process %s\n", channel->proc_name);
             ret = 1;
         }
     }
@@ -596,13 +665,36 @@ int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_erro
         close_fd(&channel->out);
         close_fd(&channel->err);
     }
-    if (read_errors && lines.count > 0 && ret == 0) {
+    if (lines.report && lines.count > 0 && ret == 0) {
         if (on_error == MOP_ON_ERROR_FAIL)
             ret = 1;
         else
             *exit_status = -1;
     }
     return ret;
+}
+
+int moux_end_process(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel, int on_error,
+                     int *exit_status) noexcept {
+    *exit_status = 0;
+    bool read_errors = on_error == MOP_ON_ERROR_FAIL || on_error == MOP_ON_ERROR_MARK;
+    ErrLines lines{err_of(process), channel->proc_name, read_errors, 0, 0, {}};
+    EndState st;
+    int ret = 0;
+    // The child sees the end of its input first: one that reads all of it before it writes or ends
+    // would otherwise wait for us while we wait for it.
+    if (channel->has_pipe)
+        close_fd(&channel->in);
+    ChildSignalHold hold;
+    if (channel->child_pid <= 1) {
+        st.ended = true; // never started
+    } else if (!channel->has_pipe) {
+        ret = wait_detached(process, channel, &st);
+    } else {
+        ret = drain_pipes(process, channel, &lines, &st);
+        ret = wait_piped(process, channel, &st, ret);
+    }
+    return judge_end(process, channel, on_error, st, lines, ret, exit_status);
 }
 
 static bool child_gone(pid_t pid) noexcept {
@@ -681,7 +773,7 @@ int moux_kill_children(const char *, void *ref1, void *) noexcept {
     MOLS_LIST_T *list = process->child_list;
     if (list == nullptr)
         return 0;
-    protect(process);
+    Protected section(process);
     int ret = 0;
     MOLS_LIST_ELE_T *ele = nullptr;
     for (list->get_next(list, &ele); ele != nullptr && ret == 0; list->get_next(list, &ele)) {
@@ -689,18 +781,16 @@ int moux_kill_children(const char *, void *ref1, void *) noexcept {
         if (!copy->collected)
             ret = stop_child(process, &copy->channel);
     }
-    if (ret == 0) {
+    if (ret == 0)
         list->reset(list);
-        moux_open_children = 0;
-    }
-    unprotect(process);
     return ret;
 }
 
 int moux_begin_output_redirect(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel) noexcept {
     MOE_ERROR_T *error = err_of(process);
     fflush(stdout); // what was written before goes to the real output
-    channel->old_out_fd = dup(1);
+    // Close-on-exec, as every descriptor here: a child started meanwhile must not hold them.
+    channel->old_out_fd = fcntl(1, F_DUPFD_CLOEXEC, 0);
     if (channel->old_out_fd < 0 || dup2(channel->in, 1) < 0) {
         error->report(error, "dup2 failed in begin_output_redirect for process %s : %s\n", channel->proc_name,
                       strerror(errno));
@@ -725,7 +815,7 @@ int moux_end_output_redirect(MOP_PROCESS_T *process, MOP_CHANNEL_T *channel) noe
     int ret = 0;
     fflush(stdout);
     clearerr(stdout);
-    channel->in = dup(1);
+    channel->in = fcntl(1, F_DUPFD_CLOEXEC, 0);
     if (channel->in < 0) {
         error->report(error, "first dup2 failed in end_output_redirect for process %s : %s\n",
                       channel->proc_name, strerror(errno));
@@ -858,7 +948,7 @@ int moux_process_close_stream(MOP_PROCESS_T *process, int fd) noexcept {
     // The list's copies must not keep a number that a later open may reuse.
     MOLS_LIST_T *list = process->child_list;
     if (list != nullptr) {
-        protect(process);
+        Protected section(process);
         MOLS_LIST_ELE_T *ele = nullptr;
         for (list->get_next(list, &ele); ele != nullptr; list->get_next(list, &ele)) {
             MOP_CHANNEL_T *copy = static_cast<MOP_CHANNEL_T *>(list->get_ref2(ele));
@@ -866,7 +956,6 @@ int moux_process_close_stream(MOP_PROCESS_T *process, int fd) noexcept {
                 if (*slot == fd)
                     *slot = -1;
         }
-        unprotect(process);
     }
     return 0;
 }

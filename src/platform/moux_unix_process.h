@@ -33,7 +33,4 @@ int moux_kill_children(const char *name, void *ref1, void *ref2) noexcept;
 // The child-exit handler installed by init for signal id 8.
 void moux_process_child_signal(int signum) noexcept;
 
-// Number of children started and not yet finished, killed or collected.
-int moux_process_open_children() noexcept;
-
 extern const MOP_PROCESS_T moux_process_slots;

@@ -109,8 +109,8 @@ int moux_socket_end_connection(MOSK_SOCK_T *sock, void *conn) noexcept {
     return 0;
 }
 
-// Byte by byte, so nothing after the line is taken from the socket. The end flag is set only when
-// nothing was read, so a last line without its line feed is still handed over.
+// Byte by byte, so nothing after the line is taken from the socket. As with a child's output, the
+// end flag comes with a last line that has no line feed; that line is still handed over.
 int moux_socket_read_line(MOSK_SOCK_T *sock, void *conn, char *buf, size_t size, mo_boolean_t *eof) noexcept {
     MOUX_SOCKET_CONN_T *c = static_cast<MOUX_SOCKET_CONN_T *>(conn);
     MOE_ERROR_T *error = sock_error(sock);
@@ -134,8 +134,7 @@ int moux_socket_read_line(MOSK_SOCK_T *sock, void *conn, char *buf, size_t size,
             return 1;
         }
         if (r == 0) {
-            if (n == 0)
-                *eof = TRUE;
+            *eof = TRUE;
             break;
         }
         buf[n++] = ch;

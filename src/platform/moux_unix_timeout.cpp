@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 int moux_timeout_signal_group(MOTI_TIMEOUT_SERVER_T *server, int process_group, int signal_id) noexcept {
     // killpg(0) and killpg(1) would reach the daemon's own group or init.
@@ -34,6 +35,11 @@ int moux_timeout_pause(MOTI_TIMEOUT_SERVER_T *, int seconds) noexcept {
     return 0;
 }
 
+mo_boolean_t moux_timeout_is_own(MOTI_TIMEOUT_SERVER_T *, int process_id) noexcept {
+    return process_id == static_cast<int>(getpid()) || process_id == static_cast<int>(getpgrp()) ? TRUE
+                                                                                                 : FALSE;
+}
+
 const MOTI_TIMEOUT_SERVER_T moux_timeout_slots = {
     .error = nullptr,
     .daemon = nullptr,
@@ -42,4 +48,5 @@ const MOTI_TIMEOUT_SERVER_T moux_timeout_slots = {
     .timer_list = nullptr,
     .signal_group = moux_timeout_signal_group,
     .pause = moux_timeout_pause,
+    .is_own = moux_timeout_is_own,
 };

@@ -403,8 +403,10 @@ int mose_index_runlock_service(void *ref, void **data_ref) noexcept {
             }
             break;
         default:
+            // A peer's mistake: it is refused, and the daemon serves on.
             error->report(error, "Unknown index run lock operation %d\n", static_cast<int>(lock->op));
-            return 1;
+            lock->ret = 1;
+            break;
     }
     return 0;
 }

@@ -3,8 +3,9 @@
 #include "index_fixture.h"
 #include "platform/mof_file_cmn.h"
 #include "platform/moux_unix_file.h"
-#include "test_util.h"
+#include "support/util.h"
 
+#include <gtest/gtest.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -26,20 +27,14 @@ protected:
     mot_test::TempDir dir;
     std::string path;
 
-    void SetUp() override {
-        ASSERT_EQ(mof_file_construct(&d.interm.file, d.low.low, &moux_file_slots), 0);
-        d.aux.file = d.interm.file;
-        mot_test::keep_reachable(d.interm.file);
-        path = dir.path + "/12.txt";
-    }
+    void SetUp() override { path = dir.path + "/12.txt"; }
 };
 
 TEST_F(IndexData, DocumentWithKeywordsAndWords) {
     MOLS_LIST_T *keys = nullptr;
-    ASSERT_EQ(mols_list_new(&keys, nullptr, &d.low.mem), 0);
-    mot_test::keep_reachable(keys);
+    ASSERT_EQ(mols_list_new(&keys, nullptr, &d.b.mem), 0);
     MOSE_INDEX_DATA_T *data = nullptr;
-    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, &d.aux, keys, path.c_str()), 0);
+    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, d.aux, keys, path.c_str()), 0);
 
     char type[] = "a<b>c";
     char other[] = "document";
@@ -79,7 +74,7 @@ TEST_F(IndexData, DocumentWithKeywordsAndWords) {
 
 TEST_F(IndexData, UnknownControlOperationFails) {
     MOSE_INDEX_DATA_T *data = nullptr;
-    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, &d.aux, nullptr, path.c_str()), 0);
+    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, d.aux, nullptr, path.c_str()), 0);
     std::string err = capture_stderr([&] { EXPECT_EQ(data->control(data, 7), 1); });
     EXPECT_NE(err.find("Unknown indexer control operation 7\n"), std::string::npos) << err;
     char value[] = "v";
@@ -91,7 +86,7 @@ TEST_F(IndexData, UnknownControlOperationFails) {
 TEST_F(IndexData, ExistingDocumentIsReplaced) {
     std::ofstream(path) << "old contents that must go\n";
     MOSE_INDEX_DATA_T *data = nullptr;
-    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, &d.aux, nullptr, path.c_str()), 0);
+    ASSERT_EQ(mose_data_construct(&data, nullptr, nullptr, d.aux, nullptr, path.c_str()), 0);
     EXPECT_EQ(data->control(data, MOSE_CONTROL_BODY), 0);
     EXPECT_EQ(mose_data_destruct(data), 0);
     EXPECT_EQ(read_all(path), "<BODY>\n");
@@ -100,9 +95,8 @@ TEST_F(IndexData, ExistingDocumentIsReplaced) {
 TEST_F(IndexData, DocumentInAMissingDirectoryIsRefused) {
     MOSE_INDEX_DATA_T *data = nullptr;
     std::string missing = dir.path + "/no/such/dir/1.txt";
-    std::string err = capture_stderr([&] {
-        EXPECT_NE(mose_data_construct(&data, nullptr, nullptr, &d.aux, nullptr, missing.c_str()), 0);
-    });
+    std::string err = capture_stderr(
+        [&] { EXPECT_NE(mose_data_construct(&data, nullptr, nullptr, d.aux, nullptr, missing.c_str()), 0); });
     EXPECT_NE(err.find(missing), std::string::npos) << err;
     EXPECT_EQ(data, nullptr);
 }

@@ -8,8 +8,9 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "test_util.h"
+#include "support/util.h"
 
+#include <gtest/gtest.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -31,29 +32,20 @@ std::string read_all(const std::string &path) {
     return ss.str();
 }
 
+mot_test::BundleOptions with_processes() {
+    mot_test::BundleOptions options;
+    options.init_process = true;
+    return options;
+}
+
 class IndexSpawn : public ::testing::Test {
 protected:
-    mot_test::IndexDaemon d;
+    mot_test::IndexDaemon d{with_processes()};
     mot_test::TempDir dir;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOCL_CLEANUP_T *cleanup = nullptr;
     std::string record;
 
     void SetUp() override {
-        ASSERT_EQ(mof_file_construct(&d.interm.file, d.low.low, &moux_file_slots), 0);
-        ASSERT_EQ(mos_signal_construct(&signal, d.low.low, &moux_signal_slots), 0);
-        ASSERT_EQ(mocl_cleanup_new(&cleanup, nullptr, &d.low.mem, signal, "Request-Fatal"), 0);
-        ASSERT_EQ(mop_process_construct(&d.interm.process, d.low.low, &moux_process_slots), 0);
-        ASSERT_EQ(d.interm.process->init(d.interm.process, cleanup, signal, nullptr), 0);
-        d.interm.signal = signal;
-        d.aux.file = d.interm.file;
-        d.aux.process = d.interm.process;
-        d.aux.signal = signal;
-        mot_test::keep_reachable(d.interm.file);
-        mot_test::keep_reachable(signal);
-        mot_test::keep_reachable(cleanup);
-        mot_test::keep_reachable(d.interm.process);
-
+        ASSERT_EQ(d.b.status, 0);
         snprintf(d.setup->exec_dir, sizeof(d.setup->exec_dir), "%s", dir.path.c_str());
         record = dir.path + "/spawns";
         std::string prog = dir.path + "/morvale";

@@ -8,12 +8,12 @@ using namespace mot_test;
 namespace {
 
 struct Queue {
-    DaemonBundle b;
+    Bundle b;
     MOLK_LOCK_CONTROL_T *control = nullptr;
     MOLK_LOCK_MSG_T msg{};
     int last_ret = 0;
 
-    Queue() { molk_control_new(&control, nullptr, &b.lb.error, b.daemon, b.util, &b.interm, &b.lb.mem); }
+    Queue() { molk_control_new(&control, nullptr, &b.error, b.aux->daemon, b.aux->util, b.interm, &b.mem); }
 
     // Sends op for sender/user at time now; gives exit_status.
     int ask(int op, int sender, const char *file, mou_datetime_t now, int read_timeout = 60,
@@ -124,6 +124,76 @@ TEST(LockQueue, SenderCleanupKeepsElementLocksAndOtherSenders) {
     EXPECT_EQ(q.count(), 1);
 }
 
+TEST(LockQueue, AWaitingWriterHoldsNewReadersBackForABoundedTime) {
+    Queue q;
+    auto read = [&](int sender, mou_datetime_t now, mou_datetime_t since) {
+        return q.ask(MOLK_OP_READ_LOCK, sender, "/f", now, 60, 120, "u", "", since);
+    };
+    auto write = [&](int sender, mou_datetime_t now) {
+        return q.ask(MOLK_OP_WRITE_LOCK, sender, "/f", now, 60, 120, "u", "", now);
+    };
+    EXPECT_EQ(read(1, T, T), MOLK_DONE);
+    EXPECT_EQ(write(9, T), MOLK_WAIT);
+    // A new reader waits behind the writer; a reader of another file does not.
+    EXPECT_EQ(read(2, T, T), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_READ_LOCK, 2, "/g", T, 60, 120, "u", "", T), MOLK_DONE);
+    // Once the current reader is gone the writer gets in, and readers wait for its release as ever.
+    EXPECT_EQ(q.ask(MOLK_OP_READ_UNLOCK, 1, "/f", T), MOLK_DONE);
+    EXPECT_EQ(write(9, T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_UNLOCK, 9, "/f", T), MOLK_DONE);
+    // The claim went with the grant.
+    EXPECT_EQ(read(2, T, T), MOLK_DONE);
+    EXPECT_EQ(q.control->claims, nullptr);
+
+    // A reader already asking for the bounded time gets in although the writer keeps asking.
+    EXPECT_EQ(write(9, T + 10), MOLK_WAIT);
+    EXPECT_EQ(read(3, T + 10, T + 10), MOLK_WAIT);
+    EXPECT_EQ(write(9, T + 11), MOLK_WAIT);
+    EXPECT_EQ(read(3, T + 12, T + 10), MOLK_WAIT);
+    EXPECT_EQ(write(9, T + 13), MOLK_WAIT);
+    EXPECT_EQ(read(3, T + 13, T + 10), MOLK_DONE);
+
+    // A claim the writer stops renewing lapses.
+    EXPECT_EQ(read(4, T + 14, T + 14), MOLK_WAIT);
+    EXPECT_EQ(read(4, T + 15, T + 14), MOLK_DONE);
+    EXPECT_EQ(q.control->claims, nullptr);
+
+    // A writer still waiting well after its claim began (behind long locks) holds nobody back.
+    EXPECT_EQ(write(9, T + 20), MOLK_WAIT);
+    for (mou_datetime_t t = T + 21; t < T + 20 + MOLK_CLAIM_HOLD; t++)
+        EXPECT_EQ(write(9, t), MOLK_WAIT);
+    EXPECT_EQ(read(5, T + 20 + MOLK_CLAIM_HOLD - 1, T + 20 + MOLK_CLAIM_HOLD - 1), MOLK_WAIT);
+    EXPECT_EQ(write(9, T + 20 + MOLK_CLAIM_HOLD), MOLK_WAIT);
+    EXPECT_EQ(read(5, T + 20 + MOLK_CLAIM_HOLD, T + 20 + MOLK_CLAIM_HOLD), MOLK_DONE);
+}
+
+TEST(LockQueue, ClaimsOfWritersBehindWritersAndOfWritersHoldingAReadLock) {
+    Queue q;
+    auto read = [&](int sender, mou_datetime_t now) {
+        return q.ask(MOLK_OP_READ_LOCK, sender, "/f", now, 60, 120, "u", "", now);
+    };
+    auto write = [&](int sender, mou_datetime_t now) {
+        return q.ask(MOLK_OP_WRITE_LOCK, sender, "/f", now, 60, 120, "u", "", now);
+    };
+    // The second writer's claim holds readers off when the first writer releases.
+    EXPECT_EQ(write(8, T), MOLK_DONE);
+    EXPECT_EQ(write(9, T), MOLK_WAIT);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_UNLOCK, 8, "/f", T), MOLK_DONE);
+    EXPECT_EQ(read(1, T), MOLK_WAIT);
+    // A third writer does not take the claim over, and the claim only holds readers back.
+    EXPECT_EQ(write(7, T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_UNLOCK, 7, "/f", T), MOLK_DONE);
+    EXPECT_EQ(write(9, T), MOLK_DONE);
+    EXPECT_EQ(q.ask(MOLK_OP_WRITE_UNLOCK, 9, "/f", T), MOLK_DONE);
+    EXPECT_EQ(read(1, T), MOLK_DONE);
+
+    // A writer that holds a read lock itself waits for that lock to expire: it claims nothing.
+    EXPECT_EQ(read(5, T), MOLK_DONE);
+    EXPECT_EQ(write(5, T), MOLK_WAIT);
+    EXPECT_EQ(q.control->claims, nullptr);
+    EXPECT_EQ(read(6, T), MOLK_DONE);
+}
+
 TEST(LockQueue, ModificationNumbersAndUnknownOperations) {
     Queue q;
     EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m", T), 1);
@@ -135,8 +205,9 @@ TEST(LockQueue, ModificationNumbersAndUnknownOperations) {
     }
     EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m39", T), 2);
     EXPECT_EQ(q.ask(MOLK_OP_MOD_GET, 1, "/m", T), 2);
-    std::string err = capture_stderr([&] { q.ask(99, 1, "/m", T); });
-    EXPECT_EQ(q.last_ret, 1);
+    std::string err = capture_stderr([&] { EXPECT_EQ(q.ask(99, 1, "/m", T), MOLK_ERROR); });
+    EXPECT_EQ(q.last_ret, 0);
+    EXPECT_STREQ(q.msg.error_msg, "Unknown File Lock Operation 99\n");
     EXPECT_NE(err.find("Unknown File Lock Operation 99"), std::string::npos) << err;
 }
 

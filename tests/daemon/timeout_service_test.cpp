@@ -7,9 +7,8 @@
 #include "storage/mols_list.h"
 #include "daemon/moti_timeout.h"
 #include "platform/moux_unix_timeout.h"
-#include "index_fixture.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +22,20 @@ namespace {
 
 using mot_test::capture_stderr;
 
+int no_pause(MOTI_TIMEOUT_SERVER_T *, int) noexcept {
+    return 0;
+}
+
+// Real signals without the pauses between them; the escalation's own test keeps the pauses.
+MOTI_TIMEOUT_SERVER_T quick_slots() {
+    MOTI_TIMEOUT_SERVER_T slots = moux_timeout_slots;
+    slots.pause = no_pause;
+    return slots;
+}
+
 class TimeoutServer : public ::testing::Test {
 protected:
-    mot_test::LowBundle low;
-    MOIM_INTERM_T interm{};
+    mot_test::Bundle b;
     MOD_DAEMON_T *daemon = nullptr;
     MOTI_TIMEOUT_SERVER_T *server = nullptr;
     mod_service_fn_t service = nullptr;
@@ -35,15 +44,11 @@ protected:
     void *timer_ref = nullptr;
 
     void SetUp() override {
-        interm.low = low.low;
-        interm.mem = &low.mem;
-        interm.error = &low.error;
-        ASSERT_EQ(mod_daemon_construct(&daemon, &interm), 0);
+        ASSERT_EQ(mod_daemon_construct(&daemon, b.interm), 0);
         ASSERT_EQ(modsk_socket_construct(daemon), 0);
         ASSERT_EQ(daemon->server_init(daemon, nullptr, "timeout_test", nullptr), 0);
-        ASSERT_EQ(
-            moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &moux_timeout_slots, &server),
-            0);
+        MOTI_TIMEOUT_SERVER_T slots = quick_slots();
+        ASSERT_EQ(moti_server_construct_slots(nullptr, &b.error, daemon, &b.mem, &slots, &server), 0);
         // The daemon's registrations: the service under its instruction, the timer among the timers.
         MODSK_SERVER_T *srv = static_cast<MODSK_SERVER_T *>(daemon->ref);
         MOLS_LIST_ELE_T *ele = nullptr;
@@ -58,8 +63,6 @@ protected:
         timer_ref = ele->ref2;
         ASSERT_EQ(service_ref, server);
         ASSERT_EQ(timer_ref, server);
-        mot_test::keep_reachable(daemon);
-        mot_test::keep_reachable(server);
     }
 
     int call(int op, int pid, int timeout, MOTI_TIMEOUT_MSG_T *msg) {
@@ -156,10 +159,25 @@ TEST_F(TimeoutServer, RefusesGroupsThatWouldHitTheDaemonOrInit) {
     EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
-TEST_F(TimeoutServer, UnknownOperationFailsTheService) {
+TEST_F(TimeoutServer, UnknownOperationIsAnsweredWithAnError) {
     MOTI_TIMEOUT_MSG_T msg;
-    std::string err = capture_stderr([&] { EXPECT_EQ(call(3, 4242, 10, &msg), 1); });
+    std::string err = capture_stderr([&] { EXPECT_EQ(call(3, 4242, 10, &msg), 0); });
+    EXPECT_EQ(msg.status, 1);
+    EXPECT_STREQ(msg.error_msg, "Unknown Timer Operation 3\n");
     EXPECT_NE(err.find("Unknown Timer Operation 3\n"), std::string::npos) << err;
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
+}
+
+TEST_F(TimeoutServer, RefusesTheDaemonsOwnProcessAndGroup) {
+    // In this test the test process plays the daemon.
+    MOTI_TIMEOUT_MSG_T msg;
+    for (int pid : {static_cast<int>(getpid()), static_cast<int>(getpgrp())}) {
+        ASSERT_EQ(call(MOTI_OP_START, pid, 10, &msg), 0);
+        EXPECT_EQ(msg.status, 1) << pid;
+        EXPECT_STREQ(msg.error_msg,
+                     ("Can't set a timer for process group " + std::to_string(pid) + "\n").c_str());
+    }
+    EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
 TEST_F(TimeoutServer, FiftyNineSecondsFireAtFirstRunSixtyAtSecond) {
@@ -189,17 +207,7 @@ TEST_F(TimeoutServer, FiftyNineSecondsFireAtFirstRunSixtyAtSecond) {
     EXPECT_EQ(server->timer_list->thelist, nullptr);
 }
 
-int no_pause(MOTI_TIMEOUT_SERVER_T *, int) noexcept {
-    return 0;
-}
-
 TEST_F(TimeoutServer, GroupsDueTogetherAllGoNewestFirst) {
-    // Real signals without the pauses, so three kills in one run stay quick.
-    MOTI_TIMEOUT_SERVER_T fast = moux_timeout_slots;
-    fast.pause = no_pause;
-    MOTI_TIMEOUT_SERVER_T *quick = nullptr;
-    ASSERT_EQ(moti_server_construct_slots(nullptr, &low.error, daemon, &low.mem, &fast, &quick), 0);
-    mot_test::keep_reachable(quick);
     pid_t first = start_group(false);
     pid_t spared = start_group(false);
     pid_t second = start_group(false);
@@ -215,11 +223,11 @@ TEST_F(TimeoutServer, GroupsDueTogetherAllGoNewestFirst) {
         msg.process_id = pid;
         msg.timeout_value = seconds;
         void *data = &msg;
-        ASSERT_EQ(moti_main_service(quick, &data), 0);
+        ASSERT_EQ(moti_main_service(server, &data), 0);
         ASSERT_EQ(msg.status, 0);
     }
 
-    std::string err = capture_stderr([&] { EXPECT_EQ(moti_timer_service(quick), 0); });
+    std::string err = capture_stderr([&] { EXPECT_EQ(moti_timer_service(server), 0); });
     size_t at_third = err.find("process group " + std::to_string(third) + " after 59 seconds\n");
     size_t at_second = err.find("process group " + std::to_string(second) + " after 0 seconds\n");
     size_t at_first = err.find("process group " + std::to_string(first) + " after 30 seconds\n");
@@ -232,22 +240,28 @@ TEST_F(TimeoutServer, GroupsDueTogetherAllGoNewestFirst) {
     for (pid_t pid : {first, second, third})
         EXPECT_NE(death_signal(pid), 0) << pid;
     EXPECT_TRUE(still_running(spared));
-    ASSERT_NE(quick->timer_list->thelist, nullptr);
-    EXPECT_EQ(quick->timer_list->thelist->status, spared);
-    EXPECT_EQ(quick->timer_list->thelist->next, nullptr);
+    ASSERT_NE(server->timer_list->thelist, nullptr);
+    EXPECT_EQ(server->timer_list->thelist->status, spared);
+    EXPECT_EQ(server->timer_list->thelist->next, nullptr);
     kill(spared, SIGKILL);
     EXPECT_EQ(death_signal(spared), SIGKILL);
 }
 
 TEST_F(TimeoutServer, StubbornGroupIsEscalatedToKill) {
+    // The real pauses between the signals: a group that ignores TERM and QUIT is killed in the end.
+    MOTI_TIMEOUT_SERVER_T *paced = nullptr;
+    ASSERT_EQ(moti_server_construct_slots(nullptr, &b.error, daemon, &b.mem, &moux_timeout_slots, &paced), 0);
     pid_t leader = start_group(true);
     // A second member of the same group must go too.
     pid_t member = start_child(leader, true);
     ASSERT_GT(leader, 1);
     ASSERT_GT(member, 1);
-    MOTI_TIMEOUT_MSG_T msg;
-    ASSERT_EQ(call(MOTI_OP_START, leader, 0, &msg), 0);
-    capture_stderr([&] { EXPECT_EQ(timer_run(), 0); });
+    MOTI_TIMEOUT_MSG_T msg{};
+    msg.op = MOTI_OP_START;
+    msg.process_id = leader;
+    void *data = &msg;
+    ASSERT_EQ(moti_main_service(paced, &data), 0);
+    capture_stderr([&] { EXPECT_EQ(moti_timer_service(paced), 0); });
     EXPECT_EQ(death_signal(leader), SIGKILL);
     EXPECT_EQ(death_signal(member), SIGKILL);
 }

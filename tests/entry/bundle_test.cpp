@@ -15,6 +15,8 @@
 #include "support/pool.h"
 #include "support/util.h"
 
+#include <climits>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -115,6 +117,22 @@ TEST(ProgramPath, MadeAbsoluteWithRedundantPartsFolded) {
     ASSERT_EQ(chdir(old_cwd), 0);
     ASSERT_EQ(ret, 0);
     EXPECT_EQ(std::string(buf), std::string(here) + "/install/bin/linux/morvale");
+}
+
+TEST(ProgramPath, TheSameWhetherStartedByNameOrThroughALink) {
+    // Started by name, the program is found where the system ran it from; started through a link to
+    // it, the same installation must be found, not the one around the link.
+    char by_name[MO_FILENAME_LEN], by_link[MO_FILENAME_LEN];
+    ASSERT_EQ(moux_unix_program_path("test_entry", by_name, sizeof(by_name)), 0);
+    mot_test::TempDir dir;
+    std::string link = dir.path + "/install/bin/linux/morvale";
+    std::filesystem::create_directories(dir.path + "/install/bin/linux");
+    ASSERT_EQ(symlink(by_name, link.c_str()), 0);
+    ASSERT_EQ(moux_unix_program_path(link.c_str(), by_link, sizeof(by_link)), 0);
+    EXPECT_STREQ(by_link, by_name);
+    char real[PATH_MAX];
+    ASSERT_NE(realpath("/proc/self/exe", real), nullptr);
+    EXPECT_STREQ(by_name, real);
 }
 
 TEST(ProgramPath, PathThatDoesNotFitIsRefused) {

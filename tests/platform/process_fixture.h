@@ -1,12 +1,13 @@
-// The process service on a low bundle with real signal and cleanup records, shared by the process tests.
+// The process service of a support Bundle with its child-exit handler and fatal list, shared by the
+// process tests.
 #pragma once
 
+#include "entry/mox_aux.h"
 #include "platform/mocl_cleanup.h"
-#include "storage/mols_list.h"
 #include "platform/mop_process_cmn.h"
 #include "platform/mos_signal_cmn.h"
 #include "platform/moux_unix_process.h"
-#include "platform/moux_unix_signal.h"
+#include "storage/mols_list.h"
 #include "support/bundle.h"
 
 #include <gtest/gtest.h>
@@ -14,22 +15,28 @@
 
 namespace mot_test {
 
+// A bundle whose process service is started, as the program entry starts it.
+inline BundleOptions with_processes() {
+    BundleOptions options;
+    options.init_process = true;
+    return options;
+}
+
 struct ProcessFixture : ::testing::Test {
-    mot_test::Bundle b;
+    Bundle b{with_processes()};
     MOS_SIGNAL_T *signal = nullptr;
     MOCL_CLEANUP_T *fatal = nullptr;
     MOP_PROCESS_T *proc = nullptr;
     MOP_CHANNEL_T ch{};
 
     void SetUp() override {
-        ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
-        ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal"), 0);
-        ASSERT_EQ(mop_process_construct(&proc, b.low, &moux_process_slots), 0);
-        ASSERT_EQ(proc->init(proc, fatal, signal, nullptr), 0);
+        ASSERT_EQ(b.status, 0);
+        signal = b.aux->signal;
+        fatal = b.fatal;
+        proc = b.aux->process;
     }
     void TearDown() override {
         moux_kill_children("", proc, nullptr);
-        signal->set(signal, MOS_SIGCHLD, mos_signal_default);
         signal->reset_protection(signal);
     }
     std::string line() {

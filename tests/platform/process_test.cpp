@@ -1,5 +1,6 @@
 // Child processes against real programs run through sh: pipes, error modes, line reading, the kill
 // escalation, detached children, output redirection and the "Cleanup child processes" action.
+#include "daemon/moti_timeout.h"
 #include "platform/mocl_cleanup.h"
 #include "storage/mols_list.h"
 #include "platform/mome_mem_cmn.h"
@@ -13,6 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <cstring>
@@ -428,6 +430,59 @@ TEST_F(ProcessFixture, RedirectIntoChildThatQuitDoesNotEndUs) {
     int status = 9;
     EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_IGNORE, &status), 0);
     EXPECT_EQ(status, 0);
+}
+
+TEST_F(ProcessFixture, RedirectionLeavesNoDescriptorToLaterChildren) {
+    ASSERT_EQ(proc->open_process(proc, &ch, MOP_ON_ERROR_IGNORE, "cat", nullptr), 0);
+    mot_test::capture_stdout([&] {
+        ASSERT_EQ(proc->begin_output_redirect(proc, &ch), 0);
+        EXPECT_NE(fcntl(ch.old_out_fd, F_GETFD) & FD_CLOEXEC, 0);
+        printf("page\n");
+        ASSERT_EQ(proc->end_output_redirect(proc, &ch), 0);
+    });
+    EXPECT_NE(fcntl(ch.in, F_GETFD) & FD_CLOEXEC, 0);
+    // A child started now must not hold the first one's input open, or the first would not see
+    // the end of its input until the second ends.
+    MOP_CHANNEL_T later{};
+    ASSERT_EQ(proc->open_process(proc, &later, MOP_ON_ERROR_IGNORE, "sleep", "5", nullptr), 0);
+    auto start = std::chrono::steady_clock::now();
+    int status = 9;
+    EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_IGNORE, &status), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(status, 0);
+    mot_test::capture_stderr([&] { proc->kill_process(proc, &later); });
+}
+
+namespace {
+int g_cancelled = 0;
+bool g_uncollected_at_cancel = false;
+int note_start(MOTI_TIMEOUT_CLIENT_T *, int, int) noexcept {
+    return 0;
+}
+int note_cancel(MOTI_TIMEOUT_CLIENT_T *, int pid) noexcept {
+    g_cancelled = pid;
+    g_uncollected_at_cancel = kill(pid, 0) == 0; // a zombie still answers
+    return 0;
+}
+} // namespace
+
+TEST_F(ProcessFixture, TheTimeLimitIsCancelledBeforeTheChildIsCollected) {
+    // Once collected, the child's id may name another process group, which the daemon would kill
+    // if the limit ran out before the cancel arrived.
+    MOTI_TIMEOUT_CLIENT_T tc{};
+    tc.start = note_start;
+    tc.cancel = note_cancel;
+    proc->timeout_client_ref = &tc;
+    ASSERT_EQ(proc->open_process_timeout(proc, &ch, MOP_ON_ERROR_FAIL, 60, "sh", "-c", "echo done", nullptr),
+              0);
+    EXPECT_EQ(line(), "done\n");
+    int status = 9;
+    EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status), 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(g_cancelled, ch.child_pid);
+    EXPECT_TRUE(g_uncollected_at_cancel);
+    EXPECT_EQ(kill(ch.child_pid, 0), -1); // collected after all
+    proc->timeout_client_ref = nullptr;
 }
 
 // The fatal-signal path of a whole request: a forked "command" with a running child receives SIGTERM.

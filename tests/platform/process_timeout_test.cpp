@@ -1,6 +1,7 @@
 // Time limits of child processes registered with a real daemon's timeout service over its socket.
 #include "daemon/daemon_fixture.h"
 #include "platform/mop_process_cmn.h"
+#include "platform/mos_signal_cmn.h"
 #include "storage/mols_list.h"
 #include "daemon/moti_timeout.h"
 #include "platform/moux_unix_process.h"
@@ -18,22 +19,19 @@ using testing::HasSubstr;
 
 TEST(ProcessTimeout, TimeLimitIsHeldByTheDaemonUntilTheChildEnds) {
     mot_test::DaemonProcess d(
-        [](mot_test::DaemonBundle &b) { moti_server_construct(nullptr, &b.lb.error, b.daemon, &b.lb.mem); });
+        [](mot_test::Bundle &b) { moti_server_construct(nullptr, &b.error, b.aux->daemon, &b.mem); });
     ASSERT_GT(d.pid, 0) << d.output();
     mot_test::Client c(d.port);
-    ASSERT_EQ(c.start_status, 0) << c.error_string;
+    ASSERT_EQ(c.error_string, "");
     MOTI_TIMEOUT_CLIENT_T *tc = c.req->timeout_client;
     ASSERT_NE(tc, nullptr);
     // The child-exit handler must be gone before the client's records are given back.
     struct DefaultChildSignal {
         MOS_SIGNAL_T *signal;
         ~DefaultChildSignal() { signal->set(signal, MOS_SIGCHLD, mos_signal_default); }
-    } restore{c.b.signal};
-    MOCL_CLEANUP_T *fatal = nullptr;
-    MOP_PROCESS_T *proc = nullptr;
-    ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, &c.b.lb.mem, c.b.signal, "Request-Fatal"), 0);
-    ASSERT_EQ(mop_process_construct(&proc, c.b.lb.low, &moux_process_slots), 0);
-    ASSERT_EQ(proc->init(proc, fatal, c.b.signal, tc), 0);
+    } restore{c.b.aux->signal};
+    MOP_PROCESS_T *proc = c.b.aux->process;
+    ASSERT_EQ(proc->init(proc, c.b.fatal, c.b.aux->signal, tc), 0);
     EXPECT_EQ(proc->timeout_client_ref, tc);
 
     MOP_CHANNEL_T ch{};

@@ -229,6 +229,24 @@ TEST_F(ScriptFixture, LongAnswerIsOneValue) {
     EXPECT_THAT(err, Not(HasSubstr("Unknown keyword")));
 }
 
+TEST_F(ScriptFixture, AnAnswerLongerThanTheCapFailsTheRunAndChangesNothing) {
+    write_script("huge.sh",
+                 "cat > /dev/null\nprintf 'IO_TEXT='\nhead -c 2000000 /dev/zero | tr '\\0' 'w'\necho\n"
+                 "echo 'IO_OTHER=later'\n");
+    std::string src = write_file("doc", "");
+    MOSC_SCRIPT_KEYWORD_T *list = nullptr;
+    ASSERT_EQ(mosc_script_keyword_register(script, &list, "T", "IO_TEXT", "before"), 0);
+    ASSERT_EQ(mosc_script_keyword_register(script, &list, "O", "IO_OTHER", "kept"), 0);
+    int ret = 0;
+    std::string err =
+        mot_test::capture_stderr([&] { ret = script->keyword_run(script, "huge.sh", src.c_str(), list); });
+    EXPECT_EQ(ret, 1);
+    EXPECT_THAT(err.substr(0, 2000),
+                HasSubstr("Script " + home + "/huge.sh answered a line longer than 1048576 bytes\n"));
+    EXPECT_STREQ(list->value, "before");
+    EXPECT_STREQ(list->next->value, "kept");
+}
+
 TEST_F(ScriptFixture, PathConversionIsTheIdentityAndBounded) {
     mo_filename_t buf;
     EXPECT_EQ(script->conv_path_in(script, "/a/b c", buf), 0);

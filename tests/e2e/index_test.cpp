@@ -1,13 +1,22 @@
 // Index bookkeeping through the real daemon: a real client queues changes and drives the run locks;
 // the daemon spawns a stand-in `morvale` that records how it was started.
-#include "e2e_install.h"
-#include "index_fixture.h"
+#include "search/mose_search.h"
+#include "entry/mox_aux.h"
+#include "support/bundle.h"
+#include "support/files.h"
+#include "support/install.h"
+#include "support/util.h"
 
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
-using mot_test::DaemonClient;
 using mot_test::Installation;
 
 struct IndexThroughDaemon : ::testing::Test {
@@ -44,9 +53,9 @@ struct IndexThroughDaemon : ::testing::Test {
 };
 
 TEST_F(IndexThroughDaemon, ChangesWaitForARunAndAreTakenNewestFirst) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOX_AUX_T *aux = &client.aux;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOX_AUX_T *aux = client.aux;
     // No main index exists yet, so changes only collect.
     ASSERT_EQ(mose_todo_add(aux, 5, 0), 0);
     ASSERT_EQ(mose_todo_add(aux, 6, 0), 0);
@@ -91,9 +100,9 @@ TEST_F(IndexThroughDaemon, ChangesWaitForARunAndAreTakenNewestFirst) {
 }
 
 TEST_F(IndexThroughDaemon, MainRunStartsOnRequestAndOnlyOnce) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOX_AUX_T *aux = &client.aux;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOX_AUX_T *aux = client.aux;
     EXPECT_EQ(mose_index_runlock_call(aux, MOSE_INDEX_MAIN, MOSE_RUNLOCK_CHECK), 1);
     EXPECT_EQ(mose_index_runlock_call(aux, MOSE_INDEX_MAIN, MOSE_RUNLOCK_SPAWN), 0);
     EXPECT_EQ(mose_index_runlock_call(aux, MOSE_INDEX_MAIN, MOSE_RUNLOCK_SPAWN), 1);
@@ -104,9 +113,9 @@ TEST_F(IndexThroughDaemon, MainRunStartsOnRequestAndOnlyOnce) {
 
 TEST_F(IndexThroughDaemon, FailedSpawnIsReportedAndTheDaemonCarriesOn) {
     ASSERT_EQ(unlink((inst.home + "/install/bin/linux/morvale").c_str()), 0);
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOX_AUX_T *aux = &client.aux;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOX_AUX_T *aux = client.aux;
     EXPECT_EQ(mose_index_runlock_call(aux, MOSE_INDEX_MAIN, MOSE_RUNLOCK_SPAWN), 1);
     // Not taken as running: a later check is refused and a later spawn may try again.
     EXPECT_EQ(mose_index_runlock_call(aux, MOSE_INDEX_MAIN, MOSE_RUNLOCK_CHECK), 1);
@@ -120,9 +129,9 @@ TEST_F(IndexThroughDaemon, FailedSpawnIsReportedAndTheDaemonCarriesOn) {
 }
 
 TEST_F(IndexThroughDaemon, NameList) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOX_AUX_T *aux = &client.aux;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOX_AUX_T *aux = client.aux;
     const char *mesg = nullptr;
     ASSERT_EQ(mose_index_check(aux, "add", "first", &mesg), 0);
     EXPECT_STREQ(mesg, "adding first\n");

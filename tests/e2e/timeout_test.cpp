@@ -1,21 +1,31 @@
 // The timeout service through the real daemon: a real client registers a real process group, and
 // the daemon's minute timer kills it.
-#include "e2e_install.h"
-#include "index_fixture.h"
+#include "daemon/moti_timeout.h"
+#include "daemon/morq_req.h"
+#include "entry/mox_aux.h"
+#include "support/bundle.h"
+#include "support/files.h"
+#include "support/install.h"
+#include "support/util.h"
 
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
-using mot_test::DaemonClient;
 using mot_test::Installation;
 
 TEST(TimeoutThroughDaemon, OverdueGroupIsKilledAndTheClientSeesRefusals) {
     Installation inst;
     ASSERT_TRUE(inst.start_daemon()) << mot_test::read_file(inst.log_path());
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOTI_TIMEOUT_CLIENT_T *timeout = client.req->timeout_client;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOTI_TIMEOUT_CLIENT_T *timeout = client.aux->req->timeout_client;
     ASSERT_NE(timeout, nullptr);
 
     pid_t child = fork();

@@ -1,12 +1,22 @@
 // The daemon commands run as a user runs them: the real program against its real daemon.
-#include "e2e_install.h"
-#include "index_fixture.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "entry/mox_aux.h"
+#include "support/bundle.h"
+#include "support/files.h"
+#include "support/install.h"
+#include "support/util.h"
 
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
-using mot_test::DaemonClient;
 using mot_test::Installation;
 
 struct DaemonCommands : ::testing::Test {
@@ -21,9 +31,9 @@ TEST_F(DaemonCommands, CheckWithoutLocks) {
 }
 
 TEST_F(DaemonCommands, CheckListsAHeldLock) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOLK_LOCK_CALL_T *lock = client.req->lock_call;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOLK_LOCK_CALL_T *lock = client.aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "tester", "box", "", getpid(), nullptr), 0);
     ASSERT_EQ(lock->file_lock(lock, MOLK_FILE_WRITE, "/data/groups", "Groups Data", nullptr), 0);
     auto r = inst.run({"daemon", "check"});
@@ -44,9 +54,9 @@ TEST_F(DaemonCommands, QuitWithoutLocksStopsAtOnce) {
 }
 
 TEST_F(DaemonCommands, QuitWaitsFiveRoundsForAHeldLockThenStops) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOLK_LOCK_CALL_T *lock = client.req->lock_call;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOLK_LOCK_CALL_T *lock = client.aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
     ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/tables", "Tables Data", nullptr), 0);
 
@@ -68,9 +78,9 @@ TEST_F(DaemonCommands, QuitWaitsFiveRoundsForAHeldLockThenStops) {
 }
 
 TEST_F(DaemonCommands, InterruptedQuitLeavesTheDaemonRunning) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOLK_LOCK_CALL_T *lock = client.req->lock_call;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOLK_LOCK_CALL_T *lock = client.aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
     ASSERT_EQ(lock->file_lock_long(lock, MOLK_FILE_WRITE, "/data/items", "Items Data", nullptr), 0);
 
@@ -99,9 +109,9 @@ TEST_F(DaemonCommands, InterruptedQuitLeavesTheDaemonRunning) {
 }
 
 TEST_F(DaemonCommands, ForceQuitStopsEvenWithLocksHeld) {
-    DaemonClient client(inst.port);
-    ASSERT_TRUE(client.connect()) << client.error_string;
-    MOLK_LOCK_CALL_T *lock = client.req->lock_call;
+    mot_test::Bundle client;
+    ASSERT_EQ(client.connect(std::to_string(inst.port)), "");
+    MOLK_LOCK_CALL_T *lock = client.aux->req->lock_call;
     ASSERT_EQ(lock->init(lock, "holder", "box", "", getpid(), nullptr), 0);
     ASSERT_EQ(lock->file_lock(lock, MOLK_FILE_READ, "/data/users", "Users Data", nullptr), 0);
     auto r = inst.run({"daemon", "force_quit"});
