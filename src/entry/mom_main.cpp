@@ -16,6 +16,7 @@
 #include "storage/mot_top.h"
 #include "platform/mou_util_cmn.h"
 #include "platform/moux_unix.h"
+#include "web/mow_web.h"
 #include "entry/mox_aux.h"
 
 #include <cstdio>
@@ -38,7 +39,12 @@ int main(int argc, char **argv) {
     mo_boolean_t do_daemon = FALSE;
 
     int ret = moux_unix_construct(&aux, nullptr);
-    // The web record is built with the web front end; the command line runs without it for now.
+    if (ret == 0)
+        ret = mow_construct_web(&aux->web, aux->interm, mow_send_content_type, mow_web_get_user_agent,
+                                mow_parse_multipart_form);
+    // `web normal` answers a web request: from here on its failures are shown as the error page.
+    if (ret == 0 && argc > 1 && mow_web_normal_requested(argc - 1, argv + 1))
+        ret = mow_web_normal_begin(aux, argc - 1, argv + 1);
     if (ret == 0)
         ret = mot_top_construct_session(&session, aux);
     if (ret == 0) {
@@ -120,6 +126,8 @@ int main(int argc, char **argv) {
 
     // The ending steps always run, as far as their records exist.
     ret = mog_gen_end_req(aux, cleanup_fatal, cleanup_always, do_daemon ? FALSE : TRUE, ret);
+    if (aux != nullptr)
+        mow_web_normal_end(aux);
     fflush(stdout);
     exit(ret);
 }

@@ -6,6 +6,7 @@
 #define MOF_MODE_WRITE 0 // create or truncate
 #define MOF_MODE_READ 1
 #define MOF_MODE_APPEND 2
+#define MOF_MODE_CREATE 3 // write a file that must not exist yet (upload files)
 #define MOF_UNIQUE_MAX 1000
 
 struct MOOU_OUT_DEF_T {

@@ -211,6 +211,9 @@ int moux_file_open_file(MOF_FILE_T *file, const char *filename, void **file_ref,
         case MOF_MODE_APPEND:
             how = "abe";
             break;
+        case MOF_MODE_CREATE:
+            how = "wbxe";
+            break;
         default:
             *file_ref = nullptr;
             err_of(file)->report(err_of(file), "Can't understand mode %d in moux_file_open_file\n", mode);
