@@ -309,22 +309,25 @@ struct MowStdinBody {
 
 int mow_stdin_read(MOW_BODY_SOURCE_T *source, char *buf, size_t size, size_t *count) noexcept {
     MowStdinBody *body = static_cast<MowStdinBody *>(source->ref);
+    MOF_FILE_T *file = body->file;
     *count = 0;
-    unsigned long long left = body->length - body->done;
-    if (left == 0)
-        return 0;
-    size_t want = left < size ? static_cast<size_t>(left) : size;
-    mo_boolean_t eof = FALSE;
-    int ret = body->file->read_buf(body->file, "standard input", stdin, buf, want, count, &eof);
-    if (ret != 0)
-        return ret;
-    if (*count == 0) {
-        MOE_ERROR_T *error = body->file->low->error;
-        error->report(error, "Can't read the request body: it ended after %llu of %llu bytes\n", body->done,
-                      body->length);
-        return 1;
+    // Up to a line end at most: a line that has come is parsed without waiting for a whole block.
+    while (*count < size && body->done < body->length) {
+        int c = EOF;
+        int ret = file->file_getc(file, "standard input", stdin, &c);
+        if (ret != 0)
+            return ret;
+        if (c == EOF) {
+            MOE_ERROR_T *error = file->low->error;
+            error->report(error, "Can't read the request body: it ended after %llu of %llu bytes\n",
+                          body->done, body->length);
+            return 1;
+        }
+        buf[(*count)++] = static_cast<char>(c);
+        body->done++;
+        if (c == '\n')
+            break;
     }
-    body->done += *count;
     return 0;
 }
 
