@@ -2,25 +2,39 @@
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
 # One package a line, so that additions merge cleanly.
+# The file-type index scripts turn documents into text with the converters (poppler-utils,
+# catdoc, antiword, unrtf, html2text, libwpd-tools, binutils); libssl-dev gives libcrypto's
+# HMAC for the session token.
 PKGS="
+    antiword
     apache2
     apache2-dev
+    apache2-utils
+    binutils
+    catdoc
     clang-format
     cmake
     famfamfam-silk
     fonts-dejavu-core
     g++
+    html2text
     imagemagick
+    libapr1-dev
     libcrypt-dev
     libgmock-dev
     libgtest-dev
+    libssl-dev
+    libwpd-tools
     media-types
     ninja-build
+    pkg-config
+    poppler-utils
     procps
     python3
     python3-aiosmtpd
     python3-markdown
     swish-e
+    unrtf
     weasyprint
 "
 missing=""

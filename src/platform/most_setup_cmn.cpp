@@ -26,7 +26,8 @@ namespace {
 struct SetupKey {
     const char *keyword;  // keyword in gen.setup
     size_t offset;        // field of the setup record
-    const char *text_def; // default of a text value; NULL marks the integer
+    const char *text_def; // default of a text value; NULL marks an integer
+    int int_def;          // default of an integer value
 };
 
 const SetupKey setup_keys[] = {
@@ -49,10 +50,11 @@ const SetupKey setup_keys[] = {
     {"USER_TAB_DIR_URL", offsetof(MOST_SETUP_T, user_tab_dir_url), "images/bullets/blank.gif"},
     {"USER_TAB_CONTENT_URL", offsetof(MOST_SETUP_T, user_tab_content_url), "images/bullets/blank.gif"},
     {"COOKIE_CHECK", offsetof(MOST_SETUP_T, cookie_check), "FALSE"},
-    {"INDEX_START_TIME", offsetof(MOST_SETUP_T, index_start_time), nullptr},
+    {"INDEX_START_TIME", offsetof(MOST_SETUP_T, index_start_time), nullptr, 3},
+    {"ADMIN_PASSWD", offsetof(MOST_SETUP_T, admin_passwd), ""},
+    {"SESSION_HOURS", offsetof(MOST_SETUP_T, session_hours), nullptr, 12},
 };
 const int setup_key_count = static_cast<int>(sizeof(setup_keys) / sizeof(setup_keys[0]));
-const int default_index_start_time = 3;
 
 static_assert(sizeof(setup_keys) / sizeof(setup_keys[0]) <= MOST_MAX_KEYWORDS);
 
@@ -82,7 +84,7 @@ int register_keywords(MOST_SETUP_T *setup) noexcept {
                                    mok_read_string, mok_write_string, mok_free_string);
         else
             ret = mok_load_keyword(&setup->keywords[i], k.keyword, k.offset, mok_init_integer,
-                                   mok_int_ref(default_index_start_time), mok_read_integer, mok_write_integer,
+                                   mok_int_ref(k.int_def), mok_read_integer, mok_write_integer,
                                    mok_free_integer);
         if (ret != 0)
             return ret;
@@ -117,13 +119,14 @@ int most_setup_construct(MOST_SETUP_T **setup, MOL_LOW_T *low) noexcept {
     // The values hold their defaults until the setup file is loaded.
     for (int i = 0; i < setup_key_count; i++) {
         const SetupKey &k = setup_keys[i];
-        if (k.text_def == nullptr)
+        if (k.text_def == nullptr) {
+            *reinterpret_cast<int *>(reinterpret_cast<char *>(s) + k.offset) = k.int_def;
             continue;
+        }
         ret = mem->store_string(mem, pool, &text_field(s, k.offset), k.text_def);
         if (ret != 0)
             return ret;
     }
-    s->index_start_time = default_index_start_time;
     return 0;
 }
 

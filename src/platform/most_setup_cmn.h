@@ -64,6 +64,8 @@ struct MOST_SETUP_T {
     char *user_tab_content_url;
     char *cookie_check;
     int index_start_time; // hour of the daily index run
+    char *admin_passwd;   // crypt text imposed on the initial administrator; empty locks the account
+    int session_hours;    // hours a login's session token lives
 
     int (*init_paths)(MOST_SETUP_T *setup, const char *home_dir) noexcept;
     int (*load_setup_file)(MOST_SETUP_T *setup, MOX_AUX_T *aux) noexcept;

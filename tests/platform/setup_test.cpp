@@ -69,14 +69,18 @@ struct SetupTest : ::testing::Test {
     }
 };
 
-TEST_F(SetupTest, ConstructionGivesDefaultsAndTwentyDescriptors) {
+TEST_F(SetupTest, ConstructionGivesDefaultsAndTwentyTwoDescriptors) {
     EXPECT_STREQ(setup->prog_version, "3.3-linux");
-    ASSERT_EQ(setup->count, 20);
+    ASSERT_EQ(setup->count, 22);
     EXPECT_STREQ(setup->keywords[0].keyword, "COMPANY_NAME");
     EXPECT_STREQ(setup->keywords[4].keyword, "SERVER_PORT");
     EXPECT_STREQ(setup->keywords[18].keyword, "COOKIE_CHECK");
     EXPECT_STREQ(setup->keywords[19].keyword, "INDEX_START_TIME");
     EXPECT_EQ(setup->keywords[19].struct_offset, offsetof(MOST_SETUP_T, index_start_time));
+    EXPECT_STREQ(setup->keywords[20].keyword, "ADMIN_PASSWD");
+    EXPECT_STREQ(setup->keywords[21].keyword, "SESSION_HOURS");
+    EXPECT_STREQ(setup->admin_passwd, "") << "no password: the initial administrator is locked";
+    EXPECT_EQ(setup->session_hours, 12);
     EXPECT_STREQ(setup->company_name, "Quennet Systems");
     EXPECT_STREQ(setup->prod_name, "Morvale");
     EXPECT_STREQ(setup->server_port, "");
@@ -191,6 +195,8 @@ TEST_F(SetupTest, ShippedFileLoadsEveryDefault) {
     EXPECT_STREQ(setup->user_tab_content_url, "images/bullets/blank.gif");
     EXPECT_STREQ(setup->cookie_check, "FALSE");
     EXPECT_EQ(setup->index_start_time, 3);
+    EXPECT_STREQ(setup->admin_passwd, "");
+    EXPECT_EQ(setup->session_hours, 12);
     // The plain maker's address gains the support query.
     EXPECT_EQ(std::string(setup->company_ws_url),
               std::string(kDefaultWs) + "?OP=det&P=$server_port&V=$prog_version");
@@ -203,9 +209,12 @@ TEST_F(SetupTest, UserFileOverridesKeyByKey) {
     write(home.path + "/conf/gen.setup", "# site\nCOMPANY_NAME Acme Ltd\nPROD_NAME Base\nSERVER_PORT 8311\n"
                                          "USER_PATH " +
                                              site.path + "\nINDEX_START_TIME -1\n");
-    write(site.path + "/user_conf/gen.setup", "  PROD_NAME Site Docs\r\n");
+    write(site.path + "/user_conf/gen.setup",
+          "  PROD_NAME Site Docs\r\nADMIN_PASSWD $y$j9T$salt$hash\nSESSION_HOURS 2\n");
     ASSERT_EQ(load(), 0);
     EXPECT_STREQ(setup->prod_name, "Site Docs");
+    EXPECT_STREQ(setup->admin_passwd, "$y$j9T$salt$hash");
+    EXPECT_EQ(setup->session_hours, 2);
     EXPECT_STREQ(setup->company_name, "Acme Ltd");
     EXPECT_STREQ(setup->server_port, "8311");
     EXPECT_EQ(setup->index_start_time, -1);
