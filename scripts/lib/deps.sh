@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
-PKGS="g++ cmake ninja-build libgtest-dev clang-format libcrypt-dev libssl-dev apache2 apache2-dev swish-e media-types python3 python3-aiosmtpd procps famfamfam-silk imagemagick fonts-dejavu-core python3-markdown weasyprint"
+PKGS="g++ cmake ninja-build libgtest-dev clang-format libcrypt-dev libssl-dev apache2 apache2-dev apache2-utils libapr1-dev pkg-config swish-e media-types python3 python3-aiosmtpd procps famfamfam-silk imagemagick fonts-dejavu-core python3-markdown weasyprint"
 # The file-type index scripts turn documents into text with these converters; libssl-dev gives
 # libcrypto's HMAC for the session token.
 PKGS="$PKGS poppler-utils catdoc antiword unrtf html2text libwpd-tools binutils"
