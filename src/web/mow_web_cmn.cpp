@@ -383,7 +383,6 @@ void mow_web_error_report(MOE_ERROR_T *error, const char *fmt, ...) noexcept {
     MOX_AUX_T *aux = error->aux_ref;
     if (!error->ignore && aux != nullptr && error->error_out_def != nullptr && !mow_cgi.non_html)
         mow_web_error_page(aux, error->error_out_def, text);
-    fflush(stdout);
     error->report_basic(error, "Error: ", "%s: %s", error->cmd_name[0] != '\0' ? error->cmd_name : "init",
                         text);
     error->in_error = FALSE;

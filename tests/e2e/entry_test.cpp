@@ -129,12 +129,12 @@ TEST_F(EntryWithDaemon, DaemonStartWithExtraWordRunsAsClient) {
 }
 
 TEST_F(EntryWithDaemon, OperationsOfLaterSubsystemsSayTheyAreMissing) {
-    auto r = inst.run({"web", "normal"});
+    auto r = inst.run({"pop", "parse"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("morvale_web_normal: This operation is not available in this version of Morvale\n"),
+    EXPECT_NE(r.err.find("morvale_pop_parse: This operation is not available in this version of Morvale\n"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("Failure occurred during the normal operation\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Failure occurred during the parse operation\n"), std::string::npos) << r.err;
 }
 
 TEST_F(EntryWithDaemon, CheckAnswersAndSucceeds) {
