@@ -33,7 +33,8 @@ const char *text_of(const char *text) noexcept {
 }
 
 struct GroupsState {
-    mo_boolean_t system_checked;
+    mo_boolean_t system_checked; // done in this process
+    mo_boolean_t checking;       // under way: reads inside the check are plain reads
 };
 
 int state_of(MOT_TOP_STYPE_T *stype, GroupsState **state) noexcept {
@@ -225,17 +226,19 @@ int moap_groups_read_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T **first) noe
     int ret = state_of(stype, &state);
     if (ret != 0)
         return ret;
-    if (state->system_checked)
+    if (state->system_checked || state->checking)
         return motsl_stdlist_read_data_no_default(stype, first);
     ret = stype->lock_file(stype, MOLK_FILE_WRITE, nullptr);
     if (ret != 0)
         return ret;
+    state->checking = TRUE;
     mo_boolean_t changed = FALSE;
     ret = motsl_stdlist_read_data_no_default(stype, first);
     if (ret == 0)
         ret = moap_groups_check_system_record(stype, &changed);
     if (ret == 0 && changed)
         ret = stype->write_data(stype);
+    state->checking = FALSE;
     int release = stype->lock_file(stype, MOLK_FILE_WRITE_RELEASE, nullptr);
     if (ret == 0)
         ret = release;

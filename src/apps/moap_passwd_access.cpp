@@ -26,7 +26,8 @@ namespace {
 
 // What the family remembers per session: whether this process has checked the system record.
 struct PasswdState {
-    mo_boolean_t system_checked;
+    mo_boolean_t system_checked; // done in this process
+    mo_boolean_t checking;       // under way: reads inside the check are plain reads
 };
 
 int state_of(MOT_TOP_STYPE_T *stype, PasswdState **state) noexcept {
@@ -171,17 +172,19 @@ int moap_passwd_read_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T **first) noe
     int ret = state_of(stype, &state);
     if (ret != 0)
         return ret;
-    if (state->system_checked)
+    if (state->system_checked || state->checking)
         return motsl_stdlist_read_data_no_default(stype, first);
     ret = stype->lock_file(stype, MOLK_FILE_WRITE, nullptr);
     if (ret != 0)
         return ret;
+    state->checking = TRUE;
     mo_boolean_t changed = FALSE;
     ret = motsl_stdlist_read_data_no_default(stype, first);
     if (ret == 0)
         ret = moap_passwd_check_system_record(stype, admin_passwd_text(stype->aux), &changed);
     if (ret == 0 && changed)
         ret = stype->write_data(stype);
+    state->checking = FALSE;
     int release = stype->lock_file(stype, MOLK_FILE_WRITE_RELEASE, nullptr);
     if (ret == 0)
         ret = release;
