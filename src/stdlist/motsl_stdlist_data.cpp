@@ -276,6 +276,15 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
     ret = lock_file(stype, MOLK_FILE_WRITE_CHECK, nullptr);
     if (ret == 0)
         ret = check_ids(stype, data->data_record);
+    // Elements added since the load join the id index: the chain is kept as the file after the
+    // write, and other lists look names up through the index.
+    if (ret == 0 && data->id_array != nullptr) {
+        size_t offset = 0;
+        ret = id_offset(stype, &offset);
+        if (ret == 0)
+            ret = motc_init_id_array(aux, data->id_array, data->data_record, offset,
+                                     stype->data_storage->sub_pool_ref);
+    }
     if (ret != 0)
         return ret;
     mo_filename_t tmp;
