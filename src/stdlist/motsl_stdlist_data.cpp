@@ -116,7 +116,9 @@ int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_d
                 data->data_record = nullptr;
         }
     }
-    if (stype->type == MOT_STYPE_MAIN && do_id_array) {
+    // The deleted list reads the main list's file into the same cell: whichever reads it first, the
+    // main list (and every list naming its elements) finds the id index there.
+    if ((stype->type == MOT_STYPE_MAIN || stype->type == MOT_STYPE_SECONDARY) && do_id_array) {
         size_t offset = 0;
         ret = mome_new(aux->mem, pool, &data->id_array);
         if (ret == 0)
