@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -21,5 +21,5 @@ magic() {
 command -v xls2csv >/dev/null || exit 0
 # Cells apart by blanks and never quoted, so that every word stands alone.
 xls2csv -d utf-8 -q0 -c' ' -b'
-' "$in" >"$out" || : >"$out"
+' "$in" >"$out" || true >"$out"
 exit 0

@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -21,11 +21,11 @@ command -v sed >/dev/null || exit 0
 case "$(magic 8)" in
 3c4d494646696c65) # "<MIFFile": the interchange format is text; the words are in its String items
     sed -n "s/^[[:space:]]*<String \`\(.*\)'>[[:space:]]*\$/\1/p" "$in" |
-        sed -e 's/\\x[0-9a-fA-F][0-9a-fA-F] */ /g' -e "s/\\\\\\([\`'>\\\\]\\)/\\1/g" >"$out" || : >"$out"
+        sed -e 's/\\x[0-9a-fA-F][0-9a-fA-F] */ /g' -e "s/\\\\\\([\`'>\\\\]\\)/\\1/g" >"$out" || true >"$out"
     ;;
 3c4d616b657246*) # "<MakerF": the binary format; no converter in Debian, its runs of text will do
     command -v strings >/dev/null || exit 0
-    strings -a -n 4 "$in" | sed -e '/^<Maker/d' >"$out" || : >"$out"
+    strings -a -n 4 "$in" | sed -e '/^<Maker/d' >"$out" || true >"$out"
     ;;
 esac
 exit 0

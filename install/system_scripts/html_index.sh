@@ -10,12 +10,12 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 [ -s "$in" ] || exit 0
 command -v grep >/dev/null || exit 0
 grep -qI '' "$in" || exit 0
 command -v html2text >/dev/null || exit 0
 # Read from standard input, so the file name is never taken for an address; no user settings.
-html2text -rcfile /dev/null -nobs -utf8 -width 1000 <"$in" >"$out" || : >"$out"
+html2text -rcfile /dev/null -nobs -utf8 -width 1000 <"$in" >"$out" || true >"$out"
 exit 0

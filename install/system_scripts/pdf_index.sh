@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -19,6 +19,6 @@ magic() {
 }
 [ "$(magic 5)" = 255044462d ] || exit 0 # "%PDF-"
 command -v pdftotext >/dev/null || exit 0
-pdftotext -q -enc UTF-8 "$in" "$out" || : >"$out"
-[ -f "$out" ] || : >"$out"
+pdftotext -q -enc UTF-8 "$in" "$out" || true >"$out"
+[ -f "$out" ] || true >"$out"
 exit 0

@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -19,5 +19,5 @@ magic() {
 }
 [ "$(magic 8)" = d0cf11e0a1b11ae1 ] || exit 0
 command -v catppt >/dev/null || exit 0
-catppt -d utf-8 "$in" >"$out" || : >"$out"
+catppt -d utf-8 "$in" >"$out" || true >"$out"
 exit 0

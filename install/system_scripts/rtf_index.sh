@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -23,5 +23,5 @@ command -v sed >/dev/null || exit 0
 # No pictures (they would be written into the working directory); the converter's own header
 # lines ("###" and its rule of dashes) are no part of the document.
 text=$(unrtf --nopict --text "$in") && [ -n "$text" ] || exit 0
-printf '%s\n' "$text" | sed -e '/^###/d' -e '/^-----------------$/d' >"$out" || : >"$out"
+printf '%s\n' "$text" | sed -e '/^###/d' -e '/^-----------------$/d' >"$out" || true >"$out"
 exit 0

@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -28,8 +28,8 @@ esac
 if command -v catdoc >/dev/null && catdoc -w -d utf-8 "$in" >"$out"; then
     exit 0
 fi
-: >"$out"
+true >"$out"
 if command -v antiword >/dev/null; then
-    antiword -m UTF-8.txt "$in" >"$out" || : >"$out"
+    antiword -m UTF-8.txt "$in" >"$out" || true >"$out"
 fi
 exit 0

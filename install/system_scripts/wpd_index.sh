@@ -10,7 +10,7 @@ PATH=${PATH:-/usr/local/bin:/usr/bin:/bin}
 [ $# -eq 2 ] || exit 0
 in=$1
 out=$2
-: >"$out" || exit 0
+true >"$out" || exit 0
 [ -f "$in" ] && [ -r "$in" ] || exit 0
 
 # The first bytes of the file as lower-case hexadecimal.
@@ -19,5 +19,5 @@ magic() {
 }
 [ "$(magic 4)" = ff575043 ] || exit 0 # "\377WPC"
 command -v wpd2text >/dev/null || exit 0
-wpd2text "$in" >"$out" || : >"$out"
+wpd2text "$in" >"$out" || true >"$out"
 exit 0

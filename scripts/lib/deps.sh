@@ -1,10 +1,40 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
-PKGS="g++ cmake ninja-build libgtest-dev clang-format libcrypt-dev libssl-dev apache2 apache2-dev swish-e media-types python3 python3-aiosmtpd procps famfamfam-silk imagemagick fonts-dejavu-core python3-markdown weasyprint"
-# The file-type index scripts turn documents into text with these converters; libssl-dev gives
-# libcrypto's HMAC for the session token.
-PKGS="$PKGS poppler-utils catdoc antiword unrtf html2text libwpd-tools binutils"
+# One package a line, so that additions merge cleanly. libssl-dev gives libcrypto's HMAC for the
+# session token; the converters after it turn documents into text for the file-type index scripts.
+PKGS="
+    antiword
+    apache2
+    apache2-dev
+    apache2-utils
+    binutils
+    catdoc
+    clang-format
+    cmake
+    famfamfam-silk
+    fonts-dejavu-core
+    g++
+    html2text
+    imagemagick
+    libapr1-dev
+    libcrypt-dev
+    libgmock-dev
+    libgtest-dev
+    libssl-dev
+    libwpd-tools
+    media-types
+    ninja-build
+    pkg-config
+    poppler-utils
+    procps
+    python3
+    python3-aiosmtpd
+    python3-markdown
+    swish-e
+    unrtf
+    weasyprint
+"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -6,6 +6,7 @@
 #include "entry/mol_low.h"
 #include "entry/molt_lowest.h"
 #include "entry/mox_aux.h"
+#include "platform/mocl_cleanup.h"
 #include "platform/moe_error_cmn.h"
 #include "platform/mof_file_cmn.h"
 #include "platform/moux_unix.h"
@@ -276,6 +277,20 @@ int moac_signal_del_cleanup(MOS_SIGNAL_T *, MOS_CLEANUP_REF_T *binding) noexcept
 int moac_signal_run_cleanup(MOS_SIGNAL_T *signal) noexcept {
     MOE_ERROR_T *error = signal->low->error;
     error->report(error, "moux_signal_run_cleanup is not used\n");
+    return 0;
+}
+
+int moac_cleanup_run_all(void *ref) noexcept {
+    MOCL_CLEANUP_T *cleanup = static_cast<MOCL_CLEANUP_T *>(ref);
+    MOS_SIGNAL_T *signal = cleanup->signal;
+    signal->begin_protection(signal);
+    if (cleanup->do_print) {
+        MOE_ERROR_T *error = signal->low->error;
+        error->report_note(error, "Cleaning up %s\n", cleanup->name);
+    }
+    cleanup->runlist->run(cleanup->runlist, nullptr, nullptr, TRUE);
+    cleanup->runlist->reset(cleanup->runlist);
+    signal->end_protection(signal);
     return 0;
 }
 

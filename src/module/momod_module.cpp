@@ -4,6 +4,7 @@
 // The module keeps the current request in module-wide state, so it runs only under a forking MPM
 // that serves one request per process at a time.
 #include "module/momod_module.h"
+#include "apps/moa_access_cmn.h"
 #include "daemon/mod_daemon_cmn.h"
 #include "daemon/molk_lock.h"
 #include "daemon/morq_req.h"
@@ -21,6 +22,7 @@
 #include "storage/mot_top.h"
 #include "web/moch_check.h"
 #include "web/moco_cookie.h"
+#include "web/molo_login.h"
 #include "web/mow_web.h"
 
 #include <httpd.h>
@@ -33,6 +35,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 extern "C" {
 APLOG_USE_MODULE(morvale);
@@ -88,7 +92,7 @@ static int momod_module_init_steps(apr_pool_t *p) noexcept {
         ret = aux->file->init(aux->file, p, m.session_list, aux->setup->exec_dir, aux->process);
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->session_cleanup_ref, p,
-                                       momod_cleanup_run_all, m.session_list);
+                                       moac_cleanup_run_all, m.session_list);
     if (ret == 0)
         ret = mow_construct_web(&aux->web, aux->interm, momod_send_content_type, momod_web_get_user_agent,
                                 momod_parse_multipart_form);
@@ -115,6 +119,21 @@ static int momod_module_init_steps(apr_pool_t *p) noexcept {
     return ret;
 }
 
+// ---- what the login service asks of the request
+
+static int momod_login_get_header(MOX_AUX_T *, const char *name, const char **value) noexcept {
+    request_rec *r = momod_state.local_r;
+    *value = r != nullptr ? apr_table_get(r->headers_in, name) : nullptr;
+    return 0;
+}
+
+static int momod_login_set_header(MOX_AUX_T *, const char *name, const char *value) noexcept {
+    request_rec *r = momod_state.local_r;
+    if (r != nullptr)
+        apr_table_set(r->headers_out, name, value);
+    return 0;
+}
+
 void momod_module_init(server_rec *, apr_pool_t *p) noexcept {
     MOMOD_MODULE_T &m = momod_state;
     m.init_ok = FALSE;
@@ -125,6 +144,11 @@ void momod_module_init(server_rec *, apr_pool_t *p) noexcept {
     snprintf(m.remote_user_name, sizeof(m.remote_user_name), "unknown");
     m.remote_machine_name = "unknown";
     m.remote_user_agent = "unknown";
+    m.login_check = molo_login_check;
+    m.login_form = molo_login_form;
+    m.daemon_report = molo_daemon_report;
+    molo_server.get_header = momod_login_get_header;
+    molo_server.set_header = momod_login_set_header;
     int ret = momod_module_init_steps(p);
     if (ret != 0) {
         fputs(MOMOD_INIT_FAILURE, stderr);
@@ -142,27 +166,26 @@ static void momod_child_init(apr_pool_t *pchild, server_rec *s) {
 
 // ---- login stand-ins
 //
-// The login service and the user list are not part of this version yet, so nobody can log in: every
-// request is served as no user with no access and gets the login screen, which reports that it is not
-// available. The real molo_login_check, molo_login_form and molo_daemon_report replace these three,
-// and the user list (the access service's init_user_array) is loaded before the check.
+// Kept for builds and tests without the login service: nobody is logged in, so every request gets the
+// login screen, which reports that it is not available. The module installs molo_login_check,
+// molo_login_form and molo_daemon_report in momod_module_init.
 
-static int momod_login_check(MOX_AUX_T *, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, MOCH_CHECK_T *,
-                             mo_boolean_t *do_screen, char *) noexcept {
+int momod_login_check_none(MOX_AUX_T *, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, MOCH_CHECK_T *,
+                           mo_boolean_t *do_screen, char *) noexcept {
     *do_screen = TRUE;
     return 0;
 }
 
-static int momod_login_form(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, MOCH_CHECK_T *,
-                            const char *) noexcept {
+int momod_login_form_missing(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, MOCH_CHECK_T *,
+                             const char *) noexcept {
     aux->error->report(aux->error, "The login page is not available in this version of %s\n",
                        aux->setup->prod_name);
     return 1;
 }
 
 // The daemon problem page: what happened and how the administrator restarts the daemon.
-static int momod_daemon_report(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_T *req,
-                               const char *error_string) noexcept {
+int momod_daemon_report(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_T *req,
+                        const char *error_string) noexcept {
     const char *user = "";
     const char *machine = "";
     aux->util->get_prog_user_name(aux->util, &user);
@@ -207,12 +230,41 @@ static int momod_daemon_report(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_
 
 // ---- request handler
 
-// Joins every "Cookie" header with "; ": a client may send its cookies in several.
+// Joins every "Cookie" header with "; ". The server itself joins repeated request headers with ", ",
+// which a cookie value cannot hold, so that separator becomes "; " too.
+struct CookieText {
+    std::string text;
+    bool out_of_memory = false;
+};
+
 static int join_cookie(void *rec, const char *, const char *value) {
-    auto *joined = static_cast<const char **>(rec);
-    request_rec *r = momod_state.local_r;
-    *joined = (*joined)[0] == '\0' ? value : apr_pstrcat(r->pool, *joined, "; ", value, nullptr);
-    return 1;
+    auto *joined = static_cast<CookieText *>(rec);
+    try {
+        if (!joined->text.empty())
+            joined->text.append("; ");
+        for (const char *p = value; *p != '\0'; p++) {
+            if (p[0] == ',' && p[1] == ' ') {
+                joined->text.append("; ");
+                p++;
+            } else {
+                joined->text.push_back(*p);
+            }
+        }
+        return 1;
+    } catch (const std::bad_alloc &) {
+        joined->out_of_memory = true; // nothing may unwind through the server's table walk
+        return 0;
+    }
+}
+
+static int read_cookies(request_rec *r, MOCO_COOKIE_T *in_cookie, MOE_ERROR_T *error) noexcept {
+    CookieText joined;
+    apr_table_do(join_cookie, &joined, r->headers_in, "Cookie", nullptr);
+    if (joined.out_of_memory) {
+        error->report(error, "Out of memory\n");
+        return 1;
+    }
+    return in_cookie->set_from_string(in_cookie, joined.text.c_str());
 }
 
 // Puts the module back between requests: nothing may keep pointing into the finished request.
@@ -279,10 +331,10 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // The pool runs them if the request is cut short; the fatal list, registered last, runs first.
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref, r->pool,
-                                       momod_cleanup_run_all, cleanup_always);
+                                       moac_cleanup_run_all, cleanup_always);
     if (ret == 0)
         ret = aux->signal->add_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref, r->pool,
-                                       momod_cleanup_run_all, cleanup_fatal);
+                                       moac_cleanup_run_all, cleanup_fatal);
     if (ret == 0)
         ret = mof_file_construct_out_def(aux->file, &out_def);
     if (ret == 0) {
@@ -298,11 +350,8 @@ static int momod_handler_steps(request_rec *r) noexcept {
     }
     if (ret == 0)
         ret = moco_cookie_construct(&req->out_cookie, r->pool, aux);
-    if (ret == 0) {
-        const char *cookie_text = "";
-        apr_table_do(join_cookie, &cookie_text, r->headers_in, "Cookie", nullptr);
-        ret = req->in_cookie->set_from_string(req->in_cookie, cookie_text);
-    }
+    if (ret == 0)
+        ret = read_cookies(r, req->in_cookie, aux->error);
     if (ret == 0) {
         MOW_POST_RESULTS_T *results = nullptr;
         ret = mow_web_init(aux->web);
@@ -327,7 +376,7 @@ static int momod_handler_steps(request_rec *r) noexcept {
             int started = daemon->client_start(daemon, cleanup_fatal, error_string);
             if (error_string[0] != '\0') {
                 if (started == 0)
-                    momod_daemon_report(aux, out_def, req, error_string);
+                    m.daemon_report(aux, out_def, req, error_string);
                 aux->error->ignore = TRUE;
                 aux->error->report(aux->error, "%s", error_string);
                 ret = 1;
@@ -343,9 +392,11 @@ static int momod_handler_steps(request_rec *r) noexcept {
     }
     if (ret == 0)
         ret = moch_check_construct(&check, r->pool, aux);
-    // The user list (the access service's init_user_array) is loaded here once the access service exists.
+    // 14: the user list, which the login check looks names up in.
+    if (ret == 0)
+        ret = aux->access->init_user_array(aux->access, m.session);
     if (ret == 0) {
-        ret = momod_login_check(aux, out_def, req, check, &do_screen, m.remote_user_name);
+        ret = m.login_check(aux, out_def, req, check, &do_screen, m.remote_user_name);
         if (ret == 0 && !do_screen)
             snprintf(aux->error->user_name, sizeof(aux->error->user_name), "%s", m.remote_user_name);
     }
@@ -354,15 +405,22 @@ static int momod_handler_steps(request_rec *r) noexcept {
 
     // 7: the login page.
     if (ret == 0 && do_screen)
-        ret = momod_login_form(aux, out_def, req, check, r->args);
+        ret = m.login_form(aux, out_def, req, check, r->args);
 
     // 8: the page, served as the logged-in user.
     if (ret == 0 && !do_screen) {
         r->user = apr_pstrdup(r->pool, m.remote_user_name);
-        // The access service's init_user_id, init_group_array and get_full_name come here, and the lock
-        // client takes the user's full name.
-        ret = aux->req->lock_call->init(aux->req->lock_call, m.remote_user_name, machine, m.remote_user_agent,
-                                        atoi(m.process_id), nullptr);
+        // The lock client is known by the user's full name from here on.
+        MOA_ACCESS_T *access = aux->access;
+        const char *full_name = "";
+        ret = access->init_user_id(access);
+        if (ret == 0)
+            ret = access->init_group_array(access, m.session);
+        if (ret == 0)
+            ret = access->get_full_name(access, access->current_user_id, &full_name);
+        if (ret == 0)
+            ret = aux->req->lock_call->init(aux->req->lock_call, full_name, machine, m.remote_user_agent,
+                                            atoi(m.process_id), nullptr);
         if (ret == 0)
             ret = mog_gen_init_req(m.session, aux);
         if (ret == 0)
@@ -374,11 +432,11 @@ static int momod_handler_steps(request_rec *r) noexcept {
         ret = aux->daemon->client_end(aux->daemon);
     if (ret != 0 && cleanup_fatal != nullptr) {
         cleanup_fatal->stop_print(cleanup_fatal);
-        momod_cleanup_run_all(cleanup_fatal);
+        moac_cleanup_run_all(cleanup_fatal);
     }
     if (cleanup_always != nullptr) {
         cleanup_always->stop_print(cleanup_always);
-        momod_cleanup_run_all(cleanup_always);
+        moac_cleanup_run_all(cleanup_always);
     }
     aux->signal->del_cleanup(aux->signal, &aux->signal->req_always_cleanup_ref);
     aux->signal->del_cleanup(aux->signal, &aux->signal->req_fatal_cleanup_ref);

@@ -6,11 +6,8 @@
 #include "entry/moim_interm.h"
 #include "entry/mol_low.h"
 #include "entry/mox_aux.h"
-#include "platform/mocl_cleanup.h"
 #include "platform/moe_error_cmn.h"
 #include "platform/mof_file_cmn.h"
-#include "platform/mos_signal_cmn.h"
-#include "platform/morl_runlist.h"
 #include "storage/mot_top.h"
 #include "web/moco_cookie.h"
 #include "web/mow_web.h"
@@ -103,16 +100,16 @@ int momod_send_cookies(MOT_TOP_REQ_T *req) noexcept {
     MOCO_VALUE_T *at = nullptr;
     const char *key = nullptr;
     const char *value = nullptr;
-    do {
+    for (;;) {
         cookies->get_next(cookies, &at, &key, &value);
-        if (key == nullptr)
+        if (at == nullptr)
             break;
         char *text = nullptr;
         int ret = moco_cookie_header_text(cookies, r->pool, key, value, &text);
         if (ret != 0)
             return ret;
         apr_table_add(r->headers_out, "Set-Cookie", text);
-    } while (at != nullptr);
+    }
     return 0;
 }
 
@@ -237,21 +234,4 @@ void momod_web_error_report(MOE_ERROR_T *error, const char *format, ...) noexcep
     }
     error->report_basic(error, "Error: ", "%s", message);
     error->in_error = FALSE;
-}
-
-// ---- cleanup lists
-
-int momod_cleanup_run_all(void *ref) noexcept {
-    MOCL_CLEANUP_T *cleanup = static_cast<MOCL_CLEANUP_T *>(ref);
-    MOS_SIGNAL_T *signal = cleanup->signal;
-    signal->begin_protection(signal);
-    if (cleanup->do_print) {
-        MOE_ERROR_T *error = signal->low->error;
-        error->report_note(error, "Cleaning up %s\n", cleanup->name);
-    }
-    // Every action runs; one that fails has reported itself.
-    cleanup->runlist->run(cleanup->runlist, nullptr, nullptr, TRUE);
-    cleanup->runlist->reset(cleanup->runlist);
-    signal->end_protection(signal);
-    return 0;
 }

@@ -43,19 +43,47 @@ const MOTSL_DISPLAY_OPTIONS_T motsl_history_op_options[] = {
 };
 
 const MOTSL_COLORS_T motsl_colors[] = {
-    {.index = 0, .sort_id = 1, .name = "None", .normal_color = "", .alt_color = "",
+    {.index = 0,
+     .sort_id = 1,
+     .name = "None",
+     .normal_color = "",
+     .alt_color = "",
      .color_graphic = "backgrounds/color_none.gif"},
-    {.index = 1, .sort_id = 2, .name = "Light Green", .normal_color = "LightGreen", .alt_color = "LightGreen",
+    {.index = 1,
+     .sort_id = 2,
+     .name = "Light Green",
+     .normal_color = "LightGreen",
+     .alt_color = "LightGreen",
      .color_graphic = "backgrounds/color_light_green.gif"},
-    {.index = 2, .sort_id = 3, .name = "Light Red", .normal_color = "#FF584F", .alt_color = "#FF584F",
+    {.index = 2,
+     .sort_id = 3,
+     .name = "Light Red",
+     .normal_color = "#FF584F",
+     .alt_color = "#FF584F",
      .color_graphic = "backgrounds/color_light_red.gif"},
-    {.index = 3, .sort_id = 4, .name = "Orange", .normal_color = "#FFBF8F", .alt_color = "#FFBF8F",
+    {.index = 3,
+     .sort_id = 4,
+     .name = "Orange",
+     .normal_color = "#FFBF8F",
+     .alt_color = "#FFBF8F",
      .color_graphic = "backgrounds/color_orange.gif"},
-    {.index = 4, .sort_id = 5, .name = "Purple", .normal_color = "#C799C7", .alt_color = "#C799C7",
+    {.index = 4,
+     .sort_id = 5,
+     .name = "Purple",
+     .normal_color = "#C799C7",
+     .alt_color = "#C799C7",
      .color_graphic = "backgrounds/color_purple.gif"},
-    {.index = 5, .sort_id = 6, .name = "Blue", .normal_color = "#BBCEED", .alt_color = "#BBCEED",
+    {.index = 5,
+     .sort_id = 6,
+     .name = "Blue",
+     .normal_color = "#BBCEED",
+     .alt_color = "#BBCEED",
      .color_graphic = "backgrounds/color_blue.gif"},
-    {.index = -1, .sort_id = 0, .name = nullptr, .normal_color = nullptr, .alt_color = nullptr,
+    {.index = -1,
+     .sort_id = 0,
+     .name = nullptr,
+     .normal_color = nullptr,
+     .alt_color = nullptr,
      .color_graphic = nullptr},
 };
 
@@ -71,7 +99,8 @@ int motsl_col_access_none(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *, mo_boole
     return 0;
 }
 
-int motsl_col_access_in_deleted(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *, mo_boolean_t *result) noexcept {
+int motsl_col_access_in_deleted(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *,
+                                mo_boolean_t *result) noexcept {
     *result = stype->type == MOT_STYPE_SECONDARY ? TRUE : FALSE;
     return 0;
 }
@@ -94,14 +123,16 @@ int motsl_get_key_struct(MOT_TOP_STYPE_T *stype, MOTSL_APPLIC_KEYWORDSTRUCT_T **
     *key_struct = nullptr;
     if (stype->type == MOT_STYPE_USER_OPTIONS || stype->keyword_storage == nullptr ||
         stype->keyword_storage->struct_ref == nullptr) {
-        err(stype->aux)->report(err(stype->aux), "The columns of stype %s have not been registered\n", stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The columns of stype %s have not been registered\n", stype->name);
         return 1;
     }
     *key_struct = static_cast<MOTSL_APPLIC_KEYWORDSTRUCT_T *>(stype->keyword_storage->struct_ref);
     return 0;
 }
 
-int motsl_find_column(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST_KEYWORD_T **column) noexcept {
+int motsl_find_column(MOT_TOP_STYPE_T *stype, const char *keyword,
+                      MOTSL_STDLIST_KEYWORD_T **column) noexcept {
     *column = nullptr;
     MOTSL_APPLIC_KEYWORDSTRUCT_T *ks = nullptr;
     int ret = motsl_get_key_struct(stype, &ks);
@@ -113,8 +144,9 @@ int motsl_find_column(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST
             return 0;
         }
     }
-    err(stype->aux)->report(err(stype->aux), "No keyword %s exists in the motc_find_keyword for stype %s\n",
-                            keyword ? keyword : "", stype->name);
+    err(stype->aux)
+        ->report(err(stype->aux), "No keyword %s exists in the motc_find_keyword for stype %s\n",
+                 keyword ? keyword : "", stype->name);
     return 1;
 }
 
@@ -176,7 +208,8 @@ int motsl_stdlist_alloc(MOT_TOP_STYPE_T *stype, void *pool_ref, const MOTSL_COLU
     MOTSL_APPLIC_KEYWORD_T **link = &ks->keyword_list;
     while (*link != nullptr) {
         if (strcmp((*link)->stdlist->common->gen_keyword.keyword, def->keyword) == 0) {
-            err(aux)->report(err(aux), "Keyword %s is declared twice in stype %s\n", def->keyword, stype->name);
+            err(aux)->report(err(aux), "Keyword %s is declared twice in stype %s\n", def->keyword,
+                             stype->name);
             return 1;
         }
         link = &(*link)->next;
@@ -204,7 +237,8 @@ int motsl_column_register(MOT_TOP_STYPE_T *stype, const MOTSL_COLUMN_DEF_T *def,
     if (full.default_filter_fn == nullptr)
         full.default_filter_fn = motsl_filter_general;
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    void *pool = stype->keyword_storage != nullptr ? stype->keyword_storage->sub_pool_ref : stype->keyword_pool_ref;
+    void *pool =
+        stype->keyword_storage != nullptr ? stype->keyword_storage->sub_pool_ref : stype->keyword_pool_ref;
     int ret = motsl_stdlist_alloc(stype, pool, &full, &column);
     if (column_ptr != nullptr)
         *column_ptr = column;
@@ -220,7 +254,8 @@ int motsl_applic_keyword_register_sp(
     motsl_cell_fn_t cell_edit_start_fn, motsl_cell_edit_end_fn_t cell_edit_end_fn,
     motsl_cell_edit_check_fn_t cell_edit_check_fn, motsl_cell_sort_fn_t cell_sort_fn,
     motsl_get_real_filter_fn_t get_real_filter_fn, motsl_view_text_fn_t view_text_fn,
-    motsl_cell_fn_t cell_bview_fn, motsl_cell_fn_t cell_bedit_start_fn, motsl_filter_fn_t default_filter_fn) noexcept {
+    motsl_cell_fn_t cell_bview_fn, motsl_cell_fn_t cell_bedit_start_fn,
+    motsl_filter_fn_t default_filter_fn) noexcept {
     const MOTSL_COLUMN_DEF_T def = {
         .keyword = keyword,
         .struct_offset = struct_offset,
@@ -261,9 +296,9 @@ int motsl_applic_keyword_register(MOT_TOP_STYPE_T *stype, const char *keyword, s
                                   motsl_filter_fn_t default_filter_fn) noexcept {
     return motsl_applic_keyword_register_sp(
         stype, keyword, struct_offset, init_ref, common_alloc_fn, user_name, help_string, display_ref,
-        type_vector, view_access_fn, edit_access_fn, motsl_col_access_none, nullptr, cell_list_fn, cell_view_fn,
-        cell_edit_start_fn, cell_edit_end_fn, cell_edit_check_fn, motsl_default_cell_sort, get_real_filter_fn,
-        motsl_default_view_text, nullptr, nullptr, default_filter_fn);
+        type_vector, view_access_fn, edit_access_fn, motsl_col_access_none, nullptr, cell_list_fn,
+        cell_view_fn, cell_edit_start_fn, cell_edit_end_fn, cell_edit_check_fn, motsl_default_cell_sort,
+        get_real_filter_fn, motsl_default_view_text, nullptr, nullptr, default_filter_fn);
 }
 
 // The generic columns. Their cells are the list pages' defaults (string cells for "ID" and "NEW",
@@ -383,7 +418,8 @@ int motsl_register_columns(MOT_TOP_STYPE_T *stype, size_t size_of_element, const
         return 1;
     }
     if (size_of_element < sizeof(MOTSL_ELEMENT_T)) {
-        err(aux)->report(err(aux), "The element record of stype %s is smaller than its ID, NEW and DEL head\n",
+        err(aux)->report(err(aux),
+                         "The element record of stype %s is smaller than its ID, NEW and DEL head\n",
                          stype->name);
         return 1;
     }
@@ -454,7 +490,8 @@ int motsl_applic_get_keylist(MOT_TOP_STYPE_T *stype, MOTC_KEYLIST_T **keylist) n
         MOTC_KEYLIST_T *head = nullptr;
         MOTC_KEYLIST_T **link = &head;
         for (MOTSL_APPLIC_KEYWORD_T *node = ks->keyword_list; node != nullptr; node = node->next) {
-            ret = motc_get_new_keylist_element(node->stdlist->common, stype->keyword_storage->sub_pool_ref, link);
+            ret = motc_get_new_keylist_element(node->stdlist->common, stype->keyword_storage->sub_pool_ref,
+                                               link);
             if (ret != 0)
                 return ret;
             link = &(*link)->next;
@@ -471,8 +508,8 @@ int motsl_type_storage_register(MOT_TOP_STYPE_T *stype, void *pool_ref, motsl_ge
                                 motsl_add_changes_to_history_fn_t add_changes_to_history,
                                 motsl_set_filename_for_history_fn_t set_filename_for_history,
                                 motsl_new_copy_template_fn_t new_copy_template,
-                                motsl_edit_end_call_back_fn_t edit_end_call_back, motsl_print_row_fn_t print_row,
-                                const char *mark_constant) noexcept {
+                                motsl_edit_end_call_back_fn_t edit_end_call_back,
+                                motsl_print_row_fn_t print_row, const char *mark_constant) noexcept {
     MOX_AUX_T *aux = stype->aux;
     MOTSL_TYPE_STORAGE_T *ts = nullptr;
     int ret = mome_new(aux->mem, pool_ref, &ts);
@@ -487,7 +524,8 @@ int motsl_type_storage_register(MOT_TOP_STYPE_T *stype, void *pool_ref, motsl_ge
     if (mark_constant == nullptr) {
         snprintf(ts->mark_filename, sizeof(ts->mark_filename), "%s", MOTSL_NO_MARK_FILE);
     } else {
-        int n = snprintf(ts->mark_filename, sizeof(ts->mark_filename), "%s/%s", aux->setup->lib_dir, mark_constant);
+        int n = snprintf(ts->mark_filename, sizeof(ts->mark_filename), "%s/%s", aux->setup->lib_dir,
+                         mark_constant);
         if (n < 0 || n >= static_cast<int>(sizeof(ts->mark_filename))) {
             err(aux)->report(err(aux), "Path too long for the change mark %s of stype %s\n", mark_constant,
                              stype->name);
@@ -504,8 +542,9 @@ int motsl_set_related_stypes(MOT_TOP_STYPE_T *stype, const char *useropt_name, c
                              const char *template_name, const char *deleted_name) noexcept {
     MOTSL_TYPE_STORAGE_T *ts = ts_of(stype);
     if (ts == nullptr) {
-        err(stype->aux)->report(err(stype->aux),
-                                "The type storage is not set in the motsl_set_related_stypes fn for %s", stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The type storage is not set in the motsl_set_related_stypes fn for %s",
+                     stype->name);
         return 1;
     }
     ts->useropt_stype_name = useropt_name;
@@ -537,7 +576,8 @@ int motsl_stype_storage_init(MOT_TOP_SESSION_T *session, MOT_TOP_STYPE_T *stype,
 namespace {
 
 // "Dnum ID Number" -> "Dnum History ID Number", "Dnum Data" -> "Dnum History Data".
-const char *history_lock_text(MOX_AUX_T *aux, const char *given, const char *main_text, const char *ending) noexcept {
+const char *history_lock_text(MOX_AUX_T *aux, const char *given, const char *main_text,
+                              const char *ending) noexcept {
     if (given != nullptr)
         return given;
     std::string text = main_text != nullptr ? main_text : "";
@@ -560,16 +600,18 @@ const char *member_name(MOX_AUX_T *aux, const char *name, const char *ending) no
     return copy;
 }
 
-int register_member(MOT_TOP_SESSION_T *session, const MOT_TOP_STYPE_DEF_T &def, MOT_TOP_STYPE_T **stype) noexcept {
+int register_member(MOT_TOP_SESSION_T *session, const MOT_TOP_STYPE_DEF_T &def,
+                    MOT_TOP_STYPE_T **stype) noexcept {
     MOX_AUX_T *aux = session->aux;
     if (def.name == nullptr)
         return 1;
-    return mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def, stype);
+    return mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def,
+                                      stype);
 }
 
 // A list of application columns: main or deleted.
-int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *def, const MOT_TOP_STYPE_DEF_T &m,
-                           MOT_TOP_STYPE_T **stype) noexcept {
+int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *def,
+                           const MOT_TOP_STYPE_DEF_T &m, MOT_TOP_STYPE_T **stype) noexcept {
     int ret = register_member(session, m, stype);
     if (ret != 0)
         return ret;
@@ -586,9 +628,9 @@ int register_applic_member(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T 
     if (ret != 0)
         return ret;
     return motsl_type_storage_register(*stype, session->aux->mem->session_pool_ref, motsl_stdlist_get_new_id,
-                                       motsl_stdlist_add_changes_to_history, motsl_stdlist_set_filename_for_history,
-                                       def->new_copy_template, def->edit_end_call_back, def->print_row,
-                                       def->mark_constant);
+                                       motsl_stdlist_add_changes_to_history,
+                                       motsl_stdlist_set_filename_for_history, def->new_copy_template,
+                                       def->edit_end_call_back, def->print_row, def->mark_constant);
 }
 
 int register_useropt_member(MOT_TOP_SESSION_T *session, const char *name, int id, const char *help,
@@ -618,9 +660,11 @@ int motsl_register_family(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *
         err(aux)->report(err(aux), "A list family needs a name and a data file\n");
         return 1;
     }
-    const char *deleted_name = def->deleted_help != nullptr ? member_name(aux, def->name, "_deleted") : nullptr;
+    const char *deleted_name =
+        def->deleted_help != nullptr ? member_name(aux, def->name, "_deleted") : nullptr;
     const char *useropt_name = member_name(aux, def->name, "_useropt");
-    const char *history_name = def->history_help != nullptr ? member_name(aux, def->name, "_history") : nullptr;
+    const char *history_name =
+        def->history_help != nullptr ? member_name(aux, def->name, "_history") : nullptr;
     const char *history_useropt_name =
         def->history_help != nullptr ? member_name(aux, def->name, "_history_useropt") : nullptr;
     if (useropt_name == nullptr || (def->deleted_help != nullptr && deleted_name == nullptr) ||
@@ -672,21 +716,23 @@ int motsl_register_family(MOT_TOP_SESSION_T *session, const MOTSL_FAMILY_DEF_T *
 
     MOT_TOP_STYPE_T *useropt_stype = nullptr;
     ret = register_useropt_member(session, useropt_name, def->useropt_id,
-                                  def->useropt_help != nullptr ? def->useropt_help : "", def->useropt_init_filename,
-                                  main_stype, &useropt_stype);
+                                  def->useropt_help != nullptr ? def->useropt_help : "",
+                                  def->useropt_init_filename, main_stype, &useropt_stype);
     if (ret != 0 || history_name == nullptr)
         return ret;
 
-    const char *h_element = history_lock_text(aux, def->history_lock_element_string, def->lock_element_string,
-                                              " ID Number");
-    const char *h_file = history_lock_text(aux, def->history_lock_file_string, def->lock_file_string, " Data");
+    const char *h_element =
+        history_lock_text(aux, def->history_lock_element_string, def->lock_element_string, " ID Number");
+    const char *h_file =
+        history_lock_text(aux, def->history_lock_file_string, def->lock_file_string, " Data");
     if (h_element == nullptr || h_file == nullptr)
         return 1;
     MOT_TOP_STYPE_DEF_T history_member = motsl_stype_def_history;
     history_member.name = history_name;
     history_member.id = def->history_id;
     history_member.help = def->history_help;
-    history_member.assign_access_fn = def->history_access_fn != nullptr ? def->history_access_fn : def->access_fn;
+    history_member.assign_access_fn =
+        def->history_access_fn != nullptr ? def->history_access_fn : def->access_fn;
     history_member.lock_element_string = h_element;
     history_member.lock_file_string = h_file;
     if (def->history_init_filename != nullptr)

@@ -30,19 +30,19 @@ struct MOTSL_HOOKS_T;
 // ---------------------------------------------------------------- constants
 
 // Type-vector bits of a column.
-#define MOTSL_TV_MATCH 0x1           // free-text match field
-#define MOTSL_TV_FILTER 0x2          // filter selector
-#define MOTSL_TV_ADVANCED_COL 0x4    // shown only with the advanced-columns option
-#define MOTSL_TV_SORTABLE 0x20       // heading is a sort link
-#define MOTSL_TV_HISTORY_BRIEF 0x40  // history says only that the column changed
-#define MOTSL_TV_NEVER_LISTED 0x80   // never shown in the list
+#define MOTSL_TV_MATCH 0x1            // free-text match field
+#define MOTSL_TV_FILTER 0x2           // filter selector
+#define MOTSL_TV_ADVANCED_COL 0x4     // shown only with the advanced-columns option
+#define MOTSL_TV_SORTABLE 0x20        // heading is a sort link
+#define MOTSL_TV_HISTORY_BRIEF 0x40   // history says only that the column changed
+#define MOTSL_TV_NEVER_LISTED 0x80    // never shown in the list
 #define MOTSL_TV_ADVANCED_FIELD 0x100 // edited in the advanced-options window
-#define MOTSL_TV_ROW_CLOSE 0x200     // edit form: close the row, rule after
-#define MOTSL_TV_ROW_OWN 0x400       // edit form: own row under a rule
-#define MOTSL_TV_VIEW_RULE 0x800     // view page: rule after the field
-#define MOTSL_TV_TITLE 0x1000        // names the element in page titles
-#define MOTSL_TV_SORT_ASC 0x8000     // default sort of a new user: ascending
-#define MOTSL_TV_SORT_DESC 0x10000   // default sort of a new user: descending
+#define MOTSL_TV_ROW_CLOSE 0x200      // edit form: close the row, rule after
+#define MOTSL_TV_ROW_OWN 0x400        // edit form: own row under a rule
+#define MOTSL_TV_VIEW_RULE 0x800      // view page: rule after the field
+#define MOTSL_TV_TITLE 0x1000         // names the element in page titles
+#define MOTSL_TV_SORT_ASC 0x8000      // default sort of a new user: ascending
+#define MOTSL_TV_SORT_DESC 0x10000    // default sort of a new user: descending
 
 // Privilege levels of the access service.
 #define MOTSL_PRIV_ADMIN 100
@@ -98,15 +98,15 @@ typedef int (*motsl_col_access_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWO
 // Cells of the list pages; slots left empty mean the pages' default cell.
 typedef int (*motsl_cell_header_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
                                       MOTSL_STDLIST_KEYWORD_T *column, mo_boolean_t last) noexcept;
-typedef int (*motsl_cell_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOTSL_STDLIST_KEYWORD_T *column,
-                               MOK_DATA_RECORD_T *record) noexcept;
+typedef int (*motsl_cell_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
+                               MOTSL_STDLIST_KEYWORD_T *column, MOK_DATA_RECORD_T *record) noexcept;
 typedef int (*motsl_cell_edit_end_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
                                         MOW_POST_RESULTS_T *results, void *container) noexcept;
 typedef int (*motsl_cell_edit_check_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
                                           void *old_container, void *new_container) noexcept;
 // Order of two containers by a column: -1, 0 or 1.
-typedef int (*motsl_cell_sort_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, const void *container1,
-                                    const void *container2) noexcept;
+typedef int (*motsl_cell_sort_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                                    const void *container1, const void *container2) noexcept;
 // A row filter: does the container pass with this filter value.
 typedef int (*motsl_filter_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container,
                                  const char *value, mo_boolean_t *pass) noexcept;
@@ -117,7 +117,8 @@ typedef int (*motsl_view_text_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWOR
                                     const char **text) noexcept;
 // Value-type constructor of a column (those of motc_common and of this module).
 typedef int (*motsl_common_alloc_fn_t)(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
-                                       const char *keyword, size_t struct_offset, const void *init_ref) noexcept;
+                                       const char *keyword, size_t struct_offset,
+                                       const void *init_ref) noexcept;
 
 // Type-storage operations.
 typedef int (*motsl_get_new_id_fn_t)(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *id_column,
@@ -127,16 +128,18 @@ typedef int (*motsl_add_changes_to_history_fn_t)(MOT_TOP_STYPE_T *stype, int ope
 typedef int (*motsl_set_filename_for_history_fn_t)(MOT_TOP_STYPE_T *stype, void *container) noexcept;
 typedef int (*motsl_new_copy_template_fn_t)(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *new_record) noexcept;
 typedef int (*motsl_edit_end_call_back_fn_t)(MOT_TOP_STYPE_T *stype, void *container) noexcept;
-typedef int (*motsl_print_row_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECORD_T *record,
-                                    int line_no) noexcept;
+typedef int (*motsl_print_row_fn_t)(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
+                                    MOK_DATA_RECORD_T *record, int line_no) noexcept;
 
 // Access definition operations.
-typedef int (*motsl_check_id_fn_t)(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, MOTSL_TYPE_STORAGE_T *type_storage,
-                                   int user_id, mo_boolean_t *ok) noexcept;
+typedef int (*motsl_check_id_fn_t)(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def,
+                                   MOTSL_TYPE_STORAGE_T *type_storage, int user_id,
+                                   mo_boolean_t *ok) noexcept;
 typedef int (*motsl_access_gen_fn_t)(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
                                      int user_id, mo_boolean_t *ok) noexcept;
-typedef int (*motsl_cmd_access_fn_t)(MOT_TOP_STYPE_T *stype, MOW_WEB_CMD_T *web_cmd, MOT_TOP_ARG_LIST_T *arg_list,
-                                     mo_boolean_t *ok, const char **message) noexcept;
+typedef int (*motsl_cmd_access_fn_t)(MOT_TOP_STYPE_T *stype, MOW_WEB_CMD_T *web_cmd,
+                                     MOT_TOP_ARG_LIST_T *arg_list, mo_boolean_t *ok,
+                                     const char **message) noexcept;
 typedef int (*motsl_picker_access_fn_t)(MOT_TOP_STYPE_T *stype, mo_boolean_t *ok) noexcept;
 typedef int (*motsl_get_idlist_fn_t)(MOX_AUX_T *aux, int index_id, int list_id,
                                      MOIL_ACCESSLIST_T **result) noexcept;
@@ -169,31 +172,31 @@ struct MOTSL_USEROPT_REF_T {
 typedef struct MOTSL_USEROPT_REF_T motsl_useropt_ref_t;
 
 struct MOTSL_STDLIST_KEYWORD_T {
-    MOTC_COMMON_KEYWORD_T *common;               // value type: keyword, offset, default and text operations
-    int index;                                   // 0-based position in the declaration
-    const char *user_name;                       // heading
-    const char *help_string;                     // help on the edit page, "" if none
-    const void *display_ref;                     // option table, array info or access-array info
-    unsigned type_vector;                        // MOTSL_TV_* bits
-    motsl_filter_fn_t current_filter_fn;         // filter in force for this request
-    MOTSL_USEROPT_REF_T *useropt_ref;            // bound options of the current user
-    MOTSL_ACCESS_TYPE_T *access_type;            // column access of this request
-    motsl_col_access_fn_t view_access_fn;        // may see the column
-    motsl_col_access_fn_t edit_access_fn;        // may edit it
-    motsl_col_access_fn_t bview_access_fn;       // in the batch listing
-    motsl_cell_header_fn_t cell_header_fn;       // heading cell
-    motsl_cell_fn_t cell_list_fn;                // list cell
-    motsl_cell_fn_t cell_view_fn;                // element page cell
-    motsl_cell_fn_t cell_edit_start_fn;          // form field
-    motsl_cell_edit_end_fn_t cell_edit_end_fn;   // takes the posted value
+    MOTC_COMMON_KEYWORD_T *common;                 // value type: keyword, offset, default and text operations
+    int index;                                     // 0-based position in the declaration
+    const char *user_name;                         // heading
+    const char *help_string;                       // help on the edit page, "" if none
+    const void *display_ref;                       // option table, array info or access-array info
+    unsigned type_vector;                          // MOTSL_TV_* bits
+    motsl_filter_fn_t current_filter_fn;           // filter in force for this request
+    MOTSL_USEROPT_REF_T *useropt_ref;              // bound options of the current user
+    MOTSL_ACCESS_TYPE_T *access_type;              // column access of this request
+    motsl_col_access_fn_t view_access_fn;          // may see the column
+    motsl_col_access_fn_t edit_access_fn;          // may edit it
+    motsl_col_access_fn_t bview_access_fn;         // in the batch listing
+    motsl_cell_header_fn_t cell_header_fn;         // heading cell
+    motsl_cell_fn_t cell_list_fn;                  // list cell
+    motsl_cell_fn_t cell_view_fn;                  // element page cell
+    motsl_cell_fn_t cell_edit_start_fn;            // form field
+    motsl_cell_edit_end_fn_t cell_edit_end_fn;     // takes the posted value
     motsl_cell_edit_check_fn_t cell_edit_check_fn; // checks the new value
-    motsl_cell_sort_fn_t cell_sort_fn;           // order of two records
+    motsl_cell_sort_fn_t cell_sort_fn;             // order of two records
     motsl_get_real_filter_fn_t get_real_filter_fn; // filter for a filter value
-    motsl_view_text_fn_t view_text_fn;           // plain text of the cell
-    motsl_cell_fn_t cell_bview_fn;               // batch listing line
-    motsl_cell_fn_t cell_bedit_start_fn;         // marker before the form field
-    motsl_filter_fn_t default_filter_fn;         // the column's own filter
-    void *applic_keyword_ref;                    // the list node holding this descriptor
+    motsl_view_text_fn_t view_text_fn;             // plain text of the cell
+    motsl_cell_fn_t cell_bview_fn;                 // batch listing line
+    motsl_cell_fn_t cell_bedit_start_fn;           // marker before the form field
+    motsl_filter_fn_t default_filter_fn;           // the column's own filter
+    void *applic_keyword_ref;                      // the list node holding this descriptor
 };
 typedef struct MOTSL_STDLIST_KEYWORD_T motsl_stdlist_keyword_t;
 
@@ -220,8 +223,8 @@ typedef MOTSL_APPLIC_KEYWORDSTRUCT_T MOTSL_HISTORY_KEYWORDSTRUCT_T;
 typedef struct MOTSL_APPLIC_KEYWORDSTRUCT_T motsl_history_keywordstruct_t;
 
 struct MOTSL_USEROPT_KEYWORD_T {
-    MOTC_COMMON_KEYWORD_T *common;  // a bare value type
-    MOTSL_USEROPT_KEYWORD_T *next;  // next field
+    MOTC_COMMON_KEYWORD_T *common; // a bare value type
+    MOTSL_USEROPT_KEYWORD_T *next; // next field
 };
 typedef struct MOTSL_USEROPT_KEYWORD_T motsl_useropt_keyword_t;
 
@@ -263,23 +266,23 @@ struct MOTSL_TYPE_STORAGE_T {
     motsl_new_copy_template_fn_t new_copy_template;
     motsl_edit_end_call_back_fn_t edit_end_call_back;
     motsl_print_row_fn_t print_row;
-    mo_filename_t mark_filename;     // change mark touched on every write
-    const char *useropt_stype_name;  // related lists, NULL when absent
+    mo_filename_t mark_filename;    // change mark touched on every write
+    const char *useropt_stype_name; // related lists, NULL when absent
     const char *history_stype_name;
     const char *template_stype_name;
     const char *deleted_stype_name;
-    MOT_TOP_STYPE_T *useropt_stype;  // resolved per request
+    MOT_TOP_STYPE_T *useropt_stype; // resolved per request
     MOT_TOP_STYPE_T *history_stype;
     MOT_TOP_STYPE_T *template_stype;
     MOT_TOP_STYPE_T *deleted_stype;
-    mo_boolean_t deleted_empty;      // no deleted row is visible to the user
-    char index[MOTSL_ID_TEXT_LEN];   // current index id, "%d" form ("" at registration)
-    char list[MOTSL_ID_TEXT_LEN];    // current list id
-    char row[MOTSL_ID_TEXT_LEN];     // current row (element) id
+    mo_boolean_t deleted_empty;    // no deleted row is visible to the user
+    char index[MOTSL_ID_TEXT_LEN]; // current index id, "%d" form ("" at registration)
+    char list[MOTSL_ID_TEXT_LEN];  // current list id
+    char row[MOTSL_ID_TEXT_LEN];   // current row (element) id
     // Kept here so that nothing of a stype points into a finished request's memory.
-    mo_filename_t data_filename;     // the data file; the stype's filename points here
+    mo_filename_t data_filename;             // the data file; the stype's filename points here
     MOT_TOP_STORAGE_T *request_storage_list; // data cells of option and history lists, per request
-    mo_boolean_t unbind_registered;  // the end-of-request unbinding is queued
+    mo_boolean_t unbind_registered;          // the end-of-request unbinding is queued
 };
 typedef struct MOTSL_TYPE_STORAGE_T motsl_type_storage_t;
 
@@ -292,6 +295,7 @@ struct MOTSL_DATASTRUCT_T {
     long file_size;                 // its size
     mou_datetime_t file_mtime;      // its modification time
     mo_boolean_t write_locked;      // loaded while this process held the file's write lock
+    mo_boolean_t unwritten;         // handed out under the write lock and not written since
     unsigned long handed_out_epoch; // request in which the chain was last handed out
 };
 typedef struct MOTSL_DATASTRUCT_T motsl_datastruct_t;
@@ -299,9 +303,9 @@ typedef struct MOTSL_DATASTRUCT_T motsl_datastruct_t;
 // ---------------------------------------------------------------- options and colours
 
 struct MOTSL_DISPLAY_OPTIONS_T {
-    int number;                               // stored value; -1 ends the table
-    const char *string;                       // text shown
-    int color_index;                          // into the colour table
+    int number;                                // stored value; -1 ends the table
+    const char *string;                        // text shown
+    int color_index;                           // into the colour table
     motsl_choose_access_fn_t choose_access_fn; // may the user choose it; NULL: yes
 };
 typedef struct MOTSL_DISPLAY_OPTIONS_T motsl_display_options_t;
@@ -362,11 +366,11 @@ struct MOTSL_ACCESS_SET_T {
 typedef struct MOTSL_ACCESS_SET_T motsl_access_set_t;
 
 struct MOTSL_ACCESS_DEF_T {
-    motsl_check_id_fn_t check_id;        // may the user reach the current list at all
-    motsl_picker_access_fn_t picker_fn;  // test of the picker commands
-    MOTSL_ACCESSLIST_SET_T lib_list;     // manage the item and its access lists
-    MOTSL_ACCESSLIST_SET_T edit_list;    // change it
-    MOTSL_ACCESSLIST_SET_T view_list;    // see it
+    motsl_check_id_fn_t check_id;                               // may the user reach the current list at all
+    motsl_picker_access_fn_t picker_fn;                         // test of the picker commands
+    MOTSL_ACCESSLIST_SET_T lib_list;                            // manage the item and its access lists
+    MOTSL_ACCESSLIST_SET_T edit_list;                           // change it
+    MOTSL_ACCESSLIST_SET_T view_list;                           // see it
     MOTSL_ACCESS_SET_T view, edit, add, delete_, move, history; // levels per operation
 };
 typedef struct MOTSL_ACCESS_DEF_T motsl_access_def_t;
@@ -393,21 +397,21 @@ typedef struct MOTSL_FILTER_LIST_T motsl_filter_list_t;
 
 // One history entry.
 struct MOTSL_STDLIST_HISTORY_T {
-    int32_t element_id;                  // "ID": entry id
-    int32_t history_for_id;              // "FID": the element the entry belongs to
-    int32_t operation;                   // "OP": MOTSL_OP_*
-    int32_t user_id;                     // "U": who
-    uint32_t date;                       // "D": when
-    char *machine;                       // "M": the machine the program ran on
-    MOK_MULTI_LINE_T *detailed_changes;  // "C": change lines
+    int32_t element_id;                 // "ID": entry id
+    int32_t history_for_id;             // "FID": the element the entry belongs to
+    int32_t operation;                  // "OP": MOTSL_OP_*
+    int32_t user_id;                    // "U": who
+    uint32_t date;                      // "D": when
+    char *machine;                      // "M": the machine the program ran on
+    MOK_MULTI_LINE_T *detailed_changes; // "C": change lines
 };
 typedef struct MOTSL_STDLIST_HISTORY_T motsl_stdlist_history_t;
 
 // Working storage of a history list (its applic_storage_ref).
 struct MOTSL_HISTORY_STORAGE_T {
-    int history_for_id;           // element whose history is shown
-    int list2_id;                 // the served list's list id
-    int list1_id;                 // the served list's index id
+    int history_for_id;            // element whose history is shown
+    int list2_id;                  // the served list's list id
+    int list1_id;                  // the served list's index id
     MOT_TOP_STYPE_T *parent_stype; // the served list
 };
 typedef struct MOTSL_HISTORY_STORAGE_T motsl_history_storage_t;
@@ -416,7 +420,7 @@ typedef struct MOTSL_HISTORY_STORAGE_T motsl_history_storage_t;
 
 // The access service (users and groups) as the engine needs it.
 struct MOTSL_ACCESS_HOOKS_T {
-    void *ref; // the service's own record
+    void *ref;                                                                  // the service's own record
     int (*current_user_id)(MOTSL_ACCESS_HOOKS_T *hooks, int *user_id) noexcept; // -1 when nobody is logged in
     int (*get_privilege)(MOTSL_ACCESS_HOOKS_T *hooks, int user_id, int *privilege) noexcept;
     int (*get_users_group_idlist)(MOTSL_ACCESS_HOOKS_T *hooks, int user_id, MOIL_IDLIST_T **groups) noexcept;
@@ -429,15 +433,18 @@ typedef struct MOTSL_ACCESS_HOOKS_T motsl_access_hooks_t;
 struct MOTSL_ITEM_HOOKS_T {
     void *ref; // the folder tree's own record
     int (*get_parent_id)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, int *parent_id) noexcept;
-    int (*get_access_def)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, MOTSL_ACCESS_DEF_T **def) noexcept;
+    int (*get_access_def)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id,
+                          MOTSL_ACCESS_DEF_T **def) noexcept;
     // The item's own list of a level (MOTSL_ACCESS_VIEW, _EDIT or _LIB).
     int (*get_access_list)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, int level,
                            MOIL_ACCESSLIST_T **list) noexcept;
     int (*get_name)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, const char **name) noexcept;
     int (*get_graphic)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, const char **graphic) noexcept;
-    int (*get_default_stype)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, const char **name) noexcept;
+    int (*get_default_stype)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id,
+                             const char **name) noexcept;
     // Allowed stypes as one text, names separated by ", ".
-    int (*get_allowed_stypes)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id, const char **list) noexcept;
+    int (*get_allowed_stypes)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int item_id,
+                              const char **list) noexcept;
     // Highest item id of the tree: bounds every walk up the parents.
     int (*get_max_item_id)(MOTSL_ITEM_HOOKS_T *hooks, int index_id, int *max_id) noexcept;
 };
@@ -456,7 +463,7 @@ typedef struct MOTSL_ACCESS_CACHE_T motsl_access_cache_t;
 
 // What the web front end tells the engine about the current request.
 struct MOTSL_WEB_HOOKS_T {
-    void *ref;                                               // the web service's own record
+    void *ref;                                                          // the web service's own record
     const char *(*current_frame)(MOTSL_WEB_HOOKS_T *hooks) noexcept;    // first query argument
     const char *(*current_dir_type)(MOTSL_WEB_HOOKS_T *hooks) noexcept; // directory type argument
 };
@@ -505,36 +512,36 @@ typedef struct MOTSL_COLUMN_DEF_T motsl_column_def_t;
 // A content type: the main list and its companions ("_deleted", "_useropt", "_history",
 // "_history_useropt"), sharing the columns and the data file of the main list.
 struct MOTSL_FAMILY_DEF_T {
-    const char *name;                  // main list name; the companions append their endings
-    const char *keyword_id;            // key of the shared column set (NULL: the name)
+    const char *name;       // main list name; the companions append their endings
+    const char *keyword_id; // key of the shared column set (NULL: the name)
     int main_id, deleted_id, useropt_id, history_id, history_useropt_id; // stype ids
-    const char *help;                  // "Active Dnum Entries"
-    const char *deleted_help;          // NULL: no deleted list
+    const char *help;                                                    // "Active Dnum Entries"
+    const char *deleted_help;                                            // NULL: no deleted list
     const char *useropt_help;
-    const char *history_help;          // NULL: no history list
+    const char *history_help; // NULL: no history list
     const char *history_useropt_help;
-    const char *lock_element_string;   // "Dnum ID Number"
-    const char *lock_file_string;      // "Dnum Data"
-    mot_assign_access_fn_t access_fn;  // access of main and deleted lists
+    const char *lock_element_string;          // "Dnum ID Number"
+    const char *lock_file_string;             // "Dnum Data"
+    mot_assign_access_fn_t access_fn;         // access of main and deleted lists
     mot_assign_access_fn_t history_access_fn; // NULL: the main list's
-    mot_access_row_fn_t edit_row_fn;   // row edit filter of main and deleted (NULL: all)
-    mot_access_row_fn_t view_row_fn;   // extra row view test of the main list, after active and committed
-    motsl_col_access_fn_t del_view_access_fn;  // "DEL" column view access (NULL: deleted list only)
+    mot_access_row_fn_t edit_row_fn;          // row edit filter of main and deleted (NULL: all)
+    mot_access_row_fn_t view_row_fn; // extra row view test of the main list, after active and committed
+    motsl_col_access_fn_t del_view_access_fn;     // "DEL" column view access (NULL: deleted list only)
     motsl_cell_edit_check_fn_t del_edit_check_fn; // "DEL" edit check
-    size_t size_of_element;            // element record size
-    const MOTSL_COLUMN_DEF_T *columns; // application columns, after "ID", "NEW", "DEL" and "EDIT"
+    size_t size_of_element;                       // element record size
+    const MOTSL_COLUMN_DEF_T *columns;            // application columns, after "ID", "NEW", "DEL" and "EDIT"
     int column_count;
     mot_init_filename_fn_t init_filename; // main data file (motsl_set_data_filename)
-    const char *mark_constant;         // change mark under the lib directory, NULL for none
+    const char *mark_constant;            // change mark under the lib directory, NULL for none
     motsl_edit_end_call_back_fn_t edit_end_call_back;
     motsl_new_copy_template_fn_t new_copy_template;
     motsl_print_row_fn_t print_row;
-    mot_insert_title_fn_t insert_title; // NULL: motsl_applic_insert_title
-    mot_read_data_fn_t read_data;      // NULL: motsl_stdlist_read_data_no_default
+    mot_insert_title_fn_t insert_title;           // NULL: motsl_applic_insert_title
+    mot_read_data_fn_t read_data;                 // NULL: motsl_stdlist_read_data_no_default
     mot_init_filename_fn_t useropt_init_filename; // NULL: motsl_useropt_init_filename
     mot_init_filename_fn_t history_init_filename; // NULL: motsl_history_init_filename_stype
-    const char *history_lock_element_string; // NULL: the main one with " History" before " ID Number"
-    const char *history_lock_file_string;    // NULL: the main one with " History" before " Data"
+    const char *history_lock_element_string;      // NULL: the main one with " History" before " ID Number"
+    const char *history_lock_file_string;         // NULL: the main one with " History" before " Data"
 };
 typedef struct MOTSL_FAMILY_DEF_T motsl_family_def_t;
 
@@ -562,8 +569,8 @@ int motsl_type_storage_register(MOT_TOP_STYPE_T *stype, void *pool_ref, motsl_ge
                                 motsl_add_changes_to_history_fn_t add_changes_to_history,
                                 motsl_set_filename_for_history_fn_t set_filename_for_history,
                                 motsl_new_copy_template_fn_t new_copy_template,
-                                motsl_edit_end_call_back_fn_t edit_end_call_back, motsl_print_row_fn_t print_row,
-                                const char *mark_constant) noexcept;
+                                motsl_edit_end_call_back_fn_t edit_end_call_back,
+                                motsl_print_row_fn_t print_row, const char *mark_constant) noexcept;
 int motsl_set_related_stypes(MOT_TOP_STYPE_T *stype, const char *useropt_name, const char *history_name,
                              const char *template_name, const char *deleted_name) noexcept;
 
@@ -601,7 +608,8 @@ int motsl_applic_keyword_register_sp(
     motsl_cell_fn_t cell_edit_start_fn, motsl_cell_edit_end_fn_t cell_edit_end_fn,
     motsl_cell_edit_check_fn_t cell_edit_check_fn, motsl_cell_sort_fn_t cell_sort_fn,
     motsl_get_real_filter_fn_t get_real_filter_fn, motsl_view_text_fn_t view_text_fn,
-    motsl_cell_fn_t cell_bview_fn, motsl_cell_fn_t cell_bedit_start_fn, motsl_filter_fn_t default_filter_fn) noexcept;
+    motsl_cell_fn_t cell_bview_fn, motsl_cell_fn_t cell_bedit_start_fn,
+    motsl_filter_fn_t default_filter_fn) noexcept;
 int motsl_stdlist_alloc(MOT_TOP_STYPE_T *stype, void *pool_ref, const MOTSL_COLUMN_DEF_T *def,
                         MOTSL_STDLIST_KEYWORD_T **column_ptr) noexcept;
 
@@ -614,8 +622,10 @@ int motsl_get_key_struct(MOT_TOP_STYPE_T *stype, MOTSL_APPLIC_KEYWORDSTRUCT_T **
 int motsl_find_column(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST_KEYWORD_T **column) noexcept;
 
 // Column access values.
-int motsl_col_access_all(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, mo_boolean_t *result) noexcept;
-int motsl_col_access_none(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, mo_boolean_t *result) noexcept;
+int motsl_col_access_all(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                         mo_boolean_t *result) noexcept;
+int motsl_col_access_none(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                          mo_boolean_t *result) noexcept;
 int motsl_col_access_in_deleted(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
                                 mo_boolean_t *result) noexcept;
 // Row filters of the family members.
@@ -624,7 +634,7 @@ int motsl_row_deleted_committed(MOT_TOP_STYPE_T *stype, void *container, mo_bool
 
 // Value types added by the engine.
 #define MOTSL_DECLARE_ALLOC(name)                                                                            \
-    int name(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr, const char *keyword,     \
+    int name(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr, const char *keyword,    \
              size_t struct_offset, const void *init_ref) noexcept;
 MOTSL_DECLARE_ALLOC(motsl_stdlist_common_alloc_option)
 MOTSL_DECLARE_ALLOC(motsl_common_alloc_id)
@@ -657,9 +667,10 @@ int motsl_init_stype_default(MOT_TOP_STYPE_T **stype_ptr, mo_boolean_t use_args,
                              MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept;
 // Sets index, list and row of the stype's type storage (already parsed ids).
 int motsl_set_position(MOT_TOP_STYPE_T *stype, int index_id, int list_id, int row_id) noexcept;
-int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT_TOP_STYPE_T *top_stype,
-                            mo_boolean_t from_web, const char *useropt_name, const char *history_name,
-                            const char *template_name, const char *deleted_name) noexcept;
+int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref,
+                            MOT_TOP_STYPE_T *top_stype, mo_boolean_t from_web, const char *useropt_name,
+                            const char *history_name, const char *template_name,
+                            const char *deleted_name) noexcept;
 int motsl_init_set_of_stype_light(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref,
                                   MOT_TOP_STYPE_T *top_stype, const char *useropt_name) noexcept;
 int motsl_applic_init_web(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype_ptr) noexcept;
@@ -683,8 +694,8 @@ int motsl_stdlist_add_data_reverse(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *ne
 // The loaded data of the stype's file, or a report when it has not been read.
 int motsl_get_datastruct(MOT_TOP_STYPE_T *stype, const char *caller, MOTSL_DATASTRUCT_T **data) noexcept;
 
-int motsl_find_maximum_id(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain, MOTSL_STDLIST_KEYWORD_T *id_column,
-                          MOK_DATA_RECORD_T **max_result) noexcept;
+int motsl_find_maximum_id(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain,
+                          MOTSL_STDLIST_KEYWORD_T *id_column, MOK_DATA_RECORD_T **max_result) noexcept;
 int motsl_find_maximum_id_or_new(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain,
                                  MOTSL_STDLIST_KEYWORD_T *id_column, MOTSL_STDLIST_KEYWORD_T *new_column,
                                  MOK_DATA_RECORD_T **max_result, MOK_DATA_RECORD_T **record_result,
@@ -706,20 +717,21 @@ int motsl_applic_init_filename_id(MOT_TOP_STYPE_T *stype) noexcept;
 int motsl_current_user_id(MOX_AUX_T *aux, int *user_id) noexcept;
 int motsl_stdlist_init_data(MOT_TOP_STYPE_T *stype, void *data_record) noexcept;
 int motsl_stdlist_init_data_list_edit_check(MOT_TOP_STYPE_T *stype, void *data_record) noexcept;
-int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                 mo_boolean_t *ok) noexcept;
-int motsl_check_access_item_edit(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                 mo_boolean_t *ok) noexcept;
-int motsl_check_access_item_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                mo_boolean_t *ok) noexcept;
-int motsl_check_access_item_edit_or_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
-                                               int user_id, mo_boolean_t *ok) noexcept;
+int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                 int user_id, mo_boolean_t *ok) noexcept;
+int motsl_check_access_item_edit(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                 int user_id, mo_boolean_t *ok) noexcept;
+int motsl_check_access_item_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                int user_id, mo_boolean_t *ok) noexcept;
+int motsl_check_access_item_edit_or_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id,
+                                               int list_id, int user_id, mo_boolean_t *ok) noexcept;
 int motsl_check_access_item_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
                                        int user_id, mo_boolean_t *ok) noexcept;
 int motsl_get_list_item_view(MOX_AUX_T *aux, int index_id, int list_id, MOIL_ACCESSLIST_T **result) noexcept;
 int motsl_get_list_item_edit(MOX_AUX_T *aux, int index_id, int list_id, MOIL_ACCESSLIST_T **result) noexcept;
 int motsl_get_list_item_lib(MOX_AUX_T *aux, int index_id, int list_id, MOIL_ACCESSLIST_T **result) noexcept;
-int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T *list, mo_boolean_t *ok) noexcept;
+int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T *list,
+                            mo_boolean_t *ok) noexcept;
 int motsl_check_privilege(MOX_AUX_T *aux, int user_id, int level, mo_boolean_t *ok) noexcept;
 // Access checks that grant or refuse without looking at the item.
 int motsl_access_gen_everyone(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
@@ -762,7 +774,8 @@ int motsl_history_insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, 
                                void *specific) noexcept;
 int motsl_insert_title_full_path(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int otype, int dtype,
                                  void *specific) noexcept;
-int motsl_http_call_start(MOT_TOP_STYPE_T *stype, const char *display, const char *trail, char *string) noexcept;
+int motsl_http_call_start(MOT_TOP_STYPE_T *stype, const char *display, const char *trail,
+                          char *string) noexcept;
 // Writes text HTML-escaped ("&", "<", ">", the double quote and the single quote) into the output.
 int motsl_out_protected(MOOU_OUT_DEF_T *out_def, const char *text) noexcept;
 
@@ -773,7 +786,8 @@ int motsl_stdlist_useropt_register_columns(MOT_TOP_STYPE_T *useropt_stype, MOT_T
                                            MOTSL_USEROPT_KEYWORDSTRUCT_T *key_struct) noexcept;
 int motsl_stdlist_useropt_keyword_register(MOT_TOP_STYPE_T *stype, const char *keyword,
                                            MOTSL_USEROPT_KEYWORDSTRUCT_T *key_struct, size_t struct_offset,
-                                           const void *init_ref, motsl_common_alloc_fn_t common_alloc_fn) noexcept;
+                                           const void *init_ref,
+                                           motsl_common_alloc_fn_t common_alloc_fn) noexcept;
 int motsl_useropt_get_keylist(MOT_TOP_STYPE_T *stype, MOTC_KEYLIST_T **keylist) noexcept;
 int motsl_useropt_get_keyword_array(MOT_TOP_STYPE_T *stype, MOK_GEN_KEYWORD_T **keyword_array) noexcept;
 int motsl_useropt_init_struct(MOT_TOP_STYPE_T *stype, void *req_ref, mo_boolean_t from_web_init) noexcept;
@@ -801,7 +815,7 @@ int motsl_set_filter_to_useropt(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *o
 // Is a column shown on the list page (display option, never-listed bit, advanced option).
 mo_boolean_t motsl_column_shown(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column) noexcept;
 #define MOTSL_DECLARE_FILTER(name)                                                                           \
-    int name(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,     \
+    int name(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,    \
              mo_boolean_t *pass) noexcept;
 MOTSL_DECLARE_FILTER(motsl_filter_all)
 MOTSL_DECLARE_FILTER(motsl_filter_empty)
@@ -814,10 +828,10 @@ MOTSL_DECLARE_FILTER(motsl_filter_general)
 // Case-insensitive (ASCII) substring test of the list's match field.
 mo_boolean_t motsl_match_nocase(const char *text, const char *pattern) noexcept;
 
-int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, MOK_DATA_RECORD_T *rows,
-                                MOTSL_FILTER_LIST_T **result) noexcept;
-int motsl_get_extra_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, MOK_DATA_RECORD_T *rows,
-                                MOTSL_FILTER_LIST_T **result) noexcept;
+int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                                MOK_DATA_RECORD_T *rows, MOTSL_FILTER_LIST_T **result) noexcept;
+int motsl_get_extra_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                                MOK_DATA_RECORD_T *rows, MOTSL_FILTER_LIST_T **result) noexcept;
 int motsl_free_filter_list(MOX_AUX_T *aux, MOTSL_FILTER_LIST_T *list) noexcept;
 int motsl_get_new_filter_element(MOX_AUX_T *aux, const char *string, MOTSL_FILTER_LIST_T **element) noexcept;
 int motsl_filter_add_to_list(MOX_AUX_T *aux, const char *string, MOTSL_FILTER_LIST_T **list) noexcept;
@@ -829,13 +843,14 @@ int motsl_history_register_stype(MOT_TOP_STYPE_T *history_stype) noexcept;
 int motsl_stdlist_history_register_columns(MOT_TOP_STYPE_T *stype) noexcept;
 int motsl_stdlist_history_keyword_register(MOT_TOP_STYPE_T *stype, const MOTSL_COLUMN_DEF_T *def) noexcept;
 int motsl_history_init_struct(MOT_TOP_STYPE_T *stype, void *req_ref, mo_boolean_t from_web_init) noexcept;
-int motsl_add_history(MOT_TOP_STYPE_T *stype, int operation, void *container, MOK_MULTI_LINE_T *details) noexcept;
+int motsl_add_history(MOT_TOP_STYPE_T *stype, int operation, void *container,
+                      MOK_MULTI_LINE_T *details) noexcept;
 int motsl_stdlist_add_changes_to_history(MOT_TOP_STYPE_T *stype, int operation, void *container,
                                          MOK_MULTI_LINE_T *details) noexcept;
 int motsl_history_add_entry(MOT_TOP_STYPE_T *history_stype, int operation, int history_for_id,
                             MOK_MULTI_LINE_T *details) noexcept;
-int motsl_history_create_details(MOT_TOP_STYPE_T *stype, MOK_MULTI_LINE_T **details_result, void *old_container,
-                                 void *new_container) noexcept;
+int motsl_history_create_details(MOT_TOP_STYPE_T *stype, MOK_MULTI_LINE_T **details_result,
+                                 void *old_container, void *new_container) noexcept;
 int motsl_history_find_op_by_user(MOT_TOP_STYPE_T *stype, void *container, int operation, int user_id,
                                   mo_boolean_t *found) noexcept;
 int motsl_stdlist_set_filename_for_history(MOT_TOP_STYPE_T *stype, void *container) noexcept;

@@ -19,7 +19,8 @@ int no_access_service(MOX_AUX_T *aux, const char *what) noexcept {
 }
 
 int no_folder_tree(MOX_AUX_T *aux, int index_id, int item_id) noexcept {
-    err(aux)->report(err(aux), "There is no folder tree to check access to item %d of index %d\n", item_id, index_id);
+    err(aux)->report(err(aux), "There is no folder tree to check access to item %d of index %d\n", item_id,
+                     index_id);
     return 1;
 }
 
@@ -34,7 +35,8 @@ MOTSL_ITEM_HOOKS_T *tree(MOX_AUX_T *aux, int index_id, int item_id) noexcept {
 }
 
 // The parent of an item and its access definition; a top item here is a damaged tree.
-int parent_of(MOX_AUX_T *aux, int index_id, int item_id, int *parent_id, MOTSL_ACCESS_DEF_T **parent_def) noexcept {
+int parent_of(MOX_AUX_T *aux, int index_id, int item_id, int *parent_id,
+              MOTSL_ACCESS_DEF_T **parent_def) noexcept {
     MOTSL_ITEM_HOOKS_T *item = tree(aux, index_id, item_id);
     if (item == nullptr)
         return 1;
@@ -99,7 +101,8 @@ enum class Step { lib_gen, edit_gen, lib_list, edit_list, view_list, parent_lib 
 
 // One item check: the steps that can grant, in order, then the parent's view and the privilege.
 int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id, int kind,
-               bool cached, const Step *steps, int step_count, int privilege, mo_boolean_t *ok) noexcept {
+               int walk_kind, bool cached, const Step *steps, int step_count, int privilege,
+               mo_boolean_t *ok) noexcept {
     *ok = FALSE;
     if (def == nullptr) {
         err(aux)->report(err(aux), "No access definition to check item %d\n", list_id);
@@ -115,7 +118,7 @@ int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_i
             return 0;
     }
     ParentWalk walk(aux);
-    int ret = walk.enter(index_id, list_id);
+    int ret = walk.enter(index_id, list_id, walk_kind);
     if (ret != 0)
         return ret;
     ret = motsl_check_privilege(aux, user_id, MOTSL_PRIV_ADMIN, ok);
@@ -141,7 +144,8 @@ int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_i
                 MOTSL_ACCESS_DEF_T *parent_def = nullptr;
                 ret = parent_of(aux, index_id, list_id, &parent_id, &parent_def);
                 if (ret == 0)
-                    ret = call_gen(aux, parent_def->lib_list.gen_fn, parent_def, index_id, parent_id, user_id, ok);
+                    ret = call_gen(aux, parent_def->lib_list.gen_fn, parent_def, index_id, parent_id, user_id,
+                                   ok);
                 break;
             }
         }
@@ -160,13 +164,14 @@ int item_check(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_i
 }
 
 // The effective list of a level: the item's own, joined with the parent's when it inherits.
-int effective_list(MOX_AUX_T *aux, int index_id, int list_id, int level, MOIL_ACCESSLIST_T **result) noexcept {
+int effective_list(MOX_AUX_T *aux, int index_id, int list_id, int level,
+                   MOIL_ACCESSLIST_T **result) noexcept {
     *result = nullptr;
     MOTSL_ITEM_HOOKS_T *item = tree(aux, index_id, list_id);
     if (item == nullptr)
         return 1;
     ParentWalk walk(aux);
-    int ret = walk.enter(index_id, list_id);
+    int ret = walk.enter(index_id, list_id, 10 + level);
     if (ret != 0)
         return ret;
     MOIL_ACCESSLIST_T *own = nullptr;
@@ -227,7 +232,8 @@ int motsl_check_privilege(MOX_AUX_T *aux, int user_id, int level, mo_boolean_t *
     return 0;
 }
 
-int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T *list, mo_boolean_t *ok) noexcept {
+int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T *list,
+                            mo_boolean_t *ok) noexcept {
     *ok = FALSE;
     if (list == nullptr)
         return 0;
@@ -235,7 +241,8 @@ int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T
     if (ret != 0 || *ok || list->group == nullptr)
         return ret;
     MOTSL_ACCESS_HOOKS_T *access = access_hooks(aux);
-    if (access == nullptr || access->get_users_group_idlist == nullptr || access->get_group_deleted == nullptr)
+    if (access == nullptr || access->get_users_group_idlist == nullptr ||
+        access->get_group_deleted == nullptr)
         return no_access_service(aux, "find the groups of a user");
     MOIL_IDLIST_T *groups = nullptr;
     ret = access->get_users_group_idlist(access, user_id, &groups);
@@ -260,32 +267,33 @@ int motsl_check_access_list(MOX_AUX_T *aux, int user_id, const MOIL_ACCESSLIST_T
 
 // ---------------------------------------------------------------- item checks
 
-int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                 mo_boolean_t *ok) noexcept {
+int motsl_check_access_item_view(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                 int user_id, mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_gen, Step::edit_gen, Step::view_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_VIEW, true, steps, 3, MOTSL_PRIV_VIEW_ONLY,
-                      ok);
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_VIEW, 1, true, steps, 3,
+                      MOTSL_PRIV_VIEW_ONLY, ok);
 }
 
 // Not cached: the same kind also stands for edit-or-parent-lib, which grants more.
-int motsl_check_access_item_edit(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                 mo_boolean_t *ok) noexcept {
+int motsl_check_access_item_edit(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                 int user_id, mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_gen, Step::edit_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, false, steps, 2, MOTSL_PRIV_NORMAL,
-                      ok);
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, 2, false, steps, 2,
+                      MOTSL_PRIV_NORMAL, ok);
 }
 
-int motsl_check_access_item_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id, int user_id,
-                                mo_boolean_t *ok) noexcept {
+int motsl_check_access_item_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
+                                int user_id, mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::lib_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_LIB, true, steps, 1, MOTSL_PRIV_NORMAL, ok);
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_LIB, 4, true, steps, 1,
+                      MOTSL_PRIV_NORMAL, ok);
 }
 
-int motsl_check_access_item_edit_or_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id, int list_id,
-                                               int user_id, mo_boolean_t *ok) noexcept {
+int motsl_check_access_item_edit_or_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *def, int index_id,
+                                               int list_id, int user_id, mo_boolean_t *ok) noexcept {
     static const Step steps[] = {Step::parent_lib, Step::lib_gen, Step::edit_list};
-    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, false, steps, 3, MOTSL_PRIV_NORMAL,
-                      ok);
+    return item_check(aux, def, index_id, list_id, user_id, MOTSL_ACCESS_EDIT, 3, false, steps, 3,
+                      MOTSL_PRIV_NORMAL, ok);
 }
 
 int motsl_check_access_item_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *, int index_id, int list_id,
@@ -294,7 +302,7 @@ int motsl_check_access_item_parent_lib(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *, int
     if (ret != 0 || *ok)
         return ret;
     ParentWalk walk(aux);
-    ret = walk.enter(index_id, list_id);
+    ret = walk.enter(index_id, list_id, 5);
     int parent_id = 0;
     MOTSL_ACCESS_DEF_T *parent_def = nullptr;
     if (ret == 0)
@@ -323,7 +331,8 @@ int motsl_access_gen_everyone(MOX_AUX_T *, MOTSL_ACCESS_DEF_T *, int, int, int, 
     return 0;
 }
 
-int motsl_access_gen_super(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *, int, int, int user_id, mo_boolean_t *ok) noexcept {
+int motsl_access_gen_super(MOX_AUX_T *aux, MOTSL_ACCESS_DEF_T *, int, int, int user_id,
+                           mo_boolean_t *ok) noexcept {
     return motsl_check_privilege(aux, user_id, MOTSL_PRIV_ADMIN, ok);
 }
 
@@ -516,8 +525,8 @@ int motsl_access_super_super(MOT_TOP_STYPE_T *stype, void *pool_ref) noexcept {
     if (ret != 0)
         return ret;
     def->check_id = check_id_none;
-    fill_levels(def, motsl_access_gen_super, motsl_get_idlist_empty, motsl_access_gen_super, motsl_get_idlist_empty,
-                motsl_access_gen_super, motsl_get_idlist_empty);
+    fill_levels(def, motsl_access_gen_super, motsl_get_idlist_empty, motsl_access_gen_super,
+                motsl_get_idlist_empty, motsl_access_gen_super, motsl_get_idlist_empty);
     return motsl_access_default_definitions(def);
 }
 
@@ -527,8 +536,9 @@ int motsl_access_item_view_edit(MOT_TOP_STYPE_T *stype, void *pool_ref) noexcept
     if (ret != 0)
         return ret;
     def->check_id = check_id_parent;
-    fill_levels(def, motsl_check_access_item_lib, motsl_get_list_item_lib, motsl_check_access_item_edit_or_parent_lib,
-                motsl_get_list_item_edit, motsl_check_access_item_view, motsl_get_list_item_view);
+    fill_levels(def, motsl_check_access_item_lib, motsl_get_list_item_lib,
+                motsl_check_access_item_edit_or_parent_lib, motsl_get_list_item_edit,
+                motsl_check_access_item_view, motsl_get_list_item_view);
     return motsl_access_default_definitions(def);
 }
 
@@ -538,8 +548,9 @@ int motsl_access_folder_view_edit(MOT_TOP_STYPE_T *stype, void *pool_ref) noexce
     if (ret != 0)
         return ret;
     def->check_id = check_id_this;
-    fill_levels(def, motsl_check_access_item_lib, motsl_get_list_item_lib, motsl_check_access_item_edit_or_parent_lib,
-                motsl_get_list_item_edit, motsl_check_access_item_view, motsl_get_list_item_view);
+    fill_levels(def, motsl_check_access_item_lib, motsl_get_list_item_lib,
+                motsl_check_access_item_edit_or_parent_lib, motsl_get_list_item_edit,
+                motsl_check_access_item_view, motsl_get_list_item_view);
     def->picker_fn = motsl_picker_access_lib;
     def->view = {.gen_fn = motsl_check_access_item_view, .cmd_fn = motsl_cmd_access_view};
     def->edit = {.gen_fn = motsl_check_access_item_parent_lib, .cmd_fn = motsl_cmd_access_lib};

@@ -85,8 +85,8 @@ int id_offset(MOT_TOP_STYPE_T *stype, size_t *offset) noexcept {
 }
 
 // Reads the file into a new data record in the cell's pool. The caller holds a lock on the file.
-int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_default, mo_boolean_t do_id_array,
-              MOTSL_DATASTRUCT_T **data_ptr) noexcept {
+int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_default,
+              mo_boolean_t do_id_array, MOTSL_DATASTRUCT_T **data_ptr) noexcept {
     MOX_AUX_T *aux = stype->aux;
     void *pool = cell->sub_pool_ref;
     *data_ptr = nullptr;
@@ -136,8 +136,9 @@ int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_d
 int motsl_get_datastruct(MOT_TOP_STYPE_T *stype, const char *caller, MOTSL_DATASTRUCT_T **data) noexcept {
     *data = nullptr;
     if (!stype->data_loaded || stype->data_storage == nullptr || stype->data_storage->struct_ref == nullptr) {
-        err(stype->aux)->report(err(stype->aux), "data_storage not initialised in %s of stype %s\n", caller,
-                                stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "data_storage not initialised in %s of stype %s\n", caller,
+                     stype->name);
         return 1;
     }
     *data = static_cast<MOTSL_DATASTRUCT_T *>(stype->data_storage->struct_ref);
@@ -159,7 +160,8 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
         return 1;
     }
     MOT_TOP_STORAGE_T *cell = nullptr;
-    int ret = mot_top_storage_find(aux, stype->data_pool_ref, stype->data_storage_list_ptr, &cell, stype->filename);
+    int ret =
+        mot_top_storage_find(aux, stype->data_pool_ref, stype->data_storage_list_ptr, &cell, stype->filename);
     if (ret != 0)
         return ret;
     stype->data_storage = cell;
@@ -184,9 +186,13 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     if (data != nullptr) {
         // A file that has gone keeps serving what was last read from it.
         bool current = !now.exists || (stamp == cell->mod_time && same_file(data, now));
-        if (current && (!held || data->write_locked)) {
+        // Changes a request made under the write lock and never wrote stay with that request.
+        bool own_changes_only = stype->data_loaded || !data->unwritten;
+        if (current && (!held || data->write_locked) && own_changes_only) {
             stype->data_loaded = TRUE;
             data->handed_out_epoch = request_epoch();
+            if (held)
+                data->unwritten = TRUE;
             *first = data->data_record;
             return 0;
         }
@@ -218,6 +224,7 @@ int motsl_stdlist_read_data_basic(MOT_TOP_STYPE_T *stype, mo_boolean_t no_defaul
     if (ret != 0)
         return ret;
     data->write_locked = held;
+    data->unwritten = held;
     data->handed_out_epoch = request_epoch();
     cell->struct_ref = data;
     cell->mod_time = stamp;
@@ -249,8 +256,9 @@ int check_ids(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain) noexcept {
     for (MOK_DATA_RECORD_T *r = chain; r != nullptr; r = r->next) {
         int id = mok_field<int>(r->container, offset);
         if (id > MOTC_MAX_ID) {
-            err(stype->aux)->report(err(stype->aux), "Id %d in %s is larger than the largest id allowed (%d)\n", id,
-                                    stype->name, MOTC_MAX_ID);
+            err(stype->aux)
+                ->report(err(stype->aux), "Id %d in %s is larger than the largest id allowed (%d)\n", id,
+                         stype->name, MOTC_MAX_ID);
             return 1;
         }
     }
@@ -282,8 +290,9 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
         ret = aux->file->mark_as_cleanup(aux->file, tmp);
     if (ret != 0)
         return ret;
-    ret = mok_write_keyword_list(aux, stype->data_storage->sub_pool_ref, tmp, keywords, stype->number_of_keywords,
-                                 data->data_record, static_cast<size_t>(stype->size_of_element));
+    ret = mok_write_keyword_list(aux, stype->data_storage->sub_pool_ref, tmp, keywords,
+                                 stype->number_of_keywords, data->data_record,
+                                 static_cast<size_t>(stype->size_of_element));
     if (ret == 0) {
         // One rename puts the new file in place of the old.
         aux->signal->begin_protection(aux->signal);
@@ -309,6 +318,7 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
         return ret;
     stype->data_storage->mod_time = stamp;
     remember_file(data, now);
+    data->unwritten = FALSE;
     return 0;
 }
 
@@ -369,7 +379,8 @@ int add_record(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *new_record, MOK_DATA_R
 
 } // namespace
 
-int motsl_stdlist_add_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *new_record, MOK_DATA_RECORD_T **first) noexcept {
+int motsl_stdlist_add_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *new_record,
+                           MOK_DATA_RECORD_T **first) noexcept {
     return add_record(stype, new_record, first, false);
 }
 
@@ -411,7 +422,8 @@ int find_max(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain, MOTSL_STDLIST_KEY
                              stype->name, text);
             return 1;
         }
-        if (*max_result == nullptr || common->compare_fn(common, r->container, (*max_result)->container, FALSE) > 0)
+        if (*max_result == nullptr ||
+            common->compare_fn(common, r->container, (*max_result)->container, FALSE) > 0)
             *max_result = r;
     }
     return 0;
@@ -419,8 +431,8 @@ int find_max(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain, MOTSL_STDLIST_KEY
 
 } // namespace
 
-int motsl_find_maximum_id(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain, MOTSL_STDLIST_KEYWORD_T *id_column,
-                          MOK_DATA_RECORD_T **max_result) noexcept {
+int motsl_find_maximum_id(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain,
+                          MOTSL_STDLIST_KEYWORD_T *id_column, MOK_DATA_RECORD_T **max_result) noexcept {
     return find_max(stype, chain, id_column, nullptr, 0, max_result, nullptr, nullptr);
 }
 
@@ -432,7 +444,8 @@ int motsl_find_maximum_id_or_new(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chai
     int ret = motsl_current_user_id(stype->aux, &user_id);
     if (ret != 0)
         return ret;
-    return find_max(stype, chain, id_column, new_column, user_id, max_result, record_result, already_have_new);
+    return find_max(stype, chain, id_column, new_column, user_id, max_result, record_result,
+                    already_have_new);
 }
 
 int motsl_stdlist_get_new_id(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *id_column,
@@ -440,8 +453,9 @@ int motsl_stdlist_get_new_id(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *id
     size_t offset = id_column->common->gen_keyword.struct_offset;
     int largest = mok_field<int>(max_record->container, offset);
     if (largest >= MOTC_MAX_ID) {
-        err(stype->aux)->report(err(stype->aux), "No new id can be given in %s: the largest id is already %d\n",
-                                stype->name, largest);
+        err(stype->aux)
+            ->report(err(stype->aux), "No new id can be given in %s: the largest id is already %d\n",
+                     stype->name, largest);
         return 1;
     }
     mok_field<int>(new_record->container, offset) = largest + 1;
@@ -479,7 +493,8 @@ int motsl_useropt_init_filename(MOT_TOP_STYPE_T *stype) noexcept {
     int ret = motsl_current_user_id(stype->aux, &user_id);
     if (ret != 0)
         return ret;
-    return motsl_set_data_filename(stype, "%s/%s/%d", stype->aux->setup->user_default_dir, stype->name, user_id);
+    return motsl_set_data_filename(stype, "%s/%s/%d", stype->aux->setup->user_default_dir, stype->name,
+                                   user_id);
 }
 
 int motsl_useropt_init_filename_id(MOT_TOP_STYPE_T *stype) noexcept {
@@ -497,7 +512,8 @@ namespace {
 int history_row(MOT_TOP_STYPE_T *stype, int *row) noexcept {
     MOTSL_TYPE_STORAGE_T *ts = ts_of(stype);
     if (ts == nullptr || motsl_parse_id(ts->row, row) != 0 || *row <= 0) {
-        err(stype->aux)->report(err(stype->aux), "The history of stype %s needs an element id\n", stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The history of stype %s needs an element id\n", stype->name);
         return 1;
     }
     return 0;
@@ -549,5 +565,6 @@ int motsl_applic_init_filename_id(MOT_TOP_STYPE_T *stype) noexcept {
         err(stype->aux)->report(err(stype->aux), "The row of stype %s is not an id\n", stype->name);
         return 1;
     }
-    return motsl_set_data_filename(stype, "%s/index/%d/%d", stype->aux->setup->lib_dir, current_list(stype), row);
+    return motsl_set_data_filename(stype, "%s/index/%d/%d", stype->aux->setup->lib_dir, current_list(stype),
+                                   row);
 }

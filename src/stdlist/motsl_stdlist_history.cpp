@@ -30,8 +30,9 @@ int history_of(MOT_TOP_STYPE_T *stype, MOT_TOP_STYPE_T **history) noexcept {
     MOT_TOP_STYPE_T *h = find_stype_quiet(stype, ts->history_stype_name);
     MOTSL_TYPE_STORAGE_T *hts = h != nullptr ? ts_of(h) : nullptr;
     if (hts == nullptr || history_storage(h) == nullptr) {
-        err(stype->aux)->report(err(stype->aux), "The history list %s of stype %s is not registered\n",
-                                ts->history_stype_name, stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The history list %s of stype %s is not registered\n",
+                     ts->history_stype_name, stype->name);
         return 1;
     }
     ts->history_stype = h;
@@ -48,7 +49,8 @@ int element_id(MOT_TOP_STYPE_T *stype, void *container, int *id) noexcept {
         return ret;
     *id = mok_field<int>(container, id_column->common->gen_keyword.struct_offset);
     if (*id <= 0) {
-        err(stype->aux)->report(err(stype->aux), "An element of %s without a valid id has no history\n", stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "An element of %s without a valid id has no history\n", stype->name);
         return 1;
     }
     return 0;
@@ -185,8 +187,8 @@ int motsl_history_register_stype(MOT_TOP_STYPE_T *history) noexcept {
     if (ret != 0)
         return ret;
     history->applic_storage_ref = hs;
-    ret = motsl_type_storage_register(history, aux->mem->session_pool_ref, motsl_stdlist_get_new_id, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, nullptr);
+    ret = motsl_type_storage_register(history, aux->mem->session_pool_ref, motsl_stdlist_get_new_id, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr);
     if (ret == 0)
         ret = motsl_applic_register_history_web_cmds(history);
     return ret;
@@ -219,7 +221,8 @@ int motsl_stdlist_set_filename_for_history(MOT_TOP_STYPE_T *stype, void *contain
     MOTSL_TYPE_STORAGE_T *hts = ts_of(history);
     snprintf(hts->row, sizeof(hts->row), "%d", id);
     history_storage(history)->history_for_id = id;
-    if (history->data_storage_list_ptr == nullptr || history->data_storage_list_ptr != &hts->request_storage_list) {
+    if (history->data_storage_list_ptr == nullptr ||
+        history->data_storage_list_ptr != &hts->request_storage_list) {
         ret = point_at_request_storage(history);
         if (ret != 0)
             return ret;
@@ -295,7 +298,8 @@ int motsl_stdlist_add_changes_to_history(MOT_TOP_STYPE_T *stype, int operation, 
     return ret != 0 ? ret : release;
 }
 
-int motsl_add_history(MOT_TOP_STYPE_T *stype, int operation, void *container, MOK_MULTI_LINE_T *details) noexcept {
+int motsl_add_history(MOT_TOP_STYPE_T *stype, int operation, void *container,
+                      MOK_MULTI_LINE_T *details) noexcept {
     MOX_AUX_T *aux = stype->aux;
     MOTSL_TYPE_STORAGE_T *ts = ts_of(stype);
     if (ts == nullptr || ts->history_stype_name == nullptr)
@@ -313,18 +317,20 @@ int motsl_add_history(MOT_TOP_STYPE_T *stype, int operation, void *container, MO
     }
     if (option == MOTSL_LOG_NOTHING || (option == MOTSL_LOG_ALL_EXCEPT_COPY && operation == MOTSL_OP_VIEW))
         return 0;
-    motsl_set_filename_for_history_fn_t set_filename =
-        ts->set_filename_for_history != nullptr ? ts->set_filename_for_history : motsl_stdlist_set_filename_for_history;
-    motsl_add_changes_to_history_fn_t add =
-        ts->add_changes_to_history != nullptr ? ts->add_changes_to_history : motsl_stdlist_add_changes_to_history;
+    motsl_set_filename_for_history_fn_t set_filename = ts->set_filename_for_history != nullptr
+                                                           ? ts->set_filename_for_history
+                                                           : motsl_stdlist_set_filename_for_history;
+    motsl_add_changes_to_history_fn_t add = ts->add_changes_to_history != nullptr
+                                                ? ts->add_changes_to_history
+                                                : motsl_stdlist_add_changes_to_history;
     ret = set_filename(stype, container);
     if (ret == 0)
         ret = add(stype, operation, container, details);
     return ret;
 }
 
-int motsl_history_create_details(MOT_TOP_STYPE_T *stype, MOK_MULTI_LINE_T **details_result, void *old_container,
-                                 void *new_container) noexcept {
+int motsl_history_create_details(MOT_TOP_STYPE_T *stype, MOK_MULTI_LINE_T **details_result,
+                                 void *old_container, void *new_container) noexcept {
     MOX_AUX_T *aux = stype->aux;
     *details_result = nullptr;
     MOTSL_STDLIST_ORDER_T *order = nullptr;
@@ -337,7 +343,8 @@ int motsl_history_create_details(MOT_TOP_STYPE_T *stype, MOK_MULTI_LINE_T **deta
             continue;
         std::string line = std::string(c->user_name) + " Changed";
         if ((c->type_vector & MOTSL_TV_HISTORY_BRIEF) == 0) {
-            motsl_view_text_fn_t view = c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text;
+            motsl_view_text_fn_t view =
+                c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text;
             const char *text = "";
             ret = view(stype, c, old_container, &text);
             if (ret != 0)
@@ -435,7 +442,8 @@ int motsl_history_init_web(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype_ptr) noex
             }
     }
     if (!visible) {
-        err(aux)->report(err(aux), "There is no element %d in %s whose history you may see\n", id, parent->name);
+        err(aux)->report(err(aux), "There is no element %d in %s whose history you may see\n", id,
+                         parent->name);
         return 1;
     }
     snprintf(hts->row, sizeof(hts->row), "%d", id);
@@ -459,8 +467,9 @@ int motsl_stdlist_history_http_call_start(MOT_TOP_STYPE_T *stype, const char *di
     int n = snprintf(string + len, MO_STRING_LEN - len, "&%d", hs != nullptr ? hs->history_for_id : 0);
     if (n < 0 || static_cast<size_t>(n) >= MO_STRING_LEN - len) {
         string[0] = '\0';
-        err(stype->aux)->report(err(stype->aux), "The link to %s is longer than %d characters\n", stype->name,
-                                MO_STRING_LEN - 1);
+        err(stype->aux)
+            ->report(err(stype->aux), "The link to %s is longer than %d characters\n", stype->name,
+                     MO_STRING_LEN - 1);
         return 1;
     }
     return 0;

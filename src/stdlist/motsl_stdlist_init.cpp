@@ -19,22 +19,24 @@ namespace {
 unsigned long epoch = 1;
 }
 
-int ParentWalk::depth = 0;
+std::vector<ParentWalk::Step> ParentWalk::path;
 
-int ParentWalk::enter(int index_id, int item_id) noexcept {
-    // No real tree is deeper than it has items; the hook gives the bound, a fixed one stands in.
-    int limit = 100000;
-    MOTSL_ITEM_HOOKS_T *item = item_hooks(aux);
-    if (item != nullptr && item->get_max_item_id != nullptr) {
-        int max_id = 0;
-        if (item->get_max_item_id(item, index_id, &max_id) == 0 && max_id >= 0 && max_id < limit)
-            limit = max_id + 1;
-    }
-    if (depth >= limit) {
-        err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id, index_id);
+int ParentWalk::enter(int index_id, int item_id, int kind) noexcept {
+    bool loop = path.size() >= 10000;
+    for (const Step &s : path)
+        if (s.index_id == index_id && s.item_id == item_id && s.kind == kind)
+            loop = true;
+    if (loop) {
+        err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id,
+                         index_id);
         return 1;
     }
-    depth++;
+    try {
+        path.push_back({index_id, item_id, kind});
+    } catch (...) {
+        err(aux)->report(err(aux), "Out of memory\n");
+        return 1;
+    }
     entered = true;
     return 0;
 }
@@ -311,9 +313,10 @@ int init_related(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT
 
 } // namespace
 
-int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref, MOT_TOP_STYPE_T *top_stype,
-                            mo_boolean_t from_web, const char *useropt_name, const char *history_name,
-                            const char *template_name, const char *deleted_name) noexcept {
+int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *req_ref,
+                            MOT_TOP_STYPE_T *top_stype, mo_boolean_t from_web, const char *useropt_name,
+                            const char *history_name, const char *template_name,
+                            const char *deleted_name) noexcept {
     MOTSL_TYPE_STORAGE_T *ts = ts_of(top_stype);
     int ret = 0;
     if (ts == nullptr) {
@@ -334,14 +337,14 @@ int motsl_init_set_of_stype(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, void *r
     ret = init_related(stype_list, aux, req_ref, top_stype, from_web, useropt_name, &ts->useropt_stype, false,
                        "Problem in initialisation of useropt structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, history_name, &ts->history_stype, false,
-                           "Problem in initialisation of history structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, history_name, &ts->history_stype,
+                           false, "Problem in initialisation of history structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, template_name, &ts->template_stype, true,
-                           "Problem in initialisation of template structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, template_name, &ts->template_stype,
+                           true, "Problem in initialisation of template structure\n");
     if (ret == 0)
-        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, deleted_name, &ts->deleted_stype, false,
-                           "Problem in initialisation of deleted structure\n");
+        ret = init_related(stype_list, aux, req_ref, top_stype, from_web, deleted_name, &ts->deleted_stype,
+                           false, "Problem in initialisation of deleted structure\n");
     return ret;
 }
 
@@ -383,8 +386,9 @@ int motsl_applic_init_web(MOT_TOP_REQ_T *req, MOT_TOP_STYPE_T **stype_ptr) noexc
         err(stype->aux)->report(err(stype->aux), "The type storage of stype %s is not set\n", stype->name);
         return 1;
     }
-    int ret = motsl_init_set_of_stype(*stype->stype_list_ptr, stype->aux, req, stype, TRUE, ts->useropt_stype_name,
-                                      ts->history_stype_name, ts->template_stype_name, ts->deleted_stype_name);
+    int ret =
+        motsl_init_set_of_stype(*stype->stype_list_ptr, stype->aux, req, stype, TRUE, ts->useropt_stype_name,
+                                ts->history_stype_name, ts->template_stype_name, ts->deleted_stype_name);
     if (ret == 0)
         ret = motsl_delete_empty_check(stype);
     if (ret == 0)

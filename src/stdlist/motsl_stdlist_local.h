@@ -7,6 +7,7 @@
 #include "platform/mome_mem_cmn.h"
 
 #include <string>
+#include <vector>
 
 namespace motsl_local {
 
@@ -53,17 +54,21 @@ MOT_TOP_STYPE_T *find_stype_quiet(MOT_TOP_STYPE_T *stype, const char *name) noex
 // Prepares an option or history list to keep its data in the current request.
 int point_at_request_storage(MOT_TOP_STYPE_T *stype) noexcept;
 
-// Guards a walk up the folder tree: at most the tree's size in nested steps.
+// Guards the checks that walk up the folder tree: the same check of the same item nested inside
+// itself means the parents form a loop.
 struct ParentWalk {
-    static int depth;
+    struct Step {
+        int index_id, item_id, kind;
+    };
+    static std::vector<Step> path;
     MOX_AUX_T *aux;
     bool entered = false;
     explicit ParentWalk(MOX_AUX_T *a) noexcept : aux(a) {}
-    // Fails with a report when the walk has gone deeper than any real tree can be.
-    int enter(int index_id, int item_id) noexcept;
+    // Fails with a report when the step is already on the path (or the path is absurdly deep).
+    int enter(int index_id, int item_id, int kind) noexcept;
     ~ParentWalk() {
         if (entered)
-            depth--;
+            path.pop_back();
     }
     ParentWalk(const ParentWalk &) = delete;
     ParentWalk &operator=(const ParentWalk &) = delete;

@@ -27,9 +27,10 @@ int motsl_stdlist_get_order(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T **orde
     std::vector<MOTSL_STDLIST_SORT_T> entries;
     for (MOTSL_APPLIC_KEYWORD_T *node = ks->keyword_list; node != nullptr; node = node->next)
         entries.push_back({.display_order = node->stdlist->index, .stdlist = node->stdlist});
-    std::stable_sort(entries.begin(), entries.end(), [](const MOTSL_STDLIST_SORT_T &a, const MOTSL_STDLIST_SORT_T &b) {
-        return a.display_order < b.display_order;
-    });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const MOTSL_STDLIST_SORT_T &a, const MOTSL_STDLIST_SORT_T &b) {
+                         return a.display_order < b.display_order;
+                     });
     MOTSL_STDLIST_ORDER_T **link = order_result;
     int position = 0;
     for (const MOTSL_STDLIST_SORT_T &e : entries) {
@@ -125,7 +126,9 @@ int motsl_default_view_text(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *column, 
 mo_boolean_t motsl_match_nocase(const char *text, const char *pattern) noexcept {
     if (text == nullptr || pattern == nullptr)
         return FALSE;
-    auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c; };
+    auto fold = [](unsigned char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
     size_t plen = strlen(pattern);
     if (plen == 0)
         return TRUE;
@@ -158,49 +161,54 @@ mo_boolean_t motsl_column_shown(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T 
 
 // ---------------------------------------------------------------- filters
 
-int motsl_filter_all(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *, void *, const char *, mo_boolean_t *pass) noexcept {
+int motsl_filter_all(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *, void *, const char *,
+                     mo_boolean_t *pass) noexcept {
     *pass = TRUE;
     return 0;
 }
 
 int motsl_filter_empty(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *,
                        mo_boolean_t *pass) noexcept {
-    motsl_filter_fn_t own = column->default_filter_fn != nullptr ? column->default_filter_fn : motsl_filter_general;
+    motsl_filter_fn_t own =
+        column->default_filter_fn != nullptr ? column->default_filter_fn : motsl_filter_general;
     return own(stype, column, container, "", pass);
 }
 
-int motsl_filter_string(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,
-                        mo_boolean_t *pass) noexcept {
+int motsl_filter_string(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *column, void *container,
+                        const char *value, mo_boolean_t *pass) noexcept {
     MOTC_COMMON_KEYWORD_T *common = column->common;
     const char *text = "";
     int ret = common->get_string_fn(common, container, &text);
-    *pass = ret == 0 && motc_compare_string_nocase(text != nullptr ? text : "", value != nullptr ? value : "") == 0
+    *pass = ret == 0 && motc_compare_string_nocase(text != nullptr ? text : "",
+                                                   value != nullptr ? value : "") == 0
                 ? TRUE
                 : FALSE;
     return ret;
 }
 
-int motsl_filter_general(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,
-                         mo_boolean_t *pass) noexcept {
-    motsl_view_text_fn_t view = column->view_text_fn != nullptr ? column->view_text_fn : motsl_default_view_text;
+int motsl_filter_general(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container,
+                         const char *value, mo_boolean_t *pass) noexcept {
+    motsl_view_text_fn_t view =
+        column->view_text_fn != nullptr ? column->view_text_fn : motsl_default_view_text;
     const char *text = "";
     int ret = view(stype, column, container, &text);
-    *pass = ret == 0 && strcmp(text != nullptr ? text : "", value != nullptr ? value : "") == 0 ? TRUE : FALSE;
+    *pass =
+        ret == 0 && strcmp(text != nullptr ? text : "", value != nullptr ? value : "") == 0 ? TRUE : FALSE;
     return ret;
 }
 
-int motsl_filter_integer(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,
-                         mo_boolean_t *pass) noexcept {
+int motsl_filter_integer(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container,
+                         const char *value, mo_boolean_t *pass) noexcept {
     return motsl_filter_general(stype, column, container, value, pass);
 }
 
-int motsl_filter_option(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,
-                        mo_boolean_t *pass) noexcept {
+int motsl_filter_option(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container,
+                        const char *value, mo_boolean_t *pass) noexcept {
     return motsl_filter_general(stype, column, container, value, pass);
 }
 
-int motsl_filter_datetime(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container, const char *value,
-                          mo_boolean_t *pass) noexcept {
+int motsl_filter_datetime(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *container,
+                          const char *value, mo_boolean_t *pass) noexcept {
     return motsl_filter_general(stype, column, container, value, pass);
 }
 
@@ -220,7 +228,8 @@ int motsl_set_filter_to_useropt(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *o
         MOTSL_STDLIST_KEYWORD_T *c = o->stdlist;
         if (!motsl_column_shown(stype, c))
             continue;
-        motsl_get_real_filter_fn_t choose = c->get_real_filter_fn != nullptr ? c->get_real_filter_fn : motsl_get_filter_fn;
+        motsl_get_real_filter_fn_t choose =
+            c->get_real_filter_fn != nullptr ? c->get_real_filter_fn : motsl_get_filter_fn;
         int ret = choose(stype, c, *c->useropt_ref->filter, &c->current_filter_fn);
         if (ret != 0)
             return ret;
@@ -235,7 +244,8 @@ int motsl_get_new_filter_element(MOX_AUX_T *aux, const char *string, MOTSL_FILTE
     MOTSL_FILTER_LIST_T *e = nullptr;
     int ret = mome_new(aux->mem, aux->mem->req_pool_ref, &e);
     if (ret == 0)
-        ret = aux->mem->store_string(aux->mem, aux->mem->req_pool_ref, &e->string, string != nullptr ? string : "");
+        ret = aux->mem->store_string(aux->mem, aux->mem->req_pool_ref, &e->string,
+                                     string != nullptr ? string : "");
     if (ret == 0)
         *element = e;
     return ret;
@@ -270,8 +280,8 @@ int motsl_free_filter_list(MOX_AUX_T *aux, MOTSL_FILTER_LIST_T *list) noexcept {
     return 0;
 }
 
-int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, MOK_DATA_RECORD_T *rows,
-                                MOTSL_FILTER_LIST_T **result) noexcept {
+int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                                MOK_DATA_RECORD_T *rows, MOTSL_FILTER_LIST_T **result) noexcept {
     MOX_AUX_T *aux = stype->aux;
     *result = nullptr;
     MOTC_COMMON_KEYWORD_T *common = column->common;
@@ -299,7 +309,8 @@ int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T 
         link = &cell->next;
     }
     chain = motsl_record_sort(stype, chain, -1, column);
-    motsl_view_text_fn_t view = column->view_text_fn != nullptr ? column->view_text_fn : motsl_default_view_text;
+    motsl_view_text_fn_t view =
+        column->view_text_fn != nullptr ? column->view_text_fn : motsl_default_view_text;
     for (MOK_DATA_RECORD_T *r = chain; r != nullptr; r = r->next) {
         const char *text = "";
         int ret = view(stype, column, r->container, &text);
@@ -311,8 +322,8 @@ int motsl_get_basic_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T 
     return 0;
 }
 
-int motsl_get_extra_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, MOK_DATA_RECORD_T *rows,
-                                MOTSL_FILTER_LIST_T **result) noexcept {
+int motsl_get_extra_filter_list(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column,
+                                MOK_DATA_RECORD_T *rows, MOTSL_FILTER_LIST_T **result) noexcept {
     *result = nullptr;
     MOTSL_FILTER_LIST_T *basic = nullptr;
     int ret = motsl_get_new_filter_element(stype->aux, MOTSL_FILTER_ALL, result);

@@ -10,6 +10,7 @@
 #include "platform/most_setup_cmn.h"
 
 #include <algorithm>
+#include <set>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,8 +50,8 @@ std::string url_arg(const char *text) {
     std::string out;
     for (const char *p = text != nullptr ? text : ""; *p != '\0'; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-            c == '-') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+            c == '.' || c == '-') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -75,15 +76,11 @@ int path_items(MOX_AUX_T *aux, int index_id, int item_id, std::vector<int> *item
     MOTSL_ITEM_HOOKS_T *item = names_of(aux);
     if (item == nullptr)
         return 1;
-    int limit = 100000;
-    if (item->get_max_item_id != nullptr) {
-        int max_id = 0;
-        if (item->get_max_item_id(item, index_id, &max_id) == 0 && max_id >= 0 && max_id < limit)
-            limit = max_id + 1;
-    }
+    std::set<int> seen;
     for (int id = item_id; id != 0;) {
-        if (static_cast<int>(items->size()) >= limit) {
-            err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id, index_id);
+        if (!seen.insert(id).second) {
+            err(aux)->report(err(aux), "The parents of item %d form a loop in folder tree %d\n", item_id,
+                             index_id);
             return 1;
         }
         items->push_back(id);
@@ -98,7 +95,8 @@ int path_items(MOX_AUX_T *aux, int index_id, int item_id, std::vector<int> *item
 }
 
 // The name a title shows: the element's title column on element pages, else the current item.
-int title_name(MOT_TOP_STYPE_T *stype, int dtype, void *specific, bool full_path, std::string *name) noexcept {
+int title_name(MOT_TOP_STYPE_T *stype, int dtype, void *specific, bool full_path,
+               std::string *name) noexcept {
     MOX_AUX_T *aux = stype->aux;
     if ((dtype == 1 || dtype == 2) && specific != nullptr && stype->type != MOT_STYPE_USER_OPTIONS) {
         MOTSL_APPLIC_KEYWORDSTRUCT_T *ks = nullptr;
@@ -110,7 +108,8 @@ int title_name(MOT_TOP_STYPE_T *stype, int dtype, void *specific, bool full_path
             if ((c->type_vector & MOTSL_TV_TITLE) == 0)
                 continue;
             const char *text = "";
-            motsl_view_text_fn_t view = c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text;
+            motsl_view_text_fn_t view =
+                c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text;
             ret = view(stype, c, specific, &text);
             *name = text != nullptr ? text : "";
             return ret;
@@ -133,8 +132,8 @@ int title_name(MOT_TOP_STYPE_T *stype, int dtype, void *specific, bool full_path
     return ret;
 }
 
-int insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int dtype, void *specific, const char *prefix,
-                 bool full_path) noexcept {
+int insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int dtype, void *specific,
+                 const char *prefix, bool full_path) noexcept {
     MOX_AUX_T *aux = stype->aux;
     int list_id = current_list(stype);
     MOTSL_ITEM_HOOKS_T *item = item_hooks(aux);
@@ -145,7 +144,8 @@ int insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int dtype, voi
             return ret;
         if (graphic != nullptr && graphic[0] != '\0') {
             ret = out_def->line_fn(out_def, "<IMG  BORDER=0 SRC=\"%s/%s\" ALT=\"\">\n",
-                                   html_escape(aux->setup->httpd_image_loc).c_str(), html_escape(graphic).c_str());
+                                   html_escape(aux->setup->httpd_image_loc).c_str(),
+                                   html_escape(graphic).c_str());
             if (ret != 0)
                 return ret;
         }
@@ -154,8 +154,8 @@ int insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int dtype, voi
     int ret = title_name(stype, dtype, specific, full_path, &name);
     if (ret != 0)
         return ret;
-    return out_def->line_fn(out_def, " <B><FONT COLOR=WHITE>%s%s%s</FONT></B>", dtype == 2 ? "Edit of " : "", prefix,
-                            html_escape(name.c_str()).c_str());
+    return out_def->line_fn(out_def, " <B><FONT COLOR=WHITE>%s%s%s</FONT></B>", dtype == 2 ? "Edit of " : "",
+                            prefix, html_escape(name.c_str()).c_str());
 }
 
 } // namespace
@@ -217,20 +217,23 @@ int motsl_get_full_path_ids(MOX_AUX_T *aux, int index_id, int item_id, const cha
     return store_req_string(aux, path, result);
 }
 
-int motsl_http_call_start(MOT_TOP_STYPE_T *stype, const char *display, const char *trail, char *string) noexcept {
+int motsl_http_call_start(MOT_TOP_STYPE_T *stype, const char *display, const char *trail,
+                          char *string) noexcept {
     MOX_AUX_T *aux = stype->aux;
     MOTSL_TYPE_STORAGE_T *ts = ts_of(stype);
     MOTSL_HOOKS_T *h = hooks(aux);
     MOTSL_WEB_HOOKS_T *web = h != nullptr ? h->web : nullptr;
     const char *frame = web != nullptr && web->current_frame != nullptr ? web->current_frame(web) : "";
-    const char *dir_type = web != nullptr && web->current_dir_type != nullptr ? web->current_dir_type(web) : "";
+    const char *dir_type =
+        web != nullptr && web->current_dir_type != nullptr ? web->current_dir_type(web) : "";
     int n = snprintf(string, MO_STRING_LEN, "%s?%s&%s&%s&%s&%s&%s&%s&%s", aux->setup->httpd_script_main_loc,
                      url_arg(frame).c_str(), url_arg(display).c_str(), url_arg(trail).c_str(),
                      url_arg(dir_type).c_str(), ts != nullptr ? ts->index : "", ts != nullptr ? ts->list : "",
                      ts != nullptr ? ts->row : "", url_arg(stype->name).c_str());
     if (n < 0 || n >= MO_STRING_LEN) {
         string[0] = '\0';
-        err(aux)->report(err(aux), "The link to %s is longer than %d characters\n", stype->name, MO_STRING_LEN - 1);
+        err(aux)->report(err(aux), "The link to %s is longer than %d characters\n", stype->name,
+                         MO_STRING_LEN - 1);
         return 1;
     }
     return 0;

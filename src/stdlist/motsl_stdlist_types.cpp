@@ -23,13 +23,15 @@ size_t off(MOTC_COMMON_KEYWORD_T *common) noexcept {
 
 const char *heading(MOTC_COMMON_KEYWORD_T *common) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = column_of(common);
-    return column != nullptr && column->user_name != nullptr ? column->user_name : common->gen_keyword.keyword;
+    return column != nullptr && column->user_name != nullptr ? column->user_name
+                                                             : common->gen_keyword.keyword;
 }
 
 int alloc(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr, const char *keyword,
           size_t struct_offset, const void *init_ref, mok_init_fn_t init_fn, mok_read_fn_t read_fn,
           mok_write_fn_t write_fn, mok_free_fn_t free_fn, motc_get_string_fn_t get_string_fn,
-          motc_update_string_fn_t update_string_fn, motc_compare_fn_t compare_fn, motc_copy_fn_t copy_fn) noexcept {
+          motc_update_string_fn_t update_string_fn, motc_compare_fn_t compare_fn,
+          motc_copy_fn_t copy_fn) noexcept {
     int ret = mome_new(aux->mem, pool_ref, new_common_ptr);
     if (ret != 0)
         return ret;
@@ -74,7 +76,8 @@ int give_text(MOX_AUX_T *aux, const std::string &text, const char **result) noex
 int get_string_option(MOTC_COMMON_KEYWORD_T *common, void *container, const char **result) noexcept {
     MOX_AUX_T *aux = common->aux;
     MOTSL_STDLIST_KEYWORD_T *column = column_of(common);
-    auto *table = column != nullptr ? static_cast<const MOTSL_DISPLAY_OPTIONS_T *>(column->display_ref) : nullptr;
+    auto *table =
+        column != nullptr ? static_cast<const MOTSL_DISPLAY_OPTIONS_T *>(column->display_ref) : nullptr;
     *result = "";
     if (table == nullptr) {
         err(aux)->report(err(aux), "The option column %s has no option table\n", common->gen_keyword.keyword);
@@ -93,10 +96,12 @@ int get_string_option(MOTC_COMMON_KEYWORD_T *common, void *container, const char
     return 0;
 }
 
-int update_string_option(MOTC_COMMON_KEYWORD_T *common, void *, void *container, const char *new_text) noexcept {
+int update_string_option(MOTC_COMMON_KEYWORD_T *common, void *, void *container,
+                         const char *new_text) noexcept {
     MOX_AUX_T *aux = common->aux;
     MOTSL_STDLIST_KEYWORD_T *column = column_of(common);
-    auto *table = column != nullptr ? static_cast<const MOTSL_DISPLAY_OPTIONS_T *>(column->display_ref) : nullptr;
+    auto *table =
+        column != nullptr ? static_cast<const MOTSL_DISPLAY_OPTIONS_T *>(column->display_ref) : nullptr;
     if (table == nullptr) {
         err(aux)->report(err(aux), "The option column %s has no option table\n", common->gen_keyword.keyword);
         return 1;
@@ -133,9 +138,10 @@ const MOTSL_ARRAY_INFO_T *array_info(MOTC_COMMON_KEYWORD_T *common, const char *
     MOTSL_STDLIST_KEYWORD_T *column = column_of(common);
     auto *info = column != nullptr ? static_cast<const MOTSL_ARRAY_INFO_T *>(column->display_ref) : nullptr;
     if (info == nullptr || info->stype == nullptr)
-        err(common->aux)->report(err(common->aux),
-                                 "The stdlist->display_ref is NULL, maybe %s was not called for the %s column",
-                                 binder, heading(common));
+        err(common->aux)
+            ->report(err(common->aux),
+                     "The stdlist->display_ref is NULL, maybe %s was not called for the %s column", binder,
+                     heading(common));
     return info != nullptr && info->stype != nullptr ? info : nullptr;
 }
 
@@ -145,7 +151,8 @@ int id_array_of(const MOTSL_ARRAY_INFO_T *info, const MO_ID_ARRAY_T **id_array) 
     if (ret != 0)
         return ret;
     if (data->id_array == nullptr) {
-        err(info->stype->aux)->report(err(info->stype->aux), "The list %s has no id index\n", info->stype->name);
+        err(info->stype->aux)
+            ->report(err(info->stype->aux), "The list %s has no id index\n", info->stype->name);
         return 1;
     }
     *id_array = data->id_array;
@@ -161,11 +168,13 @@ int name_of(const MOTSL_ARRAY_INFO_T *info, const MO_ID_ARRAY_T *id_array, int i
 int id_of(MOTC_COMMON_KEYWORD_T *common, const MOTSL_ARRAY_INFO_T *info, const MO_ID_ARRAY_T *id_array,
           const char *name, int *id) noexcept {
     mo_boolean_t deleted = FALSE;
-    if (motc_find_id_from_name(id_array, name, info->offset, &deleted, info->del_offset, info->new_offset, id) == 0)
+    if (motc_find_id_from_name(id_array, name, info->offset, &deleted, info->del_offset, info->new_offset,
+                               id) == 0)
         return 0;
     MOTSL_STDLIST_KEYWORD_T *name_column = info->common != nullptr ? column_of(info->common) : nullptr;
-    err(common->aux)->report(err(common->aux), "Can't find %s in the %s column of %s entries\n", name,
-                             name_column != nullptr ? name_column->user_name : "", info->stype->name);
+    err(common->aux)
+        ->report(err(common->aux), "Can't find %s in the %s column of %s entries\n", name,
+                 name_column != nullptr ? name_column->user_name : "", info->stype->name);
     return 1;
 }
 
@@ -204,7 +213,8 @@ int get_string_idlist(MOTC_COMMON_KEYWORD_T *common, void *container, const char
     if (info == nullptr || id_array_of(info, &id_array) != 0)
         return 1;
     std::string text;
-    for (const MOIL_IDLIST_T *n = mok_field<MOIL_IDLIST_T *>(container, off(common)); n != nullptr; n = n->next) {
+    for (const MOIL_IDLIST_T *n = mok_field<MOIL_IDLIST_T *>(container, off(common)); n != nullptr;
+         n = n->next) {
         const char *name = nullptr;
         mo_boolean_t deleted = FALSE;
         name_of(info, id_array, n->id, &name, &deleted);
@@ -244,7 +254,8 @@ int update_string_idlist(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void *co
 
 int get_string_idlist_direct(MOTC_COMMON_KEYWORD_T *common, void *container, const char **result) noexcept {
     std::string text;
-    for (const MOIL_IDLIST_T *n = mok_field<MOIL_IDLIST_T *>(container, off(common)); n != nullptr; n = n->next) {
+    for (const MOIL_IDLIST_T *n = mok_field<MOIL_IDLIST_T *>(container, off(common)); n != nullptr;
+         n = n->next) {
         if (!text.empty())
             text += ", ";
         text += std::to_string(n->id);
@@ -253,8 +264,8 @@ int get_string_idlist_direct(MOTC_COMMON_KEYWORD_T *common, void *container, con
 }
 
 // Numbers of a text, each a decimal with an optional sign; anything else is refused.
-int parse_numbers(MOTC_COMMON_KEYWORD_T *common, const char *text, const char *separators, MOIL_IDLIST_T **list,
-                  void *pool_ref) noexcept {
+int parse_numbers(MOTC_COMMON_KEYWORD_T *common, const char *text, const char *separators,
+                  MOIL_IDLIST_T **list, void *pool_ref) noexcept {
     *list = nullptr;
     for (const std::string &token : split_tokens(text, separators)) {
         size_t i = token[0] == '-' || token[0] == '+' ? 1 : 0;
@@ -267,7 +278,8 @@ int parse_numbers(MOTC_COMMON_KEYWORD_T *common, const char *text, const char *s
         if (ok && token[0] == '-')
             v = -v;
         if (!ok || v > INT32_MAX || v < INT32_MIN) {
-            err(common->aux)->report(err(common->aux), "%s is not a number for %s\n", token.c_str(), heading(common));
+            err(common->aux)
+                ->report(err(common->aux), "%s is not a number for %s\n", token.c_str(), heading(common));
             return 1;
         }
         int ret = moil_add_to_idlist(common->aux->interm, pool_ref, static_cast<int>(v), list);
@@ -293,7 +305,8 @@ int get_string_rev(MOTC_COMMON_KEYWORD_T *common, void *container, const char **
     return give_text(common->aux, std::to_string(n->id) + "." + std::to_string(n->next->id), result);
 }
 
-int update_string_rev(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void *container, const char *new_text) noexcept {
+int update_string_rev(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void *container,
+                      const char *new_text) noexcept {
     MOIL_IDLIST_T *list = nullptr;
     int ret = parse_numbers(common, new_text, ".", &list, pool_ref);
     if (ret == 0)
@@ -305,12 +318,14 @@ int update_string_rev(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void *conta
 
 const MOTSL_ACCESS_ARRAY_INFO_T *access_info(MOTC_COMMON_KEYWORD_T *common) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = column_of(common);
-    auto *info = column != nullptr ? static_cast<const MOTSL_ACCESS_ARRAY_INFO_T *>(column->display_ref) : nullptr;
+    auto *info =
+        column != nullptr ? static_cast<const MOTSL_ACCESS_ARRAY_INFO_T *>(column->display_ref) : nullptr;
     if (info == nullptr || info->user == nullptr || info->group == nullptr || info->stype == nullptr) {
-        err(common->aux)->report(
-            err(common->aux),
-            "The stdlist->display_ref is NULL, maybe motsl_init_access_array_info was not called for the %s column",
-            heading(common));
+        err(common->aux)
+            ->report(err(common->aux),
+                     "The stdlist->display_ref is NULL, maybe motsl_init_access_array_info was not called "
+                     "for the %s column",
+                     heading(common));
         return nullptr;
     }
     return info;
@@ -380,8 +395,8 @@ int update_string_accesslist(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void
         if (is_group) {
             // Stored group names carry the mark; try them as typed first.
             mo_boolean_t deleted = FALSE;
-            if (motc_find_id_from_name(groups, token.c_str(), info->group->offset, &deleted, info->group->del_offset,
-                                       info->group->new_offset, &id) != 0)
+            if (motc_find_id_from_name(groups, token.c_str(), info->group->offset, &deleted,
+                                       info->group->del_offset, info->group->new_offset, &id) != 0)
                 ret = id_of(common, info->group, groups, token.c_str() + 1, &id);
         } else {
             ret = id_of(common, info->user, users, token.c_str(), &id);
@@ -389,10 +404,11 @@ int update_string_accesslist(MOTC_COMMON_KEYWORD_T *common, void *pool_ref, void
             if (ret == 0)
                 ret = user_admitted(common, info, id, &ok);
             if (ret == 0 && !ok) {
-                err(aux)->report(err(aux),
-                                 "Can't add the user %s to the access list unless they have view permission to the "
-                                 "folder above.\n",
-                                 token.c_str());
+                err(aux)->report(
+                    err(aux),
+                    "Can't add the user %s to the access list unless they have view permission to the "
+                    "folder above.\n",
+                    token.c_str());
                 ret = 1;
             }
         }
@@ -435,38 +451,40 @@ int motsl_idlist_init_empty(MOIM_INTERM_T *, void *, MOIL_IDLIST_T **slot) noexc
 }
 
 int motsl_stdlist_common_alloc_option(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
-                                      const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer, mok_read_integer,
-                 mok_write_integer, mok_free_integer, get_string_option, update_string_option, motc_compare_integer,
-                 motc_copy_integer);
+                                      const char *keyword, size_t struct_offset,
+                                      const void *init_ref) noexcept {
+    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer,
+                 mok_read_integer, mok_write_integer, mok_free_integer, get_string_option,
+                 update_string_option, motc_compare_integer, motc_copy_integer);
 }
 
 int motsl_common_alloc_id(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                           const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer, mok_read_integer,
-                 mok_write_integer, mok_free_integer, get_string_id, update_string_id, motc_compare_integer,
-                 motc_copy_integer);
+    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_integer,
+                 mok_read_integer, mok_write_integer, mok_free_integer, get_string_id, update_string_id,
+                 motc_compare_integer, motc_copy_integer);
 }
 
 int motsl_common_alloc_idlist(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                               const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist, mok_read_idlist,
-                 mok_write_idlist, mok_free_idlist, get_string_idlist, update_string_idlist, motc_compare_idlist,
-                 motc_copy_idlist);
+    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist,
+                 mok_read_idlist, mok_write_idlist, mok_free_idlist, get_string_idlist, update_string_idlist,
+                 motc_compare_idlist, motc_copy_idlist);
 }
 
 int motsl_common_alloc_idlist_direct(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
-                                     const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist, mok_read_idlist,
-                 mok_write_idlist, mok_free_idlist, get_string_idlist_direct, update_string_idlist_direct,
-                 motc_compare_idlist, motc_copy_idlist);
+                                     const char *keyword, size_t struct_offset,
+                                     const void *init_ref) noexcept {
+    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist,
+                 mok_read_idlist, mok_write_idlist, mok_free_idlist, get_string_idlist_direct,
+                 update_string_idlist_direct, motc_compare_idlist, motc_copy_idlist);
 }
 
 int motsl_common_alloc_rev(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
                            const char *keyword, size_t struct_offset, const void *init_ref) noexcept {
-    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist, mok_read_idlist,
-                 mok_write_idlist, mok_free_idlist, get_string_rev, update_string_rev, motc_compare_idlist,
-                 motc_copy_idlist);
+    return alloc(aux, pool_ref, new_common_ptr, keyword, struct_offset, init_ref, mok_init_idlist,
+                 mok_read_idlist, mok_write_idlist, mok_free_idlist, get_string_rev, update_string_rev,
+                 motc_compare_idlist, motc_copy_idlist);
 }
 
 int motsl_common_alloc_accesslist(MOX_AUX_T *aux, void *pool_ref, MOTC_COMMON_KEYWORD_T **new_common_ptr,
@@ -482,8 +500,8 @@ namespace {
 
 // Reads the other list for this request and fills the array info (kept in the column's own pool,
 // so that it never points at request memory).
-int fill_array_info(MOT_TOP_STYPE_T *stype, void *req_ref, MOT_TOP_STYPE_T *array_stype, const char *name_keyword,
-                    const char *del_keyword, MOTSL_ARRAY_INFO_T *info) noexcept {
+int fill_array_info(MOT_TOP_STYPE_T *stype, void *req_ref, MOT_TOP_STYPE_T *array_stype,
+                    const char *name_keyword, const char *del_keyword, MOTSL_ARRAY_INFO_T *info) noexcept {
     MOX_AUX_T *aux = stype->aux;
     int ret = 0;
     if (!array_stype->data_loaded && array_stype->init_struct != nullptr)
@@ -504,8 +522,9 @@ int fill_array_info(MOT_TOP_STYPE_T *stype, void *req_ref, MOT_TOP_STYPE_T *arra
     info->stype = array_stype;
     info->common = name_column->common;
     info->offset = name_column->common->gen_keyword.struct_offset;
-    info->del_offset =
-        del_column != nullptr ? static_cast<long>(del_column->common->gen_keyword.struct_offset) : MOTC_NO_OFFSET;
+    info->del_offset = del_column != nullptr
+                           ? static_cast<long>(del_column->common->gen_keyword.struct_offset)
+                           : MOTC_NO_OFFSET;
     info->new_offset = static_cast<long>(new_column->common->gen_keyword.struct_offset);
     return 0;
 }
@@ -523,7 +542,8 @@ int motsl_init_array_info_and_store(MOT_TOP_STYPE_T *stype, void *req_ref, const
     int ret = motsl_find_column(stype, keyword, &column);
     if (ret != 0)
         return ret;
-    auto *info = const_cast<MOTSL_ARRAY_INFO_T *>(static_cast<const MOTSL_ARRAY_INFO_T *>(column->display_ref));
+    auto *info =
+        const_cast<MOTSL_ARRAY_INFO_T *>(static_cast<const MOTSL_ARRAY_INFO_T *>(column->display_ref));
     if (info == nullptr) {
         ret = mome_new(stype->aux->mem, column_pool(stype), &info);
         if (ret != 0)
@@ -540,14 +560,15 @@ int motsl_init_access_array_info_and_store(MOT_TOP_STYPE_T *stype, void *req_ref
                                            motsl_get_parent_string_fn_t get_parent_string,
                                            MOT_TOP_STYPE_T *user_stype, const char *user_keyword,
                                            const char *user_del_keyword, MOT_TOP_STYPE_T *group_stype,
-                                           const char *group_keyword, const char *group_del_keyword) noexcept {
+                                           const char *group_keyword,
+                                           const char *group_del_keyword) noexcept {
     MOX_AUX_T *aux = stype->aux;
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
     int ret = motsl_find_column(stype, keyword, &column);
     if (ret != 0)
         return ret;
-    auto *info =
-        const_cast<MOTSL_ACCESS_ARRAY_INFO_T *>(static_cast<const MOTSL_ACCESS_ARRAY_INFO_T *>(column->display_ref));
+    auto *info = const_cast<MOTSL_ACCESS_ARRAY_INFO_T *>(
+        static_cast<const MOTSL_ACCESS_ARRAY_INFO_T *>(column->display_ref));
     if (info == nullptr) {
         ret = mome_new(aux->mem, column_pool(stype), &info);
         if (ret == 0)

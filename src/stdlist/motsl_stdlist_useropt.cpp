@@ -15,8 +15,9 @@ namespace {
 MOTSL_USEROPT_KEYWORDSTRUCT_T *useropt_struct(MOT_TOP_STYPE_T *stype) noexcept {
     if (stype->type != MOT_STYPE_USER_OPTIONS || stype->keyword_storage == nullptr ||
         stype->keyword_storage->struct_ref == nullptr) {
-        err(stype->aux)->report(err(stype->aux), "The option fields of stype %s have not been registered\n",
-                                stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The option fields of stype %s have not been registered\n",
+                     stype->name);
         return nullptr;
     }
     return static_cast<MOTSL_USEROPT_KEYWORDSTRUCT_T *>(stype->keyword_storage->struct_ref);
@@ -30,7 +31,8 @@ size_t column_block(int index) noexcept {
 
 int motsl_stdlist_useropt_keyword_register(MOT_TOP_STYPE_T *stype, const char *keyword,
                                            MOTSL_USEROPT_KEYWORDSTRUCT_T *key_struct, size_t struct_offset,
-                                           const void *init_ref, motsl_common_alloc_fn_t common_alloc_fn) noexcept {
+                                           const void *init_ref,
+                                           motsl_common_alloc_fn_t common_alloc_fn) noexcept {
     MOX_AUX_T *aux = stype->aux;
     void *pool = stype->keyword_storage->sub_pool_ref;
     char *name = nullptr;
@@ -61,22 +63,25 @@ int motsl_stdlist_useropt_register_columns(MOT_TOP_STYPE_T *useropt_stype, MOT_T
     if (ret != 0)
         return ret;
     int i = 0;
-    for (MOTSL_APPLIC_KEYWORD_T *node = served->keyword_list; ret == 0 && node != nullptr; node = node->next, i++) {
+    for (MOTSL_APPLIC_KEYWORD_T *node = served->keyword_list; ret == 0 && node != nullptr;
+         node = node->next, i++) {
         MOTSL_STDLIST_KEYWORD_T *c = node->stdlist;
         const std::string kw = c->common->gen_keyword.keyword;
         size_t base = column_block(i);
-        long sort = (c->type_vector & MOTSL_TV_SORT_ASC) != 0 ? 1 : (c->type_vector & MOTSL_TV_SORT_DESC) != 0 ? 2 : 0;
+        long sort = (c->type_vector & MOTSL_TV_SORT_ASC) != 0    ? 1
+                    : (c->type_vector & MOTSL_TV_SORT_DESC) != 0 ? 2
+                                                                 : 0;
         ret = motsl_stdlist_useropt_keyword_register(useropt_stype, ("DIS" + kw).c_str(), ks,
-                                                     base + offsetof(MOTSL_USEROPT_COL_T, display), mok_int_ref(1),
-                                                     motc_common_alloc_boolean);
+                                                     base + offsetof(MOTSL_USEROPT_COL_T, display),
+                                                     mok_int_ref(1), motc_common_alloc_boolean);
         if (ret == 0)
             ret = motsl_stdlist_useropt_keyword_register(useropt_stype, ("SORT" + kw).c_str(), ks,
-                                                         base + offsetof(MOTSL_USEROPT_COL_T, sort), mok_int_ref(sort),
-                                                         motc_common_alloc_integer);
+                                                         base + offsetof(MOTSL_USEROPT_COL_T, sort),
+                                                         mok_int_ref(sort), motc_common_alloc_integer);
         if (ret == 0)
             ret = motsl_stdlist_useropt_keyword_register(useropt_stype, ("ORDER" + kw).c_str(), ks,
-                                                         base + offsetof(MOTSL_USEROPT_COL_T, order), mok_int_ref(-1),
-                                                         motc_common_alloc_integer);
+                                                         base + offsetof(MOTSL_USEROPT_COL_T, order),
+                                                         mok_int_ref(-1), motc_common_alloc_integer);
         if (ret == 0)
             ret = motsl_stdlist_useropt_keyword_register(useropt_stype, ("FIL" + kw).c_str(), ks,
                                                          base + offsetof(MOTSL_USEROPT_COL_T, filter),
@@ -91,17 +96,17 @@ int motsl_stdlist_useropt_register_columns(MOT_TOP_STYPE_T *useropt_stype, MOT_T
                                                      offsetof(MOTSL_USEROPT_LIST_T, page_no), mok_int_ref(1),
                                                      motc_common_alloc_integer);
     if (ret == 0)
-        ret = motsl_stdlist_useropt_keyword_register(useropt_stype, "PAGE_LINES", ks,
-                                                     offsetof(MOTSL_USEROPT_LIST_T, page_lines),
-                                                     mok_int_ref(MOTSL_DEFAULT_PAGE_LINES), motc_common_alloc_integer);
+        ret = motsl_stdlist_useropt_keyword_register(
+            useropt_stype, "PAGE_LINES", ks, offsetof(MOTSL_USEROPT_LIST_T, page_lines),
+            mok_int_ref(MOTSL_DEFAULT_PAGE_LINES), motc_common_alloc_integer);
     if (ret == 0)
         ret = motsl_stdlist_useropt_keyword_register(useropt_stype, "ADV_COL_EN", ks,
-                                                     offsetof(MOTSL_USEROPT_LIST_T, adv_col_en), mok_int_ref(0),
-                                                     motc_common_alloc_boolean);
+                                                     offsetof(MOTSL_USEROPT_LIST_T, adv_col_en),
+                                                     mok_int_ref(0), motc_common_alloc_boolean);
     if (ret == 0)
-        ret = motsl_stdlist_useropt_keyword_register(useropt_stype, "DLIST", ks, offsetof(MOTSL_USEROPT_LIST_T, dlist),
-                                                     mok_fn_ref(motsl_idlist_init_empty),
-                                                     motsl_common_alloc_idlist_direct);
+        ret = motsl_stdlist_useropt_keyword_register(
+            useropt_stype, "DLIST", ks, offsetof(MOTSL_USEROPT_LIST_T, dlist),
+            mok_fn_ref(motsl_idlist_init_empty), motsl_common_alloc_idlist_direct);
     ks->size_of_element = column_block(i);
     return ret;
 }
@@ -127,8 +132,8 @@ int motsl_useropt_register_stype(MOT_TOP_STYPE_T *useropt_stype, MOT_TOP_STYPE_T
     useropt_stype->number_of_keywords = ks->number_of_keywords;
     useropt_stype->size_of_element = static_cast<int>(ks->size_of_element);
     useropt_stype->applic_storage_ref = served_stype;
-    return motsl_type_storage_register(useropt_stype, aux->mem->session_pool_ref, nullptr, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+    return motsl_type_storage_register(useropt_stype, aux->mem->session_pool_ref, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
 }
 
 int motsl_useropt_get_keyword_array(MOT_TOP_STYPE_T *stype, MOK_GEN_KEYWORD_T **keyword_array) noexcept {
@@ -145,8 +150,8 @@ int motsl_useropt_get_keyword_array(MOT_TOP_STYPE_T *stype, MOK_GEN_KEYWORD_T **
         int i = 0;
         for (MOTSL_USEROPT_KEYWORD_T *n = ks->keyword_list; n != nullptr; n = n->next, i++) {
             const MOK_GEN_KEYWORD_T &g = n->common->gen_keyword;
-            mok_load_keyword(&array[i], g.keyword, g.struct_offset, g.init_fn, g.init_ref, g.read_fn, g.write_fn,
-                             g.free_fn);
+            mok_load_keyword(&array[i], g.keyword, g.struct_offset, g.init_fn, g.init_ref, g.read_fn,
+                             g.write_fn, g.free_fn);
         }
         ks->file_keyword_array = array;
     }
@@ -203,7 +208,8 @@ int motsl_load_keyword_with_useropt_data(MOT_TOP_STYPE_T *useropt_stype, MOT_TOP
                                          MOK_DATA_RECORD_T *record) noexcept {
     MOX_AUX_T *aux = useropt_stype->aux;
     if (record == nullptr || record->container == nullptr || !useropt_stype->data_loaded) {
-        err(aux)->report(err(aux), "data_storage not initialised in motsl_stdlist_useropt_init_data of stype %s\n",
+        err(aux)->report(err(aux),
+                         "data_storage not initialised in motsl_stdlist_useropt_init_data of stype %s\n",
                          useropt_stype->name);
         return 1;
     }
@@ -228,7 +234,8 @@ int motsl_load_keyword_with_useropt_data(MOT_TOP_STYPE_T *useropt_stype, MOT_TOP
     ts->dir_expand_list = &opts->dlist;
     int i = 0;
     for (MOTSL_APPLIC_KEYWORD_T *node = ks->keyword_list; node != nullptr; node = node->next, i++) {
-        auto *col = reinterpret_cast<MOTSL_USEROPT_COL_T *>(static_cast<char *>(record->container) + column_block(i));
+        auto *col =
+            reinterpret_cast<MOTSL_USEROPT_COL_T *>(static_cast<char *>(record->container) + column_block(i));
         MOTSL_USEROPT_REF_T *ref = node->stdlist->useropt_ref;
         ref->display = &col->display;
         ref->sort = &col->sort;

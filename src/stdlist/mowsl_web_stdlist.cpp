@@ -34,10 +34,12 @@ int copy_row(MOX_AUX_T *aux, MOK_DATA_RECORD_T *row, MOK_DATA_RECORD_T ***tail) 
 int require_bound(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order) noexcept {
     for (MOTSL_STDLIST_ORDER_T *o = order; o != nullptr; o = o->next) {
         const MOTSL_USEROPT_REF_T *ref = o->stdlist->useropt_ref;
-        if (ref->display == nullptr || ref->sort == nullptr || ref->filter == nullptr || ref->match == nullptr) {
-            err(stype->aux)->report(err(stype->aux),
-                                    "data_storage not initialised in motsl_stdlist_useropt_init_data of stype %s\n",
-                                    stype->name);
+        if (ref->display == nullptr || ref->sort == nullptr || ref->filter == nullptr ||
+            ref->match == nullptr) {
+            err(stype->aux)
+                ->report(err(stype->aux),
+                         "data_storage not initialised in motsl_stdlist_useropt_init_data of stype %s\n",
+                         stype->name);
             return 1;
         }
     }

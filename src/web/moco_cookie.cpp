@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 static int moco_get_next(MOCO_COOKIE_T *cookie, MOCO_VALUE_T **next_ref, const char **key,
                          const char **value) noexcept {
@@ -30,12 +31,9 @@ static int moco_get_cookie(MOCO_COOKIE_T *cookie, const char *key, const char **
     return 0;
 }
 
-static int moco_set_cookie(MOCO_COOKIE_T *cookie, const char *key, const char *value) noexcept {
+// A new pair in front, with copies of key and value.
+static int moco_add_pair(MOCO_COOKIE_T *cookie, const char *key, const char *value) noexcept {
     MOME_MEM_T *mem = cookie->aux->mem;
-    for (MOCO_VALUE_T *pair = cookie->cookie_list; pair != nullptr; pair = pair->next) {
-        if (strcmp(pair->key, key) == 0)
-            return mem->restore_string(mem, cookie->pool_ref, &pair->value, value);
-    }
     MOCO_VALUE_T *pair = nullptr;
     int ret = mome_new(mem, cookie->pool_ref, &pair);
     if (ret == 0)
@@ -49,33 +47,57 @@ static int moco_set_cookie(MOCO_COOKIE_T *cookie, const char *key, const char *v
     return 0;
 }
 
+static int moco_set_cookie(MOCO_COOKIE_T *cookie, const char *key, const char *value) noexcept {
+    MOME_MEM_T *mem = cookie->aux->mem;
+    for (MOCO_VALUE_T *pair = cookie->cookie_list; pair != nullptr; pair = pair->next) {
+        if (strcmp(pair->key, key) == 0)
+            return mem->restore_string(mem, cookie->pool_ref, &pair->value, value);
+    }
+    return moco_add_pair(cookie, key, value);
+}
+
 // Tokens are separated by runs of ";" and blanks. A token without "=" is most likely a cookie of
-// another application on the same host: it is skipped with a warning instead of locking the user out.
+// another application on the same host: it is skipped with one warning instead of locking the user
+// out. The keys met are indexed so that a long header costs linear time.
 static int moco_set_from_string(MOCO_COOKIE_T *cookie, const char *string) noexcept {
     if (string == nullptr)
         return 0;
     MOE_ERROR_T *error = cookie->aux->error;
-    const char *p = string;
+    MOME_MEM_T *mem = cookie->aux->mem;
     try {
+        std::unordered_map<std::string, MOCO_VALUE_T *> index;
+        for (MOCO_VALUE_T *pair = cookie->cookie_list; pair != nullptr; pair = pair->next)
+            index.emplace(pair->key, pair);
+        bool warned = false;
         std::string key;
         std::string value;
-        while (*p != '\0') {
+        for (const char *p = string; *p != '\0';) {
             while (*p == ';' || *p == ' ')
                 p++;
             if (*p == '\0')
                 break;
             size_t len = strcspn(p, "; ");
             const char *eq = static_cast<const char *>(memchr(p, '=', len));
-            if (eq == nullptr) {
-                error->report_warning(error, "Can't find = in cookie string\n");
-            } else {
-                key.assign(p, static_cast<size_t>(eq - p));
-                value.assign(eq + 1, static_cast<size_t>(p + len - eq - 1));
-                int ret = cookie->set_cookie(cookie, key.c_str(), value.c_str());
-                if (ret != 0)
-                    return ret;
-            }
             p += len;
+            if (eq == nullptr) {
+                if (!warned)
+                    error->report_warning(error, "Can't find = in cookie string\n");
+                warned = true;
+                continue;
+            }
+            key.assign(p - len, static_cast<size_t>(eq - (p - len)));
+            value.assign(eq + 1, static_cast<size_t>(p - eq - 1));
+            auto found = index.find(key);
+            int ret = 0;
+            if (found != index.end()) {
+                ret = mem->restore_string(mem, cookie->pool_ref, &found->second->value, value.c_str());
+            } else {
+                ret = moco_add_pair(cookie, key.c_str(), value.c_str());
+                if (ret == 0)
+                    index.emplace(key, cookie->cookie_list);
+            }
+            if (ret != 0)
+                return ret;
         }
     } catch (const std::bad_alloc &) {
         error->report(error, "Out of memory\n");

@@ -73,6 +73,13 @@ struct MowLineReader {
             if (c == '\n')
                 break;
         }
+        // A carriage return that ends a full piece stays for the next one, so that a line end is never
+        // split between two pieces and taken for data.
+        if (*len == MOW_FORM_LINE_MAX && line[*len - 1] == '\r') {
+            (*len)--;
+            index--;
+            level++;
+        }
         return 0;
     }
 };

@@ -124,14 +124,15 @@ int mow_web_header_start(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, const char *, 
     MOST_SETUP_T *setup = aux->setup;
     int ret = 0;
     try {
-        if (trail != nullptr && strcmp(trail, "N") != 0)
+        if (web != nullptr && trail != nullptr && strcmp(trail, "N") != 0)
             ret = mow_trail_update(aux, trail, arg_list_ptr);
     } catch (const std::bad_alloc &) {
         ret = mow_out_of_memory(aux);
     }
     // Outgoing cookies go out as headers only: a copy in the page would show the login cookie, which
     // holds the password, to anything that reads the page.
-    if (ret == 0)
+    // An error page may be asked for before the web service exists (a failed start-up).
+    if (ret == 0 && web != nullptr)
         ret = web->send_content_type(web, out_def, 0, "text/html");
     if (ret == 0)
         ret = out_def->line_fn(out_def, "<HTML><HEAD><TITLE>");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -33,18 +34,17 @@ TEST(ApacheModule, AnswersWithItsOwnPagesAndHeaders) {
     EXPECT_EQ(head.body, "");
     EXPECT_NE(head.header("expires"), expires) << head.head;
 
-    // Nobody is logged in yet: the page is the system's error page, one head and one "Error:" line.
+    // Nobody is logged in yet: the page is the login page, with one head and no error.
     HttpResponse page = site.get("/main");
     EXPECT_EQ(page.status, 200) << page.head;
     EXPECT_EQ(page.header("content-type"), "text/html") << page.head;
     EXPECT_EQ(page.count("expires"), 1u) << page.head;
     EXPECT_EQ(page.header("expires"), expires) << page.head;
-    EXPECT_EQ(occurrences(page.body, "<SPAN><B>Error:</B> "), 1u) << page.body;
-    EXPECT_NE(page.body.find("The login page is not available in this version of Morvale"), std::string::npos)
-        << page.body;
+    EXPECT_EQ(occurrences(page.body, "<HTML>"), 1u) << page.body;
+    EXPECT_EQ(occurrences(page.body, "<SPAN><B>Error:</B> "), 0u) << page.body;
+    EXPECT_NE(page.body.find("<FORM NAME=\"Login\""), std::string::npos) << page.body;
     EXPECT_EQ(page.count("set-cookie"), 0u) << page.head;
-    EXPECT_NE(site.error_log().find("Error:   "), std::string::npos) << site.error_log();
-    EXPECT_NE(site.error_log().find("The login page is not available"), std::string::npos);
+    EXPECT_EQ(site.error_log().find("Error:   "), std::string::npos) << site.error_log();
 
     // The site's address leads to the pages; static folders are served, the rest of the disk is not.
     HttpResponse root = site.get("/");
@@ -84,11 +84,11 @@ TEST(ApacheModule, DaemonDownGivesTheDaemonPage) {
     std::string log = site.error_log();
     EXPECT_NE(log.find("Can't connect to socket " + site.socket_path()), std::string::npos) << log;
 
-    // Once the daemon is there, the next request gets through.
+    // Once the daemon is there, the next request gets through to the login page.
     ASSERT_TRUE(site.start_daemon());
     HttpResponse again = site.get("/main");
     EXPECT_EQ(again.body.find("Daemon Communication Problem"), std::string::npos) << again.body;
-    EXPECT_NE(again.body.find("<B>Error:</B>"), std::string::npos) << again.body;
+    EXPECT_NE(again.body.find("<FORM NAME=\"Login\""), std::string::npos) << again.body;
 }
 
 TEST(ApacheModule, FailedInitialisationAnswersEveryRequestWith500) {
@@ -140,6 +140,45 @@ TEST(ApacheModule, ServerRefusesConfigurationsTheModuleCannotServe) {
         EXPECT_NE(site.httpd_output().find("SetupHomeDir path too long"), std::string::npos)
             << site.httpd_output();
     }
+}
+
+TEST(ApacheModule, ConfigurationGeneratorChecksWhatItIsGiven) {
+    ApacheSite site;
+    auto generate = [&](const std::string &options) {
+        std::string cmd = "sh '" MORVALE_SOURCE_DIR "/scripts/lib/httpd_conf.sh' " + options + " 2>&1 >'" +
+                          site.home + "/generated/httpd/try.conf'";
+        FILE *out = popen(cmd.c_str(), "r");
+        std::string text;
+        char buf[512];
+        while (fgets(buf, sizeof(buf), out) != nullptr)
+            text += buf;
+        int status = pclose(out);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, text);
+    };
+    std::string home = "--home '" + site.home + "'";
+    for (const std::string &bad : std::vector<std::string>{
+             "--port 80x " + home, "--home relative/dir --port 18000", "--home '/tmp/a\"b' --port 18000",
+             home + " --port 70000", home + " --port 18000 --users 0",
+             home + " --port 18000 --limit-body 1e9", home + " --port 18000 --user 'x y' --group g",
+             home + " --port 18000 --bogus 1"}) {
+        auto [status, text] = generate(bad);
+        EXPECT_EQ(status, 2) << bad;
+        EXPECT_NE(text.find("httpd_conf: "), std::string::npos) << bad << text;
+    }
+    auto [status, text] =
+        generate(home + " --port " + std::to_string(site.port) + " --users 5 --limit-body 1000");
+    ASSERT_EQ(status, 0) << text;
+    std::string conf = mot_test::site_read_file(site.home + "/generated/httpd/try.conf");
+    EXPECT_EQ(conf.find('@'), std::string::npos);
+    for (const char *line : {"    MaxRequestWorkers 15\n", "    ServerLimit 15\n", "LimitRequestBody 1000\n",
+                             "MaxConnectionsPerChild 1000\n", "    SetHandler morvale-handler\n",
+                             "RedirectMatch 302 ^/$ /main\n"})
+        EXPECT_NE(conf.find(line), std::string::npos) << line;
+    EXPECT_NE(conf.find("    SetupHomeDir \"" + site.home + "\"\n"), std::string::npos);
+    EXPECT_NE(conf.find("Alias /man/ \"" + site.home + "/install/man/\"\n"), std::string::npos);
+    std::string check =
+        "/usr/sbin/apache2 -t -f '" + site.home + "/generated/httpd/try.conf' >/dev/null 2>&1";
+    EXPECT_EQ(system(check.c_str()), 0);
 }
 
 } // namespace

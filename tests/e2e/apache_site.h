@@ -373,6 +373,9 @@ struct ApacheSite {
         return false;
     }
 
+    // The configuration line that loads the test probe (it shows what the module read from a request).
+    static std::string probe() { return "LoadModule morvale_probe_module \"" MORVALE_PROBE_MODULE "\"\n"; }
+
     // Writes the server configuration with the project's generator; `extra` goes to its end.
     void write_conf(const std::string &options = "", const std::string &extra = "") const {
         std::string cmd = "sh '" MORVALE_SOURCE_DIR "/scripts/lib/httpd_conf.sh' --home '" + home +

@@ -11,18 +11,21 @@
 #include "platform/moux_unix.h"
 #include "platform/moux_unix_mem.h"
 #include "entry/mox_aux.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/pool.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-TEST(Bundle, ServiceCopiesMatchTheIntermediateBundle) {
-    MOX_AUX_T *aux = nullptr;
-    ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
-    ASSERT_NE(aux, nullptr);
+using testing::HasSubstr;
+
+// The program's bundle, and the tests' bundle that claims to be wired the same way.
+void expect_wired(MOX_AUX_T *aux) {
     EXPECT_EQ(aux->error->aux_ref, aux);
     MOIM_INTERM_T *im = aux->interm;
     EXPECT_EQ(aux->file, im->file);
@@ -41,6 +44,18 @@ TEST(Bundle, ServiceCopiesMatchTheIntermediateBundle) {
     EXPECT_NE(aux->req->timeout_client, nullptr);
     EXPECT_NE(aux->session, nullptr);
     EXPECT_STREQ(aux->setup->prog_version, "3.3-linux");
+}
+
+TEST(Bundle, ServiceCopiesMatchTheIntermediateBundle) {
+    MOX_AUX_T *aux = nullptr;
+    ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
+    ASSERT_NE(aux, nullptr);
+    expect_wired(aux);
+    mot_test::Bundle b;
+    ASSERT_EQ(b.status, 0);
+    expect_wired(b.aux);
+    EXPECT_EQ(b.aux->mem, &b.mem);
+    EXPECT_EQ(b.aux->file->cleanup, b.always) << "temporary files go with the Request-Always list";
 }
 
 int opened = 0;
@@ -65,27 +80,18 @@ TEST(Bundle, OneReplacedSlotServesEveryCaller) {
     EXPECT_EQ(opened, 3) << "copy opens source and destination through the same slot";
 }
 
-int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
-    static int calls = 0;
-    if (++calls > 3) {
-        *out = nullptr;
-        mem->lowest->error->report(mem->lowest->error, "Out of memory\n");
-        return 1;
-    }
-    return moux_mem_malloc(mem, pool, out, size);
-}
-
 TEST(Bundle, ConstructionFailureIsSummarised) {
-    MOME_MEM_T mem_slots = moux_mem_slots;
-    mem_slots.malloc = failing_malloc;
+    mot_test::Pool pool;
+    pool.serve_unattached();
+    pool.fail_after(3);
     MOUX_UNIX_SLOTS_T slots = moux_unix_default_slots;
-    slots.mem = &mem_slots;
+    slots.mem = &mot_test::Pool::slots();
     MOX_AUX_T *aux = nullptr;
     int ret = 0;
     std::string err =
         mot_test::capture_stderr([&] { ret = moux_unix_construct_with(&aux, nullptr, &slots); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("init: Out of memory\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Out of memory\n"));
     const std::string summary = "Error: unix contruction failed, possibly due to lack of memory\n";
     EXPECT_EQ(summary.size(), 63u);
     ASSERT_GE(err.size(), summary.size());

@@ -248,6 +248,37 @@ TEST_F(ApacheBundle, CleanupListsRunWithTheirPoolUnlessRemoved) {
     file->init(file, session, nullptr, nullptr, nullptr);
 }
 
+TEST_F(ApacheBundle, AFailingCleanupActionDoesNotStopTheRest) {
+    MOS_SIGNAL_T *signal = aux->signal;
+    MOCL_CLEANUP_T *fatal = nullptr;
+    ASSERT_EQ(mocl_cleanup_new(&fatal, request, aux->mem, signal, "Request-Fatal"), 0);
+    static std::string order;
+    order.clear();
+    auto step = [](const char *name, void *, void *) noexcept {
+        order += name;
+        return name[0] == 'b' ? 1 : 0;
+    };
+    ASSERT_EQ(fatal->add(fatal, "a", step, nullptr, nullptr), 0);
+    ASSERT_EQ(fatal->add(fatal, "b", step, nullptr, nullptr), 0);
+    ASSERT_EQ(fatal->add(fatal, "c", step, nullptr, nullptr), 0);
+    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(moac_cleanup_run_all(fatal), 0); });
+    EXPECT_EQ(order, "cba"); // newest first, and past the failing one
+    EXPECT_NE(err.find("Cleaning up Request-Fatal"), std::string::npos) << err;
+    EXPECT_EQ(fatal->runlist->list, nullptr);
+    EXPECT_EQ(moac_signal_protection_depth(), 0);
+    EXPECT_FALSE(blocked(SIGTERM));
+
+    // Bound to the request pool, the list runs the same way when the request is cut short.
+    fatal->stop_print(fatal);
+    ASSERT_EQ(fatal->add(fatal, "b2", step, nullptr, nullptr), 0);
+    ASSERT_EQ(fatal->add(fatal, "c2", step, nullptr, nullptr), 0);
+    signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, request, moac_cleanup_run_all, fatal);
+    order.clear();
+    end_request();
+    EXPECT_EQ(order, "c2b2");
+    EXPECT_FALSE(blocked(SIGTERM));
+}
+
 TEST_F(ApacheBundle, RemovedCleanupDoesNotRun) {
     MOS_SIGNAL_T *signal = aux->signal;
     static int runs = 0;

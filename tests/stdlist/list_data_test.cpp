@@ -24,7 +24,8 @@ std::vector<std::string> column_keywords(MOT_TOP_STYPE_T *s) {
     if (motsl_get_key_struct(s, &ks) != 0)
         return out;
     for (MOTSL_APPLIC_KEYWORD_T *n = ks->keyword_list; n != nullptr; n = n->next)
-        out.push_back(std::string(n->stdlist->common->gen_keyword.keyword) + ":" + std::to_string(n->stdlist->index));
+        out.push_back(std::string(n->stdlist->common->gen_keyword.keyword) + ":" +
+                      std::to_string(n->stdlist->index));
     return out;
 }
 
@@ -58,7 +59,8 @@ TEST_F(ListData, FamilyRegistersFiveListsSharingOneColumnSet) {
     }
     EXPECT_EQ(s, nullptr);
 
-    MOT_TOP_STYPE_T *main = p.stype("tnote"), *del = p.stype("tnote_deleted"), *hist = p.stype("tnote_history");
+    MOT_TOP_STYPE_T *main = p.stype("tnote"), *del = p.stype("tnote_deleted"),
+                    *hist = p.stype("tnote_history");
     // Generic columns first, then the application's, numbered in declaration order.
     std::vector<std::string> cols = {"ID:0", "NEW:1", "DEL:2", "EDIT:3", "T:4", "B:5", "S:6", "P:7", "O:8"};
     EXPECT_EQ(column_keywords(main), cols);
@@ -109,13 +111,16 @@ TEST_F(ListData, FamilyRegistersFiveListsSharingOneColumnSet) {
                  "No_Mark_File_Currently_Set");
 
     // A family member the registry already has is refused.
-    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_register_family(p.session, &tnote_family), 1); });
+    std::string err =
+        mot_test::capture_stderr([&] { EXPECT_EQ(motsl_register_family(p.session, &tnote_family), 1); });
     EXPECT_NE(err.find("Stype name tnote has already been registered"), std::string::npos) << err;
     MOT_TOP_STYPE_T bare{};
     bare.aux = p.aux;
     bare.name = "bare";
-    err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_set_related_stypes(&bare, "a", "b", nullptr, nullptr), 1); });
-    EXPECT_NE(err.find("The type storage is not set in the motsl_set_related_stypes fn for bare"), std::string::npos);
+    err = mot_test::capture_stderr(
+        [&] { EXPECT_EQ(motsl_set_related_stypes(&bare, "a", "b", nullptr, nullptr), 1); });
+    EXPECT_NE(err.find("The type storage is not set in the motsl_set_related_stypes fn for bare"),
+              std::string::npos);
 }
 
 TEST_F(ListData, ReadWriteThroughTheDaemonWithIdsHistoryAndDeletedList) {
@@ -133,8 +138,8 @@ TEST_F(ListData, ReadWriteThroughTheDaemonWithIdsHistoryAndDeletedList) {
     ASSERT_EQ(p.add_note(main, "gamma", &c), 0);
     EXPECT_EQ((std::vector<int>{a, b, c}), (std::vector<int>{2, 3, 4})) << "first id is the default plus one";
     std::string text = read_file(data);
-    EXPECT_EQ(text.substr(0, text.find("------")),
-              "ID 2\nNEW 0\nDEL 0\nT alpha\nB \\n\nS 1\nP 0\nO \n") << text;
+    EXPECT_EQ(text.substr(0, text.find("------")), "ID 2\nNEW 0\nDEL 0\nT alpha\nB \\n\nS 1\nP 0\nO \n")
+        << text;
     EXPECT_FALSE(file_exists(data + ".tmp"));
     // Each created element has its own history file with one entry.
     std::string hist = read_file(home.path + "/lib/tnote/history/3");
@@ -218,7 +223,8 @@ TEST_F(ListData, EmptyAndDamagedFiles) {
     ASSERT_EQ(p.init(main), 0);
     std::string before = read_file(data);
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(p.add_note(main, "x"), 1); });
-    EXPECT_NE(err.find("Two ID records in tnote are equal, both are 2. How did this happen?"), std::string::npos)
+    EXPECT_NE(err.find("Two ID records in tnote are equal, both are 2. How did this happen?"),
+              std::string::npos)
         << err;
     EXPECT_EQ(read_file(data), before);
     p.end_request();
@@ -228,9 +234,24 @@ TEST_F(ListData, EmptyAndDamagedFiles) {
     ASSERT_EQ(p.init(main), 0);
     before = read_file(data);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(p.add_note(main, "x"), 1); });
-    EXPECT_NE(err.find("No new id can be given in tnote: the largest id is already 16777216"), std::string::npos)
+    EXPECT_NE(err.find("No new id can be given in tnote: the largest id is already 16777216"),
+              std::string::npos)
         << err;
     EXPECT_EQ(read_file(data), before);
+    p.end_request();
+
+    // A damaged history file fails the history append, which gives its lock back.
+    write_file(data, "ID 2\nT a\n");
+    mkdir((home.path + "/lib/tnote/history").c_str(), 0755);
+    write_file(home.path + "/lib/tnote/history/2", "ID 1\nM " + std::string(1500, 'm') + "\n");
+    ASSERT_EQ(p.init(main), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    err = mot_test::capture_stderr(
+        [&] { EXPECT_EQ(motsl_add_history(main, MOTSL_OP_MODIFIED, first->container, nullptr), 1); });
+    EXPECT_NE(err.find("String too long"), std::string::npos) << err;
+    const char *held = nullptr;
+    ASSERT_EQ(p.aux->req->lock_call->list(p.aux->req->lock_call, &held), 0);
+    EXPECT_STREQ(held, "");
     p.end_request();
 
     // A line too long is a read error; no lock stays behind and the file is untouched.
@@ -276,6 +297,21 @@ TEST_F(ListData, NoLostUpdateWhenTheListWasReadBeforeTheWriteLock) {
     ASSERT_EQ(main->read_data(main, &first), 0);
     EXPECT_EQ(titles_of(first), (std::vector<std::string>{"first", "from the other process", "second"}));
     EXPECT_EQ(ids_of(first), (std::vector<int>{2, 3, 4}));
+    a.end_request();
+
+    // A commit that changed the list in memory and gave up without writing leaves no trace: the
+    // next request reads the file, not the abandoned changes.
+    ASSERT_EQ(a.init(main), 0);
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE, nullptr), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    static_cast<TNOTE_T *>(first->container)->title = strdup("abandoned");
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    EXPECT_STREQ(static_cast<TNOTE_T *>(first->container)->title, "abandoned") << "kept within the request";
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE_RELEASE, nullptr), 0);
+    a.end_request();
+    ASSERT_EQ(a.init(main), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    EXPECT_STREQ(static_cast<TNOTE_T *>(first->container)->title, "first");
     a.end_request();
 
     // The daemon forgets its numbers when it restarts: a copy cached at number n is not taken for
@@ -368,8 +404,12 @@ TEST_F(ListData, PositionArgumentsAreIdsAndNothingElse) {
         std::string frame = "f1\"><x", dir = "dir";
     } web;
     web.hooks.ref = &web;
-    web.hooks.current_frame = [](MOTSL_WEB_HOOKS_T *h) noexcept { return static_cast<Web *>(h->ref)->frame.c_str(); };
-    web.hooks.current_dir_type = [](MOTSL_WEB_HOOKS_T *h) noexcept { return static_cast<Web *>(h->ref)->dir.c_str(); };
+    web.hooks.current_frame = [](MOTSL_WEB_HOOKS_T *h) noexcept {
+        return static_cast<Web *>(h->ref)->frame.c_str();
+    };
+    web.hooks.current_dir_type = [](MOTSL_WEB_HOOKS_T *h) noexcept {
+        return static_cast<Web *>(h->ref)->dir.c_str();
+    };
     p.hooks.web = &web.hooks;
     mo_string_t link;
     ASSERT_EQ(motsl_set_position(main, 0, 5, 12), 0);
@@ -388,6 +428,15 @@ TEST_F(ListData, PositionArgumentsAreIdsAndNothingElse) {
     ASSERT_EQ(motsl_set_position(hist, 0, 5, 12), 0);
     ASSERT_EQ(motsl_history_init_filename_id(hist), 0);
     EXPECT_EQ(std::string(hist->filename), home.path + "/lib/index/5/history/12");
+    ASSERT_EQ(motsl_applic_init_filename_id(main), 0);
+    EXPECT_EQ(std::string(main->filename), home.path + "/lib/index/5/12");
+    p.access.current = 7;
+    MOT_TOP_STYPE_T *opt = p.stype("tnote_useropt");
+    ASSERT_EQ(motsl_set_position(opt, 0, 5, 0), 0);
+    ASSERT_EQ(motsl_useropt_init_filename_id(opt), 0);
+    EXPECT_EQ(std::string(opt->filename), home.path + "/user_defaults/tnote_useropt/5/7");
+    ASSERT_EQ(motsl_useropt_init_filename(opt), 0);
+    EXPECT_EQ(std::string(opt->filename), home.path + "/user_defaults/tnote_useropt/7");
     ASSERT_EQ(motsl_set_position(hist, 0, 5, 0), 0);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(motsl_history_init_filename_id(hist), 1); });
     EXPECT_NE(err.find("needs an element id"), std::string::npos);

@@ -133,10 +133,10 @@ inline const MOTSL_FAMILY_DEF_T tnote_family = {
 struct FakeAccess {
     MOTSL_ACCESS_HOOKS_T hooks{};
     int current = -1;
-    std::map<int, int> privilege;               // user -> level (absent: 40)
-    std::map<int, std::vector<int>> groups;     // user -> group ids
+    std::map<int, int> privilege;           // user -> level (absent: 40)
+    std::map<int, std::vector<int>> groups; // user -> group ids
     std::set<int> deleted_groups;
-    std::map<int, int> log_option;              // user -> 1, 2 or 3 (absent: 1)
+    std::map<int, int> log_option; // user -> 1, 2 or 3 (absent: 1)
     std::map<int, std::vector<MOIL_IDLIST_T>> group_lists;
 
     FakeAccess() {
@@ -203,7 +203,8 @@ struct FakeTree {
             *d = it != nullptr ? it->def : nullptr;
             return it != nullptr ? 0 : 1;
         };
-        hooks.get_access_list = [](MOTSL_ITEM_HOOKS_T *h, int, int id, int level, MOIL_ACCESSLIST_T **l) noexcept {
+        hooks.get_access_list = [](MOTSL_ITEM_HOOKS_T *h, int, int id, int level,
+                                   MOIL_ACCESSLIST_T **l) noexcept {
             FakeItem *it = find(h, id);
             if (it == nullptr)
                 return 1;
@@ -370,8 +371,9 @@ struct Proc {
         int ret = motsl_set_position(s, index, list, row);
         auto *ts = static_cast<MOTSL_TYPE_STORAGE_T *>(s->type_storage_ref);
         if (ret == 0)
-            ret = motsl_init_set_of_stype(session->storage.stype_list, aux, req, s, FALSE, ts->useropt_stype_name,
-                                          ts->history_stype_name, ts->template_stype_name, ts->deleted_stype_name);
+            ret = motsl_init_set_of_stype(session->storage.stype_list, aux, req, s, FALSE,
+                                          ts->useropt_stype_name, ts->history_stype_name,
+                                          ts->template_stype_name, ts->deleted_stype_name);
         return ret;
     }
 
@@ -418,7 +420,8 @@ struct Daemon {
 
     explicit Daemon(const std::string &home_dir, const std::string &fixed_port = "") : home(home_dir) {
         static int counter = 0;
-        port = fixed_port.empty() ? "sl" + std::to_string(getpid()) + "_" + std::to_string(++counter) : fixed_port;
+        port = fixed_port.empty() ? "sl" + std::to_string(getpid()) + "_" + std::to_string(++counter)
+                                  : fixed_port;
         start();
     }
 

@@ -66,7 +66,8 @@ TEST(ListProcesses, EightWritersAddTwoHundredEachAndNothingIsLost) {
     int histories = 0;
     for (int id : ids) {
         std::string h = read_file(home.path + "/lib/tnote/history/" + std::to_string(id));
-        bool ok = h.find("ID 1\nFID " + std::to_string(id) + "\nOP 0\n") == 0 && h.find("------") == std::string::npos;
+        bool ok = h.find("ID 1\nFID " + std::to_string(id) + "\nOP 0\n") == 0 &&
+                  h.find("------") == std::string::npos;
         histories += ok ? 1 : 0;
     }
     EXPECT_EQ(histories, writers * each);
@@ -97,7 +98,8 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
                 return 1;
             MOT_TOP_STYPE_T *ws = w.stype("tnote");
             for (int i = 0;; i++) {
-                if (w.init(ws) != 0 || w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
+                if (w.init(ws) != 0 ||
+                    w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
                     return 1;
                 w.end_request();
             }

@@ -136,7 +136,8 @@ TEST_F(ListView, OptionsDefaultsBindingClampsAndFiles) {
     MOTSL_STDLIST_ORDER_T *order = nullptr;
     ASSERT_EQ(motsl_stdlist_get_order(s, &order), 0);
     for (MOTSL_STDLIST_ORDER_T *o = order; o != nullptr; o = o->next) {
-        EXPECT_EQ(*o->stdlist->useropt_ref->order, o->stdlist->index) << "the order option follows the declaration";
+        EXPECT_EQ(*o->stdlist->useropt_ref->order, o->stdlist->index)
+            << "the order option follows the declaration";
         if (o->stdlist->access_type->view_access_col && motsl_column_shown(s, o->stdlist))
             shown.push_back(o->stdlist->common->gen_keyword.keyword);
     }
@@ -151,7 +152,8 @@ TEST_F(ListView, OptionsDefaultsBindingClampsAndFiles) {
     EXPECT_EQ(t->useropt_ref->sort, nullptr);
     EXPECT_EQ(p->stype("tnote_useropt")->data_storage_list_ptr, nullptr);
     MOK_DATA_RECORD_T *rows = first;
-    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(mowsl_list_sort_data(s, order, rows, &rows), 1); });
+    std::string err =
+        mot_test::capture_stderr([&] { EXPECT_EQ(mowsl_list_sort_data(s, order, rows, &rows), 1); });
     EXPECT_NE(err.find("data_storage not initialised in motsl_stdlist_useropt_init_data of stype tnote"),
               std::string::npos)
         << err;
@@ -208,9 +210,7 @@ TEST_F(ListView, SortFilterAndMatch) {
 
     // Filters: a string column ignores case; "[Empty]" keeps the empty; an option compares names.
     auto filter = [&](int col, const char *value) {
-        set_options([&](MOTSL_USEROPT_LIST_T *, MOTSL_USEROPT_COL_T *c) {
-            c[col].filter = strdup(value);
-        });
+        set_options([&](MOTSL_USEROPT_LIST_T *, MOTSL_USEROPT_COL_T *c) { c[col].filter = strdup(value); });
         std::vector<std::string> got = page();
         set_options([&](MOTSL_USEROPT_LIST_T *, MOTSL_USEROPT_COL_T *c) { c[col].filter = strdup("[All]"); });
         return got;
@@ -310,7 +310,8 @@ TEST_F(ListView, FilterChoicesAndTitles) {
     n->title = strdup("<b>bold</b>");
     out.text.clear();
     ASSERT_EQ(main->insert_title(main, &out.def, 0, 2, n), 0);
-    EXPECT_NE(out.text.find(" <B><FONT COLOR=WHITE>Edit of &lt;b&gt;bold&lt;/b&gt;</FONT></B>"), std::string::npos)
+    EXPECT_NE(out.text.find(" <B><FONT COLOR=WHITE>Edit of &lt;b&gt;bold&lt;/b&gt;</FONT></B>"),
+              std::string::npos)
         << out.text;
     MOT_TOP_STYPE_T *del = p->stype("tnote_deleted"), *hist = p->stype("tnote_history");
     ASSERT_EQ(motsl_set_position(del, 0, 5, 0), 0);
@@ -349,9 +350,10 @@ TEST_F(ListView, HistoryEntriesAndChangeLines) {
     std::vector<std::string> lines;
     for (MOK_MULTI_LINE_T *l = details; l != nullptr; l = l->next)
         lines.push_back(l->string);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Title Changed from (Old) to (New)",
-                                               "Body Changed from () to (first line second line)",
-                                               "Status Changed from (Open) to (Closed)", "Priority Changed"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Title Changed from (Old) to (New)",
+                                        "Body Changed from () to (first line second line)",
+                                        "Status Changed from (Open) to (Closed)", "Priority Changed"}));
     // Long values are cut at 60 characters.
     new_note->title = strdup(std::string(70, 'x').c_str());
     new_note->body = old_note->body;

@@ -53,6 +53,25 @@ TEST_F(CookieCheck, HeaderTextsBecomePairs) {
     EXPECT_NE(err.find("Can't find = in cookie string\n"), std::string::npos) << err;
     EXPECT_EQ(other->set_from_string(other, nullptr), 0);
 
+    // A long header: every pair kept, the last of a repeated key wins, one warning for all the junk.
+    MOCO_COOKIE_T *big = nullptr;
+    ASSERT_EQ(moco_cookie_construct(&big, nullptr, aux), 0);
+    std::string long_header;
+    for (int i = 0; i < 100000; i++)
+        long_header +=
+            "k" + std::to_string(i) + "=" + std::to_string(i) + "; junk" + std::to_string(i) + "; ";
+    long_header += "k7=last";
+    err = mot_test::capture_stderr([&] { EXPECT_EQ(big->set_from_string(big, long_header.c_str()), 0); });
+    size_t n = 0;
+    for (MOCO_VALUE_T *pair = big->cookie_list; pair != nullptr; pair = pair->next)
+        n++;
+    EXPECT_EQ(n, 100000u);
+    big->get_cookie(big, "k7", &value);
+    EXPECT_STREQ(value, "last");
+    big->get_cookie(big, "k99999", &value);
+    EXPECT_STREQ(value, "99999");
+    EXPECT_EQ(err.find("Can't find = in cookie string"), err.rfind("Can't find = in cookie string")) << err;
+
     // Setting replaces in place; the outgoing header text carries the attributes.
     ASSERT_EQ(cookie->set_cookie(cookie, "U", "bmV3"), 0);
     cookie->get_cookie(cookie, "U", &value);

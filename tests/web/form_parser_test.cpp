@@ -79,10 +79,13 @@ TEST_F(FormParser, ValueAndFilePartsComeOutExactlyWhateverTheReadSizes) {
         binary.push_back(static_cast<char>(i));
     binary += "\r\n\r\nline\r\n\n\r--not the boundary\r\n";
     binary += std::string(20000, 'x') + "\r\n"; // longer than one line piece
+    // Line ends falling right at the end of a piece, the last one just before the boundary.
+    std::string piece_long(MOW_FORM_LINE_MAX - 1, 'y');
+    binary += piece_long + "\r\n" + piece_long;
     std::string body_text = "preamble to be ignored\r\n" + value_part("a", "a\r\nb\r\nc") +
                             value_part("empty", "") +
                             file_part("up", "C:\\My Docs\\r\xc3\xa9sum\xc3\xa9.bin", binary) +
-                            value_part("tail", "last") + closing() + "epilogue\r\n";
+                            value_part("tail", piece_long) + closing() + "epilogue\r\n";
     for (size_t chunk : {size_t(1), size_t(7), size_t(8191), size_t(16384)}) {
         SCOPED_TRACE(chunk);
         MemBody body{.data = body_text, .chunk = chunk};
@@ -95,7 +98,7 @@ TEST_F(FormParser, ValueAndFilePartsComeOutExactlyWhateverTheReadSizes) {
         EXPECT_EQ(f[2].first, "up");
         EXPECT_EQ(f[3], std::make_pair(std::string("up_client"),
                                        std::string("C:\\My Docs\\r\xc3\xa9sum\xc3\xa9.bin")));
-        EXPECT_EQ(f[4], std::make_pair(std::string("tail"), std::string("last")));
+        EXPECT_EQ(f[4], std::make_pair(std::string("tail"), piece_long));
         // The upload file lies in the temporary directory, named after the process.
         std::string prefix = dir.path + "/" + std::to_string(getpid()) + ".";
         EXPECT_EQ(f[2].second.rfind(prefix, 0), 0u) << f[2].second;
