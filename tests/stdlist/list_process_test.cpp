@@ -79,7 +79,7 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     Daemon daemon(home.path);
     const std::string data = home.path + "/lib/tnote/0";
     std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> pause_us(0, 12000);
+    std::uniform_int_distribution<int> pause_us(0, 8000);
     Proc p(home.path);
     ASSERT_TRUE(p.connect(daemon.port));
     MOT_TOP_STYPE_T *s = p.stype("tnote");
@@ -92,7 +92,10 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     size_t known = 300;
     int missing = 0, broken = 0, grew = 0;
     for (int round = 0; round < 200; round++) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t child = spawn([&] {
+            close(ready[0]);
             Proc w(home.path);
             if (w.registered != 0 || !w.connect(daemon.port))
                 return 1;
@@ -102,9 +105,16 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
                     w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
                     return 1;
                 w.end_request();
+                if (i == 0 &&
+                    write(ready[1], "x", 1) != 1) // after one whole write: the kill lands in later ones
+                    return 1;
             }
         });
-        usleep(static_cast<useconds_t>(1000 + pause_us(rng)));
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the writer wrote once";
+        close(ready[0]);
+        usleep(static_cast<useconds_t>(pause_us(rng)));
         kill(child, SIGKILL);
         int status = wait_status(child);
         ASSERT_EQ(status, 128 + SIGKILL) << "the writer ran until it was killed";
@@ -135,7 +145,7 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     }
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(broken, 0);
-    EXPECT_GT(grew, 100) << "most writers got some writes done before they were killed";
+    EXPECT_EQ(grew, 200) << "every writer wrote before it was killed";
 }
 
 } // namespace
