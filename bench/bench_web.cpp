@@ -4,9 +4,12 @@
 // the resident memory of the server's processes before and after 10,000 requests of the page, with
 // processes never replaced (MaxConnectionsPerChild 0) so that any growth would show.
 //   bench_web [requests]     (default 10000)
-#include "e2e/apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 
 #include <cstdio>
+#include <dirent.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -23,7 +26,7 @@ std::map<int, long> children_rss(pid_t parent) {
         int pid = atoi(e->d_name);
         if (pid <= 0)
             continue;
-        std::string status = mot_test::site_read_file("/proc/" + std::to_string(pid) + "/status");
+        std::string status = mot_test::read_file("/proc/" + std::to_string(pid) + "/status");
         size_t pp = status.find("PPid:");
         size_t vm = status.find("VmRSS:");
         if (pp == std::string::npos || vm == std::string::npos || atoi(status.c_str() + pp + 5) != parent)
@@ -89,7 +92,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::string static_path = site.home + "/install/css/bench_page.html";
-    mot_test::site_write_file(static_path, page.body);
+    mot_test::write_file(static_path, page.body);
     if (getuid() == 0 && chown(static_path.c_str(), site.uid, site.gid) != 0)
         return 1;
 

@@ -1,10 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
-# One package a line, so that additions merge cleanly.
-# The file-type index scripts turn documents into text with the converters (poppler-utils,
-# catdoc, antiword, unrtf, html2text, libwpd-tools, binutils); libssl-dev gives libcrypto's
-# HMAC for the session token.
+# One package a line, so that additions merge cleanly. libssl-dev gives libcrypto's HMAC for the
+# session token; the converters after it turn documents into text for the file-type index scripts.
 PKGS="
     antiword
     apache2

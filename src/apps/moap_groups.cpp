@@ -245,8 +245,15 @@ int moap_groups_read_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T **first) noe
     if (ret != 0)
         return ret;
     state->system_checked = TRUE;
+    // The id index was built before a record was added: it is built again over the chain.
+    MOTSL_DATASTRUCT_T *data = nullptr;
     if (changed)
-        ret = motsl_stdlist_read_data_no_default(stype, first);
+        ret = motsl_get_datastruct(stype, stype->name, &data);
+    if (changed && ret == 0 && data->id_array != nullptr)
+        ret = motc_init_id_array(stype->aux, data->id_array, data->data_record, offsetof(MOAP_GROUPS_T, id),
+                                 data_pool(stype));
+    if (ret == 0)
+        *first = data != nullptr ? data->data_record : *first;
     return ret;
 }
 

@@ -232,12 +232,14 @@ int momod_daemon_report(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_T *req,
 
 // Joins every "Cookie" header with "; ". The server itself joins repeated request headers with ", ",
 // which a cookie value cannot hold, so that separator becomes "; " too.
+namespace {
+
 struct CookieText {
     std::string text;
     bool out_of_memory = false;
 };
 
-static int join_cookie(void *rec, const char *, const char *value) {
+int join_cookie(void *rec, const char *, const char *value) {
     auto *joined = static_cast<CookieText *>(rec);
     try {
         if (!joined->text.empty())
@@ -256,6 +258,8 @@ static int join_cookie(void *rec, const char *, const char *value) {
         return 0;
     }
 }
+
+} // namespace
 
 static int read_cookies(request_rec *r, MOCO_COOKIE_T *in_cookie, MOE_ERROR_T *error) noexcept {
     CookieText joined;
@@ -277,9 +281,12 @@ static void momod_request_detach(MOX_AUX_T *aux) noexcept {
     aux->mem->req_pool_ref = m.session_pool;
     aux->file->init(aux->file, m.session_pool, m.session_list, aux->setup->exec_dir, aux->process);
     aux->daemon->ref = nullptr;
+    aux->sub_ref = nullptr;
     mow_web_init(aux->web);
     m.local_r = nullptr;
     m.req = nullptr;
+    m.remote_machine_name = "unknown";
+    m.remote_user_agent = "unknown";
 }
 
 static int momod_handler_steps(request_rec *r) noexcept {
@@ -310,6 +317,8 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // 5: a HEAD request gets the header alone and touches no data.
     if (r->header_only) {
         m.local_r = nullptr;
+        m.remote_machine_name = "unknown";
+        m.remote_user_agent = "unknown";
         return OK;
     }
     // Set now so that error and daemon pages carry it too.

@@ -201,7 +201,7 @@ std::string js_ident(const char *keyword) {
     std::string result;
     for (const char *p = keyword != nullptr ? keyword : ""; *p != '\0'; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') {
             result += static_cast<char>(c);
         } else {
             result += '_';

@@ -311,6 +311,8 @@ MOWSL_DECLARE_VIEW_TEXT(mowsl_view_text_top_access)
 
 // ---------------------------------------------------------------- button bars
 
+// A stype's web_button_fn: `record` is the element's MOK_DATA_RECORD_T on element pages (display type
+// 1), NULL on list pages (4).
 #define MOWSL_DECLARE_BUTTONS(name)                                                                          \
     int name(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int display_type, void *record) noexcept;
 MOWSL_DECLARE_BUTTONS(mowsl_button_full_with_trash)
@@ -321,7 +323,8 @@ MOWSL_DECLARE_BUTTONS(mowsl_button_go_back)
 // A command's image button (and text) when the stype has the command and the user may run it.
 int mowsl_insert_cmd_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const char *command,
                             const char *graphic, const char *alt_text, const char *button_text) noexcept;
-// The title bar of a page: the stype's title (display type) and its button bar. `columns` is the span.
+// The title bar of a page: the stype's title (display type) and its button bar. `columns` is the span;
+// `record` is the element's MOK_DATA_RECORD_T on element pages (button bars get it as it is), else NULL.
 int mowsl_title_bar(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int display_type, void *record,
                     int columns, int total, const MOWSL_PAGING_T *paging) noexcept;
 

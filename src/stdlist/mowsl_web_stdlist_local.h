@@ -30,7 +30,7 @@ std::string html(const char *text, bool convert_return = false);
 // Text for a quoted JavaScript string, also inside an event attribute.
 std::string js(const char *text);
 // A JavaScript identifier made from a column keyword: letters, digits and "_" stay, other bytes become
-// "_" and two hexadecimal digits, so that a keyword names one function whatever it holds.
+// "_" and two hexadecimal digits, so that whatever a keyword holds it names a function.
 std::string js_ident(const char *keyword);
 
 // Writes text as it is (a format of its own would read "%" in it).

@@ -474,13 +474,23 @@ int mowsl_view_multi_line(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOTSL
                           MOK_DATA_RECORD_T *record) noexcept {
     const char *text = "";
     int ret = mowsl_cell_text(stype, column, record->container, &text);
+    std::string lines;
+    try {
+        lines = text;
+    } catch (const std::bad_alloc &) {
+        err(stype->aux)->report(err(stype->aux), "Out of memory\n");
+        return 1;
+    }
+    // Each line of the value ends with a line feed; the last one would only add a blank line.
+    if (!lines.empty() && lines.back() == '\n')
+        lines.pop_back();
     if (ret == 0)
         ret = out_def->line_fn(out_def, "<TD COLSPAN=2 ALIGN=LEFT><B> %s </B><BR>\n",
                                html(column->user_name).c_str());
     if (ret == 0)
         ret = out_def->line_fn(out_def, "<I> ");
     if (ret == 0)
-        ret = mow_insert_protected_string_basic(stype->aux, out_def, TRUE, text);
+        ret = mow_insert_protected_string_basic(stype->aux, out_def, TRUE, lines.c_str());
     if (ret == 0)
         ret = out_def->line_fn(out_def, " </I></TD>\n");
     return ret;
@@ -959,8 +969,11 @@ int mowsl_title_bar(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int display
             out_def, "<TABLE VSPACE=0 CELLPADDING=0 CELLSPACING=0 SUMMARY=\"\" BORDER=0 WIDTH=100%%>\n");
     if (ret == 0)
         ret = out_def->line_fn(out_def, "<TR><TD ALIGN=LEFT NOWRAP>");
+    // Titles name an element by its record; button bars need its flags too.
+    auto *element = static_cast<MOK_DATA_RECORD_T *>(record);
     if (ret == 0 && stype->insert_title != nullptr)
-        ret = stype->insert_title(stype, out_def, 0, display_type, record);
+        ret = stype->insert_title(stype, out_def, 0, display_type,
+                                  element != nullptr ? element->container : nullptr);
     if (ret == 0)
         ret = out_def->line_fn(out_def, "</TD>\n");
     if (ret == 0 && list)
