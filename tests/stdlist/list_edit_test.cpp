@@ -169,7 +169,9 @@ struct ListEdit : ::testing::Test {
     int other_user(int instruction, int id = 0) {
         return wait_status(spawn([&] {
             Proc q(home.path);
-            if (q.registered != 0 || !q.connect(daemon->port, 4242))
+            // One lock owner for every such process, so that a later one gives back an earlier one's locks.
+            mot_test::ConnectOptions as{.user = "4242_process", .machine = "testhost", .sender_id = 4242};
+            if (q.registered != 0 || !q.b.connect(daemon->port, as).empty())
                 return 1;
             q.access.current = 8;
             MOT_TOP_STYPE_T *s = q.stype("tnote");
