@@ -367,8 +367,7 @@ TEST_F(ListData, NoLostUpdateWhenTheListWasReadBeforeTheWriteLock) {
         return b.add_note(s, "after the restart");
     });
     ASSERT_EQ(wait_status(writer), 0);
-    a.daemon->client_end(a.daemon);
-    a.connected = false;
+    a.b.disconnect();
     ASSERT_TRUE(a.connect(daemon->port));
     ASSERT_EQ(a.init(main), 0);
     int number = 0;

@@ -1,6 +1,7 @@
 // Many processes on one list through the real daemon: concurrent writers lose nothing, and a writer
 // killed at any moment leaves the old or the new data file, whole.
 #include "list_fixture.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -92,32 +93,29 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     size_t known = 300;
     int missing = 0, broken = 0, grew = 0;
     for (int round = 0; round < 200; round++) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        pid_t child = spawn([&] {
-            close(ready[0]);
-            Proc w(home.path);
-            if (w.registered != 0 || !w.connect(daemon.port))
-                return 1;
-            MOT_TOP_STYPE_T *ws = w.stype("tnote");
-            for (int i = 0;; i++) {
-                if (w.init(ws) != 0 ||
-                    w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
-                    return 1;
-                w.end_request();
-                if (i == 0 &&
-                    write(ready[1], "x", 1) != 1) // after one whole write: the kill lands in later ones
-                    return 1;
-            }
-        });
-        close(ready[1]);
-        char byte = 0;
-        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the writer wrote once";
-        close(ready[0]);
-        usleep(static_cast<useconds_t>(pause_us(rng)));
-        kill(child, SIGKILL);
-        int status = wait_status(child);
-        ASSERT_EQ(status, 128 + SIGKILL) << "the writer ran until it was killed";
+        pid_t child = -1;
+        mot_test::ChildResult res = mot_test::run_forked(
+            [&](int ready) {
+                Proc w(home.path);
+                if (w.registered != 0 || !w.connect(daemon.port))
+                    return;
+                MOT_TOP_STYPE_T *ws = w.stype("tnote");
+                for (int i = 0;; i++) {
+                    if (w.init(ws) != 0 ||
+                        w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
+                        return;
+                    w.end_request();
+                    // After one whole write: the kill lands somewhere in the later ones.
+                    if (i == 0 && write(ready, "wrote", 5) != 5)
+                        return;
+                }
+            },
+            [&](pid_t pid, const std::string &) {
+                child = pid;
+                usleep(static_cast<useconds_t>(pause_us(rng)));
+                kill(pid, SIGKILL);
+            });
+        ASSERT_TRUE(WIFSIGNALED(res.status) && WTERMSIG(res.status) == SIGKILL) << res.err;
         release_locks_of(home.path, daemon.port, child);
 
         if (!file_exists(data)) {
