@@ -221,7 +221,7 @@ int main() {
     printf("%-8s %14s %14s %8s %10s\n", "rows", "bare rows/s", "engine rows/s", "ratio", "shown");
     for (int n : {1000, 10000, 100000}) {
         write_list(data, n);
-        int reps = n >= 100000 ? 3 : n >= 10000 ? 10 : 50;
+        int reps = n >= 100000 ? 5 : n >= 10000 ? 20 : 100;
         double bare = 1e30, engine = 1e30;
         size_t shown = 0;
         for (int r = 0; r < reps; r++) {

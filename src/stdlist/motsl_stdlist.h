@@ -510,7 +510,23 @@ struct MOTSL_COLUMN_DEF_T {
 typedef struct MOTSL_COLUMN_DEF_T motsl_column_def_t;
 
 // A content type: the main list and its companions ("_deleted", "_useropt", "_history",
-// "_history_useropt"), sharing the columns and the data file of the main list.
+// "_history_useropt"), sharing the columns and the data file of the main list. For example:
+//   static int dnum_file(MOT_TOP_STYPE_T *s) noexcept {
+//       return motsl_set_data_filename(s, "%s/dnum/0", s->aux->setup->lib_dir);
+//   }
+//   static const MOTSL_COLUMN_DEF_T dnum_columns[] = {
+//       {.keyword = "N", .struct_offset = offsetof(MOAP_DNUM_T, name), .init_ref = "",
+//        .common_alloc_fn = motc_common_alloc_string, .user_name = "Number Scheme", .type_vector = 0x9023},
+//   };
+//   static const MOTSL_FAMILY_DEF_T dnum_family = {.name = "dnum", .main_id = 1, ..., .help = "...",
+//       .deleted_help = "...", .history_help = "...", .lock_element_string = "Dnum ID Number",
+//       .lock_file_string = "Dnum Data", .access_fn = motsl_access_super_super,
+//       .size_of_element = sizeof(MOAP_DNUM_T), .columns = dnum_columns, .column_count = 1,
+//       .init_filename = dnum_file, .mark_constant = "dgen/mark"};
+//   ret = motsl_register_family(session, &dnum_family);
+// Lists that do not fit the pattern register with motsl_stype_def_main and friends (below) and
+// motsl_stype_storage_init, motsl_register_columns or motsl_share_columns, motsl_type_storage_register
+// and motsl_set_related_stypes, as motsl_register_family does.
 struct MOTSL_FAMILY_DEF_T {
     const char *name;       // main list name; the companions append their endings
     const char *keyword_id; // key of the shared column set (NULL: the name)

@@ -500,9 +500,8 @@ namespace {
 
 // Reads the other list for this request and fills the array info (kept in the column's own pool,
 // so that it never points at request memory).
-int fill_array_info(MOT_TOP_STYPE_T *stype, void *req_ref, MOT_TOP_STYPE_T *array_stype,
-                    const char *name_keyword, const char *del_keyword, MOTSL_ARRAY_INFO_T *info) noexcept {
-    MOX_AUX_T *aux = stype->aux;
+int fill_array_info(void *req_ref, MOT_TOP_STYPE_T *array_stype, const char *name_keyword,
+                    const char *del_keyword, MOTSL_ARRAY_INFO_T *info) noexcept {
     int ret = 0;
     if (!array_stype->data_loaded && array_stype->init_struct != nullptr)
         ret = array_stype->init_struct(array_stype, req_ref, FALSE);
@@ -518,7 +517,6 @@ int fill_array_info(MOT_TOP_STYPE_T *stype, void *req_ref, MOT_TOP_STYPE_T *arra
         ret = motsl_find_column(array_stype, del_keyword, &del_column);
     if (ret != 0)
         return ret;
-    (void)aux;
     info->stype = array_stype;
     info->common = name_column->common;
     info->offset = name_column->common->gen_keyword.struct_offset;
@@ -549,7 +547,7 @@ int motsl_init_array_info_and_store(MOT_TOP_STYPE_T *stype, void *req_ref, const
         if (ret != 0)
             return ret;
     }
-    ret = fill_array_info(stype, req_ref, array_stype, name_keyword, del_keyword, info);
+    ret = fill_array_info(req_ref, array_stype, name_keyword, del_keyword, info);
     if (ret == 0)
         column->display_ref = info;
     return ret;
@@ -578,9 +576,9 @@ int motsl_init_access_array_info_and_store(MOT_TOP_STYPE_T *stype, void *req_ref
         if (ret != 0)
             return ret;
     }
-    ret = fill_array_info(stype, req_ref, user_stype, user_keyword, user_del_keyword, info->user);
+    ret = fill_array_info(req_ref, user_stype, user_keyword, user_del_keyword, info->user);
     if (ret == 0)
-        ret = fill_array_info(stype, req_ref, group_stype, group_keyword, group_del_keyword, info->group);
+        ret = fill_array_info(req_ref, group_stype, group_keyword, group_del_keyword, info->group);
     if (ret != 0)
         return ret;
     info->get_access_set = get_access_set;

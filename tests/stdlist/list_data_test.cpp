@@ -176,6 +176,36 @@ TEST_F(ListData, ReadWriteThroughTheDaemonWithIdsHistoryAndDeletedList) {
     EXPECT_EQ(motsl_delete_empty_check(main), 0);
     EXPECT_FALSE(static_cast<MOTSL_TYPE_STORAGE_T *>(main->type_storage_ref)->deleted_empty);
 
+    // A user's unfinished creation is taken up again instead of starting a second one; a record
+    // added in reverse goes first.
+    p.access.current = 9;
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE, nullptr), 0);
+    MOK_DATA_RECORD_T *unfinished = nullptr, *max = nullptr, *mine = nullptr, *front = nullptr;
+    ASSERT_EQ(motsl_stdlist_append_new(main, &unfinished), 0);
+    static_cast<TNOTE_T *>(unfinished->container)->new_ = 9;
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    MOTSL_STDLIST_KEYWORD_T *id_col = nullptr, *new_col = nullptr;
+    ASSERT_EQ(motsl_find_column(main, "ID", &id_col), 0);
+    ASSERT_EQ(motsl_find_column(main, "NEW", &new_col), 0);
+    mo_boolean_t have_new = FALSE;
+    ASSERT_EQ(motsl_find_maximum_id_or_new(main, first, id_col, new_col, &max, &mine, &have_new), 0);
+    EXPECT_TRUE(have_new);
+    EXPECT_EQ(mine, unfinished);
+    p.access.current = 8;
+    ASSERT_EQ(motsl_find_maximum_id_or_new(main, first, id_col, new_col, &max, &mine, &have_new), 0);
+    EXPECT_FALSE(have_new);
+    EXPECT_EQ(static_cast<TNOTE_T *>(max->container)->id, 5);
+    ASSERT_EQ(main->new_data(main, &front), 0);
+    ASSERT_EQ(motsl_stdlist_add_data_reverse(main, front, &first), 0);
+    EXPECT_EQ(first, front);
+    EXPECT_EQ(ids_of(first), (std::vector<int>{1, 2, 3, 4, 5})) << "the new record holds the default id";
+    ASSERT_EQ(main->lock_file(main, MOLK_FILE_WRITE_RELEASE, nullptr), 0);
+    p.access.current = -1;
+    p.end_request();
+    ASSERT_EQ(p.init(main), 0);
+    ASSERT_EQ(main->read_data(main, &first), 0);
+    EXPECT_EQ(ids_of(first), (std::vector<int>{2, 3, 4})) << "nothing of that was written";
+
     // Writing without the write lock is refused and the file stays as it was.
     ASSERT_EQ(main->read_data(main, &first), 0);
     std::string before = read_file(data);
@@ -337,8 +367,7 @@ TEST_F(ListData, NoLostUpdateWhenTheListWasReadBeforeTheWriteLock) {
         return b.add_note(s, "after the restart");
     });
     ASSERT_EQ(wait_status(writer), 0);
-    a.daemon->client_end(a.daemon);
-    a.connected = false;
+    a.b.disconnect();
     ASSERT_TRUE(a.connect(daemon->port));
     ASSERT_EQ(a.init(main), 0);
     int number = 0;

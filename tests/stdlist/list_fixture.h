@@ -26,8 +26,10 @@
 #include "stdlist/mowsl_web_stdlist.h"
 #include "storage/moil_idlist.h"
 #include "storage/mot_top.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/daemon.h"
+#include "support/files.h"
+#include "support/util.h"
 
 #include <csignal>
 #include <cstring>
@@ -266,98 +268,42 @@ struct FakeTree {
 
 // ---------------------------------------------------------------- one process's services
 
-inline std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using mot_test::file_exists;
+using mot_test::read_file;
+using mot_test::write_file;
 
-inline void write_file(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-inline bool file_exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-// Everything one process of the system holds: the services, a daemon connection, the session with
-// the registered family, and the hooks with the fakes.
+// Everything one process of the system holds: the shared test bundle (real services, a daemon
+// connection), the session with the registered family, and the hooks with the fakes.
 struct Proc {
-    mot_test::LowBundle lb;
-    MOIM_INTERM_T *interm = nullptr;
-    MOX_AUX_T *aux = nullptr;
-    MOU_UTIL_T *util = nullptr;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOF_FILE_T *file = nullptr;
-    MOST_SETUP_T *setup = nullptr;
-    MOD_DAEMON_T *daemon = nullptr;
-    MOP_PROCESS_T *process = nullptr;
-    MOCL_CLEANUP_T *always = nullptr;
-    MOCL_CLEANUP_T *fatal = nullptr;
+    mot_test::Bundle b{mot_test::BundleOptions{.init_process = true}};
+    MOX_AUX_T *aux = b.aux;
+    MOCL_CLEANUP_T *always = b.always;
+    MOCL_CLEANUP_T *fatal = b.fatal;
     MOT_TOP_SESSION_T *session = nullptr;
     MOT_TOP_REQ_T *req = nullptr;
     MOTSL_HOOKS_T hooks{};
     FakeAccess access;
     FakeTree tree;
-    bool connected = false;
     int registered = 1;
 
     explicit Proc(const std::string &home) {
-        moim_interm_construct(&interm, lb.low);
-        mou_util_construct(&util, lb.low, &moux_util_slots);
-        mos_signal_construct(&signal, lb.low, &moux_signal_slots);
-        mof_file_construct(&file, lb.low, &moux_file_slots);
-        mop_process_construct(&process, lb.low, &moux_process_slots);
-        most_setup_construct(&setup, lb.low);
+        MOST_SETUP_T *setup = aux->setup;
         snprintf(setup->lib_dir, sizeof(setup->lib_dir), "%s/lib", home.c_str());
         snprintf(setup->user_default_dir, sizeof(setup->user_default_dir), "%s/user_defaults", home.c_str());
-        snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
-        snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s/daemon.pid", home.c_str());
-        snprintf(setup->httpd_script_main_loc, sizeof(setup->httpd_script_main_loc), "/mo_scripts/mo_http");
         snprintf(setup->httpd_image_loc, sizeof(setup->httpd_image_loc), "/mo_images");
         snprintf(setup->exec_dir, sizeof(setup->exec_dir), "/bin");
-        interm->file = file;
-        interm->util = util;
-        interm->signal = signal;
-        interm->setup = setup;
-        interm->process = process;
-        mocl_cleanup_new(&always, nullptr, &lb.mem, signal, "Request-Always");
-        mocl_cleanup_new(&fatal, nullptr, &lb.mem, signal, "Request-Fatal");
-        always->stop_print(always);
-        fatal->stop_print(fatal);
-        process->init(process, fatal, signal, nullptr);
-        file->init(file, nullptr, always, setup->exec_dir, process);
-        mod_daemon_construct(&daemon, interm);
-        modsk_socket_construct(daemon);
-        mox_aux_construct(&aux, interm);
-        aux->daemon = daemon;
+        aux->file->exec_dir = setup->exec_dir; // the directory program the writer runs
         hooks.access = &access.hooks;
         hooks.item = &tree.hooks;
         aux->list_hooks = &hooks;
         mot_top_construct_session(&session, aux);
         mot_top_construct_req(&req, aux);
-        registered = motsl_register_family(session, &tnote_family);
+        registered = b.status != 0 ? b.status : motsl_register_family(session, &tnote_family);
     }
 
     // Connects to the daemon as the process `sender` (a process id to the lock service).
     bool connect(const std::string &port, int sender = 0) {
-        mo_string_t error_string = "";
-        daemon->client_init(daemon, nullptr, port.c_str());
-        int ret = daemon->client_start(daemon, nullptr, error_string);
-        if (ret != 0 || error_string[0] != '\0')
-            return false;
-        MORQ_REQ_T *r = nullptr;
-        if (morq_req_construct(&r, &lb.error, daemon, util, &lb.mem, nullptr) != 0)
-            return false;
-        aux->req = r;
-        int id = sender != 0 ? sender : static_cast<int>(getpid());
-        std::string name = std::to_string(id) + "_process";
-        r->lock_call->init(r->lock_call, name.c_str(), "testhost", "", id, fatal);
-        connected = true;
-        return true;
+        return b.connect(port, mot_test::ConnectOptions{.machine = "testhost", .sender_id = sender}).empty();
     }
 
     MOT_TOP_STYPE_T *stype(const char *name) {
@@ -389,7 +335,7 @@ struct Proc {
         ret = motsl_stdlist_append_new(s, &rec);
         if (ret == 0) {
             auto *n = static_cast<TNOTE_T *>(rec->container);
-            ret = lb.mem.restore_string(&lb.mem, nullptr, &n->title, title.c_str());
+            ret = b.mem.restore_string(&b.mem, nullptr, &n->title, title.c_str());
             if (id_out != nullptr)
                 *id_out = n->id;
         }
@@ -403,90 +349,21 @@ struct Proc {
         return ret;
     }
 
-    ~Proc() {
-        if (connected)
-            daemon->client_end(daemon);
-        always->run(always);
-    }
     Proc(const Proc &) = delete;
     Proc &operator=(const Proc &) = delete;
 };
 
-// A lock daemon running the real server loop in a child process on its own socket.
-struct Daemon {
-    std::string port;
-    std::string home;
-    pid_t pid = -1;
-
-    explicit Daemon(const std::string &home_dir, const std::string &fixed_port = "") : home(home_dir) {
-        static int counter = 0;
-        port = fixed_port.empty() ? "sl" + std::to_string(getpid()) + "_" + std::to_string(++counter)
-                                  : fixed_port;
-        start();
-    }
-
-    void start() {
-        fflush(stdout);
-        fflush(stderr);
-        pid = fork();
-        if (pid == 0) {
-            std::string log = home + "/daemon.log";
-            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            dup2(fd, 2);
-            close(fd);
-            mot_test::LowBundle lb;
-            MOIM_INTERM_T *interm = nullptr;
-            MOU_UTIL_T *util = nullptr;
-            MOS_SIGNAL_T *signal = nullptr;
-            MOF_FILE_T *file = nullptr;
-            MOST_SETUP_T *setup = nullptr;
-            MOCL_CLEANUP_T *always = nullptr;
-            MOD_DAEMON_T *daemon = nullptr;
-            moim_interm_construct(&interm, lb.low);
-            mou_util_construct(&util, lb.low, &moux_util_slots);
-            mos_signal_construct(&signal, lb.low, &moux_signal_slots);
-            mof_file_construct(&file, lb.low, &moux_file_slots);
-            most_setup_construct(&setup, lb.low);
-            snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
-            snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s/daemon_%s.pid", home.c_str(),
-                     port.c_str());
-            interm->file = file;
-            interm->util = util;
-            interm->signal = signal;
-            interm->setup = setup;
-            mocl_cleanup_new(&always, nullptr, &lb.mem, signal, "Request-Always");
-            file->init(file, nullptr, always, "", nullptr);
-            mod_daemon_construct(&daemon, interm);
-            modsk_socket_construct(daemon);
-            int ret = daemon->server_init(daemon, nullptr, port.c_str(), always);
-            if (ret == 0)
-                ret = molk_daemon_construct(nullptr, &lb.error, daemon, util, interm, &lb.mem);
-            if (ret == 0)
-                ret = daemon->server_start(daemon);
-            always->stop_print(always);
-            always->run(always);
-            _exit(ret);
-        }
-        wait_listening();
-    }
-
-    void wait_listening() {
-        std::string sock = "/tmp/morvale." + port;
-        for (int i = 0; i < 500 && !file_exists(sock); i++)
-            usleep(10000);
-        usleep(20000);
-    }
-
+// The shared forked daemon, which a test may also stop and start again on the same socket.
+struct Daemon : mot_test::DaemonProcess {
+    explicit Daemon(const std::string &) : mot_test::DaemonProcess() {}
     void stop() {
         if (pid > 0) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
             pid = -1;
         }
-        unlink(("/tmp/morvale." + port).c_str());
+        unlink(mot_test::socket_path(port).c_str());
     }
-
-    ~Daemon() { stop(); }
 };
 
 // Runs fn in a forked child (its own services and daemon connection) and gives its exit status.

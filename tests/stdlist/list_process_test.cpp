@@ -1,6 +1,7 @@
 // Many processes on one list through the real daemon: concurrent writers lose nothing, and a writer
 // killed at any moment leaves the old or the new data file, whole.
 #include "list_fixture.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,7 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     Daemon daemon(home.path);
     const std::string data = home.path + "/lib/tnote/0";
     std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> pause_us(0, 12000);
+    std::uniform_int_distribution<int> pause_us(0, 8000);
     Proc p(home.path);
     ASSERT_TRUE(p.connect(daemon.port));
     MOT_TOP_STYPE_T *s = p.stype("tnote");
@@ -92,22 +93,29 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     size_t known = 300;
     int missing = 0, broken = 0, grew = 0;
     for (int round = 0; round < 200; round++) {
-        pid_t child = spawn([&] {
-            Proc w(home.path);
-            if (w.registered != 0 || !w.connect(daemon.port))
-                return 1;
-            MOT_TOP_STYPE_T *ws = w.stype("tnote");
-            for (int i = 0;; i++) {
-                if (w.init(ws) != 0 ||
-                    w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
-                    return 1;
-                w.end_request();
-            }
-        });
-        usleep(static_cast<useconds_t>(1000 + pause_us(rng)));
-        kill(child, SIGKILL);
-        int status = wait_status(child);
-        ASSERT_EQ(status, 128 + SIGKILL) << "the writer ran until it was killed";
+        pid_t child = -1;
+        mot_test::ChildResult res = mot_test::run_forked(
+            [&](int ready) {
+                Proc w(home.path);
+                if (w.registered != 0 || !w.connect(daemon.port))
+                    return;
+                MOT_TOP_STYPE_T *ws = w.stype("tnote");
+                for (int i = 0;; i++) {
+                    if (w.init(ws) != 0 ||
+                        w.add_note(ws, "round " + std::to_string(i) + std::string(200, 'y')) != 0)
+                        return;
+                    w.end_request();
+                    // After one whole write: the kill lands somewhere in the later ones.
+                    if (i == 0 && write(ready, "wrote", 5) != 5)
+                        return;
+                }
+            },
+            [&](pid_t pid, const std::string &) {
+                child = pid;
+                usleep(static_cast<useconds_t>(pause_us(rng)));
+                kill(pid, SIGKILL);
+            });
+        ASSERT_TRUE(WIFSIGNALED(res.status) && WTERMSIG(res.status) == SIGKILL) << res.err;
         release_locks_of(home.path, daemon.port, child);
 
         if (!file_exists(data)) {
@@ -135,7 +143,7 @@ TEST(ListProcesses, WriterKilledAtRandomMomentsLeavesAWholeFile) {
     }
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(broken, 0);
-    EXPECT_GT(grew, 100) << "most writers got some writes done before they were killed";
+    EXPECT_EQ(grew, 200) << "every writer wrote before it was killed";
 }
 
 } // namespace
