@@ -9,6 +9,7 @@
 #include "apps/moap_passwd.h"
 #include "apps/moap_pop.h"
 #include "apps/moap_search.h"
+#include "apps/moap_user.h"
 #include "apps/moap_web.h"
 #include "platform/mocl_cleanup.h"
 #include "daemon/mod_daemon_cmn.h"
@@ -76,6 +77,8 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     if (ret == 0)
         ret = moap_mgroups_construct(session);
     // The other content applications join here as they are built.
+    if (ret == 0)
+        ret = moap_user_construct(session);
     if (ret == 0)
         ret = moap_passwd_setup(session);
     if (ret == 0)
