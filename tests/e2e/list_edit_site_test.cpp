@@ -3,7 +3,8 @@
 // change in the data file and in the element's history); a second user's form of a locked element
 // is refused after a few seconds naming the holder; a normal user gets only what the access rules
 // give, whatever fields it posts; hostile values come back escaped on every page that shows them.
-#include "apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 #include "e2e_users.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ struct Site {
             return 0;
         return std::stoi(m[1]);
     }
-    std::string file(const std::string &path) { return mot_test::site_read_file(lib + "/" + path); }
+    std::string file(const std::string &path) { return mot_test::read_file(lib + "/" + path); }
 };
 
 // The record of the element with this id in a data file.
