@@ -1,25 +1,11 @@
 // Lock service throughput: lock calls per second against a real daemon process, from one client
 // and from four client processes at once, beside a bare ping-pong of 2004-byte records over a local
 // socket on the same machine.
-#include "platform/mocl_cleanup.h"
-#include "daemon/mod_daemon_cmn.h"
 #include "daemon/modsk_socket_daemon.h"
-#include "platform/moe_error_cmn.h"
-#include "platform/mof_file_cmn.h"
-#include "entry/moim_interm.h"
 #include "daemon/molk_lock.h"
-#include "entry/mol_low.h"
-#include "entry/molt_lowest.h"
-#include "platform/mome_mem_cmn.h"
 #include "daemon/morq_req.h"
-#include "platform/mos_signal_cmn.h"
-#include "platform/most_setup_cmn.h"
-#include "platform/mou_util_cmn.h"
-#include "platform/moux_unix_error.h"
-#include "platform/moux_unix_file.h"
-#include "platform/moux_unix_mem.h"
-#include "platform/moux_unix_signal.h"
-#include "platform/moux_unix_util.h"
+#include "support/bundle.h"
+#include "support/daemon.h"
 
 #include <algorithm>
 #include <chrono>
@@ -37,57 +23,19 @@ namespace {
 
 const int CYCLES = 10000; // per client: read lock, release, modification number
 
-struct Bundle {
-    MOE_ERROR_T error{};
-    MOLT_LOWEST_T lowest{};
-    MOME_MEM_T mem{};
-    MOL_LOW_T *low = nullptr;
-    MOIM_INTERM_T interm{};
-    MOU_UTIL_T *util = nullptr;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOF_FILE_T *file = nullptr;
-    MOCL_CLEANUP_T *always = nullptr;
-    MOST_SETUP_T *setup = nullptr;
-    MOD_DAEMON_T *daemon = nullptr;
-
-    explicit Bundle(const std::string &pid_file) {
-        moe_error_construct(&error, &moux_error_slots);
-        error.init(&error, nullptr, TRUE);
-        molt_lowest_construct(&lowest, &error);
-        mome_mem_construct(&mem, &lowest, &moux_mem_slots);
-        mol_low_construct(&low, &lowest, &mem);
-        mou_util_construct(&util, low, &moux_util_slots);
-        mos_signal_construct(&signal, low, &moux_signal_slots);
-        mocl_cleanup_new(&always, nullptr, &mem, signal, "Request-Always");
-        mof_file_construct(&file, low, &moux_file_slots);
-        file->init(file, nullptr, always, "", nullptr);
-        mome_new(&mem, nullptr, &setup);
-        snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
-        snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s", pid_file.c_str());
-        interm = {file, util, signal, setup, nullptr, nullptr, low, &mem, &error};
-        mod_daemon_construct(&daemon, &interm);
-        modsk_socket_construct(daemon);
-    }
-};
-
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // One client's cycles; returns 0 when every call succeeded.
-int run_client(const std::string &port, const std::string &pid_file, int index) {
-    Bundle b(pid_file);
-    mo_string_t err = "";
-    b.daemon->client_init(b.daemon, nullptr, port.c_str());
-    b.daemon->client_start(b.daemon, nullptr, err);
-    if (err[0] != '\0') {
-        fprintf(stderr, "%s", err);
+int run_client(const std::string &port, int index) {
+    mot_test::Bundle b;
+    std::string err = b.connect(port, {.user = "bench", .machine = "localhost", .use_cleanup = false});
+    if (!err.empty()) {
+        fprintf(stderr, "%s", err.c_str());
         return 1;
     }
-    MORQ_REQ_T *req = nullptr;
-    morq_req_construct(&req, &b.error, b.daemon, b.util, &b.mem, nullptr);
-    MOLK_LOCK_CALL_T *lock = req->lock_call;
-    lock->init(lock, "bench", "localhost", "", static_cast<int>(getpid()), nullptr);
+    MOLK_LOCK_CALL_T *lock = b.aux->req->lock_call;
     std::string file = "/data/bench_" + std::to_string(index);
     for (int i = 0; i < CYCLES; i++) {
         int n = 0;
@@ -96,18 +44,17 @@ int run_client(const std::string &port, const std::string &pid_file, int index) 
             lock->file_lock(lock, MOLK_FILE_MOD_GET, file.c_str(), "Bench Data", &n) != 0)
             return 1;
     }
-    b.daemon->client_end(b.daemon);
     return 0;
 }
 
 // Calls per second of `clients` processes running at once.
-double lock_rate(const std::string &port, const std::string &pid_file, int clients) {
+double lock_rate(const std::string &port, int clients) {
     auto start = std::chrono::steady_clock::now();
     pid_t pids[8];
     for (int c = 0; c < clients; c++) {
         pids[c] = fork();
         if (pids[c] == 0)
-            _exit(run_client(port, pid_file, c));
+            _exit(run_client(port, c));
     }
     bool ok = true;
     for (int c = 0; c < clients; c++) {
@@ -175,31 +122,18 @@ double ping_pong_rate(int pairs) {
 } // namespace
 
 int main() {
-    std::string port = "bench" + std::to_string(getpid());
-    std::string pid_file = "/tmp/mo_bench_" + port + ".pid";
-    std::string socket_path = "/tmp/morvale." + port;
-    pid_t daemon_pid = fork();
-    if (daemon_pid == 0) {
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 2);
-        close(null_fd);
-        Bundle b(pid_file);
-        int ret = b.daemon->server_init(b.daemon, nullptr, port.c_str(), nullptr);
-        if (ret == 0)
-            ret = molk_daemon_construct(nullptr, &b.error, b.daemon, b.util, &b.interm, &b.mem);
-        if (ret == 0)
-            ret = b.daemon->server_start(b.daemon);
-        _exit(ret);
+    mot_test::DaemonProcess daemon(mot_test::DaemonOptions{.log = "/dev/null"});
+    if (!daemon.running()) {
+        fprintf(stderr, "the daemon did not start\n");
+        return 1;
     }
-    for (int i = 0; i < 500 && access(socket_path.c_str(), F_OK) != 0; i++)
-        usleep(10000);
-    usleep(50000);
+    const std::string &port = daemon.port;
 
     // The machine is shared: each figure is the best of three runs.
     double one = 0, four = 0, bare_one = 0, bare_four = 0;
     for (int run = 0; run < 3; run++) {
-        one = std::max(one, lock_rate(port, pid_file, 1));
-        four = std::max(four, lock_rate(port, pid_file, 4));
+        one = std::max(one, lock_rate(port, 1));
+        four = std::max(four, lock_rate(port, 4));
         bare_one = std::max(bare_one, ping_pong_rate(1));
         bare_four = std::max(bare_four, ping_pong_rate(4));
     }
@@ -213,9 +147,5 @@ int main() {
     printf("ratio lock/bare: 1 client %.2f; 4 clients against 1 pair %.2f, against 4 pairs %.2f\n",
            one / bare_one, four / bare_one, four / bare_four);
 
-    kill(daemon_pid, SIGKILL);
-    waitpid(daemon_pid, nullptr, 0);
-    unlink(socket_path.c_str());
-    unlink(pid_file.c_str());
     return 0;
 }

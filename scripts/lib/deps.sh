@@ -2,7 +2,8 @@
 # Installs the Debian packages that building, testing and running Morvale need.
 set -e
 # One package a line, so that additions merge cleanly. libssl-dev gives libcrypto's HMAC for the
-# session token; the converters after it turn documents into text for the file-type index scripts.
+# session token; antiword, binutils, catdoc, html2text, libwpd-tools, poppler-utils and unrtf are the
+# converters of the file types' index scripts.
 PKGS="
     antiword
     apache2
@@ -25,7 +26,6 @@ PKGS="
     libwpd-tools
     media-types
     ninja-build
-    pkg-config
     poppler-utils
     procps
     python3

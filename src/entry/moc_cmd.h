@@ -42,12 +42,12 @@ int moc_cmd_register(MOT_TOP_STYPE_T *stype, const char *command_name, int min_a
 // One operation of a command table, named like the fields of the operation it registers. A null
 // help or allowed_options means the empty text.
 struct MOC_CMD_DEF_T {
-    const char *command_name;    // the operation word
-    int min_args;                // least number of arguments after the operation word
-    int max_args;                // greatest number of such arguments
-    moc_service_fn_t service_fn; // the operation
-    const char *help;            // one-line description
-    const char *allowed_options; // option letters accepted
+    const char *command_name = nullptr;    // the operation word
+    int min_args = 0;                      // least number of arguments after the operation word
+    int max_args = 0;                      // greatest number of such arguments
+    moc_service_fn_t service_fn = nullptr; // the operation
+    const char *help = nullptr;            // one-line description
+    const char *allowed_options = nullptr; // option letters accepted
 };
 typedef struct MOC_CMD_DEF_T moc_cmd_def_t;
 

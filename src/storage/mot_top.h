@@ -162,36 +162,36 @@ enum : int {
 };
 
 // What a registration fills in, named like the stype slots it fills. Fill it with designated
-// initializers (fields in this order); what is left out stays null or zero. A null indexer means the
+// initializers (fields in this order); what is left out is null or zero. A null indexer means the
 // default indexer; null texts (help, lock descriptions) mean the empty text.
 struct MOT_TOP_STYPE_DEF_T {
-    const char *name;                             // unique name, used in URLs and commands
-    mot_insert_title_fn_t insert_title;           // writes the title of a page of this stype
-    int id;                                       // number chosen by the registering application
-    int type;                                     // one of MOT_STYPE_*
-    const char *help;                             // one-line description
-    MOSE_INDEXER_T *indexer;                      // how records are indexed; NULL: the default
-    mot_init_stype_fn_t init_stype;               // consumes the arguments selecting the instance
-    mot_assign_access_fn_t assign_access_fn;      // fills access_ref once at registration; NULL: none
-    mot_read_data_fn_t read_data;                 // gives the data list
-    mot_write_data_fn_t write_data;               // writes the loaded list back
-    mot_new_data_fn_t new_data;                   // makes a new record with initial values
-    mot_add_data_fn_t add_data;                   // adds a new record to the list
-    mot_access_row_fn_t view_access_row_fn;       // may the user see this record
-    mot_access_row_fn_t edit_access_row_fn;       // may the user change this record
-    const char *lock_element_string;              // description sent with element locks
-    mot_lock_element_fn_t lock_element;           // lock or unlock one record
-    const char *lock_file_string;                 // description sent with file locks
-    mot_lock_file_fn_t lock_file;                 // lock operations on the data file
-    mot_get_common_struct_fn_t get_common_struct; // common keyword by name
-    mot_get_keyword_array_fn_t get_keyword_array; // descriptor array of the data file
-    mot_get_keylist_fn_t get_keylist;             // the type's key list
-    mot_init_filename_fn_t init_filename;         // computes the data file's path
-    mot_init_struct_fn_t init_struct;             // per-request set-up
-    mot_init_data_fn_t init_data;                 // fills a fresh record's defaults
-    mot_init_web_fn_t init_web;                   // registers web commands
-    mot_init_cmd_fn_t init_cmd;                   // registers command-line commands
-    mot_http_call_start_fn_t http_call_start;     // start of a link URL opening this stype
+    const char *name = nullptr;                        // unique name, used in URLs and commands
+    mot_insert_title_fn_t insert_title = nullptr;      // writes the title of a page of this stype
+    int id = 0;                                        // number chosen by the registering application
+    int type = 0;                                      // one of MOT_STYPE_*
+    const char *help = nullptr;                        // one-line description
+    MOSE_INDEXER_T *indexer = nullptr;                 // how records are indexed; NULL: the default
+    mot_init_stype_fn_t init_stype = nullptr;          // consumes the arguments selecting the instance
+    mot_assign_access_fn_t assign_access_fn = nullptr; // fills access_ref once at registration; NULL: none
+    mot_read_data_fn_t read_data = nullptr;            // gives the data list
+    mot_write_data_fn_t write_data = nullptr;          // writes the loaded list back
+    mot_new_data_fn_t new_data = nullptr;              // makes a new record with initial values
+    mot_add_data_fn_t add_data = nullptr;              // adds a new record to the list
+    mot_access_row_fn_t view_access_row_fn = nullptr;  // may the user see this record
+    mot_access_row_fn_t edit_access_row_fn = nullptr;  // may the user change this record
+    const char *lock_element_string = nullptr;         // description sent with element locks
+    mot_lock_element_fn_t lock_element = nullptr;      // lock or unlock one record
+    const char *lock_file_string = nullptr;            // description sent with file locks
+    mot_lock_file_fn_t lock_file = nullptr;            // lock operations on the data file
+    mot_get_common_struct_fn_t get_common_struct = nullptr; // common keyword by name
+    mot_get_keyword_array_fn_t get_keyword_array = nullptr; // descriptor array of the data file
+    mot_get_keylist_fn_t get_keylist = nullptr;             // the type's key list
+    mot_init_filename_fn_t init_filename = nullptr;         // computes the data file's path
+    mot_init_struct_fn_t init_struct = nullptr;             // per-request set-up
+    mot_init_data_fn_t init_data = nullptr;                 // fills a fresh record's defaults
+    mot_init_web_fn_t init_web = nullptr;                   // registers web commands
+    mot_init_cmd_fn_t init_cmd = nullptr;                   // registers command-line commands
+    mot_http_call_start_fn_t http_call_start = nullptr;     // start of a link URL opening this stype
 };
 typedef struct MOT_TOP_STYPE_DEF_T mot_top_stype_def_t;
 

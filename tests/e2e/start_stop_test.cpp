@@ -1,8 +1,11 @@
 // The installation's own start and stop scripts, as the daemon problem page tells an administrator
 // to run them: the real daemon and the real Apache of a throwaway installation.
-#include "e2e_install.h"
+#include "support/files.h"
+#include "support/install.h"
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -1,15 +1,19 @@
 // `morvale web normal` answering requests CGI-style in a throwaway installation with the real
 // daemon: header lines, the error page, posted forms and uploads, bodies read no further than their
 // length, broken bodies, cookies, and a daemon that is down.
-#include "e2e_install.h"
+#include "support/files.h"
+#include "support/install.h"
 #include "e2e_users.h"
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 

@@ -5,14 +5,17 @@
 #include "entry/moc_cmd.h"
 #include "storage/mot_top.h"
 #include "entry/mox_aux.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 namespace {
+
+using testing::HasSubstr;
 
 struct Seen {
     int calls = 0;
@@ -45,7 +48,7 @@ int daemon_like_init_cmd(MOT_TOP_REQ_T *, MOT_TOP_STYPE_T **stype) noexcept {
 }
 
 struct CmdFixture : ::testing::Test {
-    mot_test::LowBundle low;
+    mot_test::Bundle low;
     MOX_AUX_T aux{};
     MOT_TOP_SESSION_T *session = nullptr;
     MOT_TOP_REQ_T *req = nullptr;
@@ -96,9 +99,7 @@ TEST_F(CmdFixture, NoArgumentsPrintsUsageAndTypes) {
 TEST_F(CmdFixture, UnknownTypeListsTheFourTypes) {
     EXPECT_NE(run({"nosuch", "x"}), 0);
     EXPECT_EQ(out, std::string("Available Types are: \n") + type_listing);
-    EXPECT_NE(err.find("morvale_nosuch: No stype_name (nosuch) exists in the stype_list\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("morvale_nosuch: No stype_name (nosuch) exists in the stype_list\n"));
 }
 
 TEST_F(CmdFixture, TypeAloneListsOperations) {
@@ -140,20 +141,20 @@ TEST_F(CmdFixture, RunsOperationWithArgumentsAndCommandName) {
 
 TEST_F(CmdFixture, ArgumentCountsAreChecked) {
     EXPECT_EQ(run({"daemon", "test"}), 1);
-    EXPECT_NE(err.find("Operation test has not enough arguments\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Operation test has not enough arguments\n"));
     EXPECT_EQ(run({"daemon", "start", "extra"}), 1);
-    EXPECT_NE(err.find("Operation start has too many arguments\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Operation start has too many arguments\n"));
     EXPECT_EQ(seen.calls, 0);
 }
 
 TEST_F(CmdFixture, UnknownOperationAndCommandOnlyChecks) {
     EXPECT_EQ(run({"daemon", "Start"}), 1) << "operation words are case-sensitive";
-    EXPECT_NE(err.find("Operation Start not valid\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Operation Start not valid\n"));
 }
 
 TEST_F(CmdFixture, QuietOptionRejectedWhereNoneAllowed) {
     EXPECT_EQ(run({"-q", "daemon", "start"}), 1);
-    EXPECT_NE(err.find("Too many options. Allowed options are: \n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Too many options. Allowed options are: \n"));
 }
 
 TEST_F(CmdFixture, OptionsAnywhereAndRevisionTaken) {
@@ -169,44 +170,44 @@ TEST_F(CmdFixture, OptionsAnywhereAndRevisionTaken) {
 
 TEST_F(CmdFixture, OptionErrors) {
     EXPECT_EQ(run({"daemon", "run", "-hx"}), 1);
-    EXPECT_NE(err.find("Invalid option -hx\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Invalid option -hx\n"));
     EXPECT_EQ(run({"daemon", "run", "-z"}), 1);
-    EXPECT_NE(err.find("Unknown option: -z\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Unknown option: -z\n"));
     EXPECT_EQ(run({"daemon", "run", "-r"}), 1);
-    EXPECT_NE(err.find("no revision number\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("no revision number\n"));
     EXPECT_EQ(run({"daemon", "run", "-r", "-q"}), 1);
-    EXPECT_NE(err.find("no revision number\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("no revision number\n"));
     EXPECT_EQ(seen.calls, 0);
 }
 
 TEST_F(CmdFixture, HeaderOptionTwiceOnWebNormal) {
     EXPECT_EQ(run({"web", "normal", "-h", "-h"}), 1);
-    EXPECT_NE(err.find("Too many options. Allowed options are: h\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Too many options. Allowed options are: h\n"));
 }
 
 TEST_F(CmdFixture, OptionNotAllowedNamesLetter) {
     EXPECT_EQ(run({"web", "normal", "-q"}), 1);
-    EXPECT_NE(err.find("Option q not allowed, only the following options: h\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Option q not allowed, only the following options: h\n"));
 }
 
 TEST_F(CmdFixture, IndexArgumentCounts) {
     EXPECT_EQ(run({"index", "check", "a", "b", "c"}), 1);
-    EXPECT_NE(err.find("Operation check has too many arguments\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Operation check has too many arguments\n"));
     EXPECT_EQ(run({"index", "auto"}), 1);
-    EXPECT_NE(err.find("Operation auto has not enough arguments\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Operation auto has not enough arguments\n"));
 }
 
 TEST_F(CmdFixture, FailingOperationIsReported) {
     seen.result = 1;
     EXPECT_EQ(run({"daemon", "start"}), 1);
-    EXPECT_NE(err.find("Failure occurred during the start operation\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Failure occurred during the start operation\n"));
 }
 
 TEST_F(CmdFixture, ArgumentLengthLimit) {
     EXPECT_EQ(run({"daemon", "test", std::string(1022, 'a')}), 0);
     EXPECT_EQ(seen.args.at(0).size(), 1022u);
     EXPECT_EQ(run({"daemon", "test", std::string(1023, 'a')}), 1);
-    EXPECT_NE(err.find("An argument is too long. Greater than 1024\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("An argument is too long. Greater than 1024\n"));
 }
 
 TEST_F(CmdFixture, TypeWithoutCommandInterface) {
@@ -217,7 +218,7 @@ TEST_F(CmdFixture, TypeWithoutCommandInterface) {
     def.help = "Active Groups Entries";
     ASSERT_EQ(mot_top_register_stype_def(&aux, &session->storage.stype_list, nullptr, &def, &plain), 0);
     EXPECT_EQ(run({"groups", "list"}), 1);
-    EXPECT_NE(err.find("Type groups not valid for the command interface\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Type groups not valid for the command interface\n"));
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "platform/mos_signal_cmn.h"
 #include "platform/moux_unix.h"
 #include "entry/mox_aux.h"
-#include "test_util.h"
+#include "support/util.h"
 
 #include <gtest/gtest.h>
 #include <string>

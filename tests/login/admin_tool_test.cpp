@@ -1,11 +1,15 @@
 // End to end: the administration program `mo_aux` on a throwaway installation, fed its password
 // through a pipe and through a terminal, and the setup loader reading what it wrote.
 #include "apps/mocr_crypt.h"
-#include "e2e_install.h"
+#include "support/files.h"
+#include "support/install.h"
 #include "entry/mox_aux.h"
 #include "platform/most_setup_cmn.h"
 #include "platform/moux_unix.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>

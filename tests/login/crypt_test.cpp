@@ -2,7 +2,7 @@
 // of older files still verified, and stored texts that must never open an account.
 #include "apps/mocr_crypt.h"
 #include "test_bundle.h"
-#include "test_util.h"
+#include "support/util.h"
 
 #include <crypt.h>
 #include <cstring>

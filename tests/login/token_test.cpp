@@ -7,7 +7,7 @@
 #include "platform/most_setup_cmn.h"
 #include "platform/moux_unix.h"
 #include "platform/moux_unix_private.h"
-#include "test_util.h"
+#include "support/util.h"
 #include "web/mosn_token.h"
 
 #include <cstring>

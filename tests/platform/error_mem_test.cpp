@@ -2,12 +2,16 @@
 #include "platform/moux_unix_error.h"
 #include "platform/moux_unix_mem.h"
 #include "entry/molt_lowest.h"
-#include "test_util.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
+
+using testing::HasSubstr;
+using testing::Not;
 
 struct ErrorFixture : ::testing::Test {
     MOE_ERROR_T error{};
@@ -25,7 +29,7 @@ TEST_F(ErrorFixture, ErrorLineHasHeaderStampAndInitPrefix) {
     std::string out = mot_test::capture_stderr([&] { error.report(&error, "bad %d", 7); });
     // "Error: " padded to nine columns, then the bracketed stamp, then "init: " and the text.
     ASSERT_EQ(out.rfind("Error:   [", 0), 0u) << out;
-    EXPECT_NE(out.find("] ["), std::string::npos);
+    EXPECT_THAT(out, HasSubstr("] ["));
     EXPECT_TRUE(out.size() > 12 && out.compare(out.size() - 12, 12, "init: bad 7\n") == 0) << out;
 }
 
@@ -34,8 +38,8 @@ TEST_F(ErrorFixture, CommandNameJoinsWordsWithUnderscore) {
     error.strcat_cmd(&error, "daemon");
     EXPECT_STREQ(error.cmd_name, "morvale_daemon");
     std::string out = mot_test::capture_stderr([&] { error.report(&error, "x\n"); });
-    EXPECT_NE(out.find("] morvale_daemon: x\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("x\n\n"), std::string::npos) << "no second line feed";
+    EXPECT_THAT(out, HasSubstr("] morvale_daemon: x\n"));
+    EXPECT_THAT(out, Not(HasSubstr("x\n\n"))) << "no second line feed";
 }
 
 TEST_F(ErrorFixture, IgnoreSilencesErrorsButNotWarnings) {
@@ -44,7 +48,7 @@ TEST_F(ErrorFixture, IgnoreSilencesErrorsButNotWarnings) {
         error.report(&error, "hidden\n");
         error.report_warning(&error, "kept\n");
     });
-    EXPECT_EQ(out.find("hidden"), std::string::npos);
+    EXPECT_THAT(out, Not(HasSubstr("hidden")));
     EXPECT_EQ(out.rfind("Warning: [", 0), 0u) << out;
     EXPECT_STREQ(error.warning_msg, "kept\n");
 }
@@ -53,7 +57,7 @@ TEST_F(ErrorFixture, MachineAndUserAppearInStamp) {
     snprintf(error.machine_name, sizeof(error.machine_name), "host1");
     snprintf(error.user_name, sizeof(error.user_name), "anna");
     std::string out = mot_test::capture_stderr([&] { error.report_note(&error, "n"); });
-    EXPECT_NE(out.find("] [host1] [anna] n\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("] [host1] [anna] n\n"));
     EXPECT_EQ(out.rfind("Note:    [", 0), 0u) << out;
 }
 
@@ -97,7 +101,7 @@ TEST_F(ErrorFixture, OutOfMemoryIsReported) {
     std::string out =
         mot_test::capture_stderr([&] { EXPECT_EQ(mem.malloc(&mem, nullptr, &p, SIZE_MAX / 2), 1); });
     EXPECT_EQ(p, nullptr);
-    EXPECT_NE(out.find("init: Out of memory\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("init: Out of memory\n"));
 }
 
 } // namespace

@@ -5,33 +5,31 @@
 #include "platform/mos_signal_cmn.h"
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
 
+using testing::HasSubstr;
+
 struct CleanupFixture : ::testing::Test {
-    mot_test::LowBundle bundle;
+    mot_test::Bundle bundle;
     mot_test::TempDir tmp;
     MOS_SIGNAL_T *signal = nullptr;
     MOCL_CLEANUP_T *always = nullptr;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
-        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&always, nullptr, &bundle.mem, signal, "Request-Always"), 0);
         ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
         file->init(file, nullptr, always, nullptr, nullptr);
     }
-    void TearDown() override {
-        signal->reset_protection(signal);
-        mot_test::clear_pool();
-    }
+    void TearDown() override { signal->reset_protection(signal); }
     std::string make(const std::string &name) {
         std::string path = tmp.path + "/" + name;
         std::ofstream(path) << "temp";
@@ -49,8 +47,8 @@ TEST_F(CleanupFixture, MarkedFilesGoAtTheEndOfTheRequest) {
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(always->run(always), 0); });
     EXPECT_FALSE(file->exists(file, a.c_str()));
     EXPECT_FALSE(file->exists(file, b.c_str()));
-    EXPECT_NE(err.find("Cleaning up Request-Always\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("cleanup file " + a + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Cleaning up Request-Always\n"));
+    EXPECT_THAT(err, HasSubstr("cleanup file " + a + "\n"));
 }
 
 TEST_F(CleanupFixture, UnmarkedFileSurvives) {
@@ -81,7 +79,7 @@ TEST_F(CleanupFixture, NoListBeforeInitIsReported) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = file->mark_as_cleanup(file, "/tmp/x"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("No cleanup list for temporary file /tmp/x\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("No cleanup list for temporary file /tmp/x\n"));
 }
 
 } // namespace

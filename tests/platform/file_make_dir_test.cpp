@@ -6,19 +6,21 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
 
+using testing::HasSubstr;
+
 struct MakeDirFixture : ::testing::Test {
-    mot_test::LowBundle bundle;
+    mot_test::Bundle bundle;
     mot_test::TempDir tmp;
     std::string exec_dir;
     MOS_SIGNAL_T *signal = nullptr;
@@ -30,7 +32,6 @@ struct MakeDirFixture : ::testing::Test {
         exec_dir = tmp.path + "/bin";
         ASSERT_EQ(mkdir(exec_dir.c_str(), 0755), 0);
         ASSERT_EQ(symlink("/bin/mkdir", (exec_dir + "/mkdir").c_str()), 0);
-        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, &bundle.mem, signal, "Request-Fatal"), 0);
         ASSERT_EQ(mop_process_construct(&process, bundle.low, &moux_process_slots), 0);
@@ -43,7 +44,6 @@ struct MakeDirFixture : ::testing::Test {
         moux_kill_children("", process, nullptr);
         signal->set(signal, MOS_SIGCHLD, mos_signal_default);
         signal->reset_protection(signal);
-        mot_test::clear_pool();
     }
     bool is_dir(const std::string &path) {
         struct stat st;
@@ -72,7 +72,7 @@ TEST_F(MakeDirFixture, FailureIsReportedWithTheDirectory) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = file->make_dir(file, bad.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Can't make directory: " + bad + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't make directory: " + bad + "\n"));
     EXPECT_FALSE(is_dir(bad));
 }
 
@@ -84,7 +84,7 @@ TEST_F(MakeDirFixture, MissingMkdirProgramFails) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = file->make_dir(file, dir.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Can't make directory: " + dir + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't make directory: " + dir + "\n"));
     EXPECT_FALSE(is_dir(dir));
 }
 

@@ -2,12 +2,12 @@
 // copies, directory walks, the file-size text and the console output definition.
 #include "platform/mof_file_cmn.h"
 #include "platform/moux_unix_file.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <dirent.h>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -15,6 +15,8 @@
 #include <vector>
 
 namespace {
+
+using testing::HasSubstr;
 
 std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -38,15 +40,13 @@ int open_fd_count() {
 }
 
 struct FileFixture : ::testing::Test {
-    mot_test::LowBundle bundle;
+    mot_test::Bundle bundle;
     mot_test::TempDir tmp;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
-        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mof_file_construct(&file, bundle.low, &moux_file_slots), 0);
         file->init(file, nullptr, nullptr, nullptr, nullptr);
     }
-    void TearDown() override { mot_test::clear_pool(); }
     std::string at(const std::string &name) const { return tmp.path + "/" + name; }
     std::string path_op(int (*MOF_FILE_T::*slot)(MOF_FILE_T *, char *) noexcept, const char *in) {
         mo_filename_t buf;
@@ -105,8 +105,7 @@ TEST_F(FileFixture, UniqueFilenameGivesUpAfter999) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = file->find_unique_filename(file, path); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Reached max unique number (1000) for filename " + at("r") + "\n"), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Reached max unique number (1000) for filename " + at("r") + "\n"));
 }
 
 TEST_F(FileFixture, PathThatWouldNotFitIsRefusedNotCut) {
@@ -118,8 +117,7 @@ TEST_F(FileFixture, PathThatWouldNotFitIsRefusedNotCut) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = file->find_unique_filename(file, path); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Path too long (more than 299 characters): " + longname + ".1\n"), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Path too long (more than 299 characters): " + longname + ".1\n"));
     EXPECT_EQ(std::string(path), longname);
 }
 
@@ -168,8 +166,8 @@ TEST_F(FileFixture, UnavailableOperationsReport) {
         EXPECT_EQ(file->make_readonly(file, "x"), 1);
         EXPECT_EQ(file->is_link(file, "y", &link), 1);
     });
-    EXPECT_NE(err.find("moux_file_make_readonly not implemented for file x\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("moux_file_is_link not implemented for file y\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("moux_file_make_readonly not implemented for file x\n"));
+    EXPECT_THAT(err, HasSubstr("moux_file_is_link not implemented for file y\n"));
 }
 
 TEST_F(FileFixture, WriteThenReadLinesAndBytes) {
@@ -226,10 +224,9 @@ TEST_F(FileFixture, OpenAndCloseFailuresReport) {
         EXPECT_EQ(file->open_file(file, missing.c_str(), &ref, 7), 1);
         EXPECT_EQ(file->close_file(file, "q", nullptr), 1);
     });
-    EXPECT_NE(err.find("Open of file " + missing + ": No such file or directory\n"), std::string::npos)
-        << err;
-    EXPECT_NE(err.find("Can't understand mode 7 in moux_file_open_file\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("Null file pointer in moux_file_close_file for file q\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Open of file " + missing + ": No such file or directory\n"));
+    EXPECT_THAT(err, HasSubstr("Can't understand mode 7 in moux_file_open_file\n"));
+    EXPECT_THAT(err, HasSubstr("Null file pointer in moux_file_close_file for file q\n"));
     EXPECT_FALSE(file->exists(file, missing.c_str()));
 }
 
@@ -258,7 +255,7 @@ TEST_F(FileFixture, MoveOfMissingSourceKeepsDestination) {
     std::string err =
         mot_test::capture_stderr([&] { ret = file->move_file(file, at("dst").c_str(), at("gone").c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Can't move " + at("gone") + " to " + at("dst") + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't move " + at("gone") + " to " + at("dst") + "\n"));
     EXPECT_EQ(slurp(at("dst")), "precious");
 }
 
@@ -284,7 +281,7 @@ TEST_F(FileFixture, CopyOfMissingSourceCreatesNothing) {
     std::string err =
         mot_test::capture_stderr([&] { ret = file->copy_file(file, at("out").c_str(), at("none").c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Open of file " + at("none")), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Open of file " + at("none")));
     EXPECT_FALSE(file->exists(file, at("out").c_str()));
 }
 
@@ -345,9 +342,7 @@ TEST_F(FileFixture, WalkStopsAtFailureAndClosesItsDirectories) {
 
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(file->expand_dir(file, at("none").c_str(), TRUE, &w, walk_file, walk_dir), 1); });
-    EXPECT_NE(err.find("Open of directory " + at("none") + " failed: No such file or directory\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Open of directory " + at("none") + " failed: No such file or directory\n"));
 }
 
 TEST_F(FileFixture, CheckFileDirNeedsNothingWhenFileOrDirectoryExists) {
@@ -389,7 +384,7 @@ TEST_F(FileFixture, MemReadTerminatesAndCounts) {
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(mof_file_mem_read(file, at("none").c_str(), nullptr, &buf, &count), 1); });
     EXPECT_EQ(buf, nullptr);
-    EXPECT_NE(err.find("Can't stat file"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Can't stat file"));
 }
 
 TEST_F(FileFixture, ConsoleOutputDefinitionWritesToStandardOutput) {
@@ -404,7 +399,7 @@ TEST_F(FileFixture, ConsoleOutputDefinitionWritesToStandardOutput) {
     });
     EXPECT_EQ(text, "<B>page 3</B>\nx");
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(out->file_fn(out, "f.pdf"), 1); });
-    EXPECT_NE(err.find("moux_file_web_cat_file not implemented for file f.pdf\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("moux_file_web_cat_file not implemented for file f.pdf\n"));
 }
 
 TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
@@ -421,7 +416,7 @@ TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
         EXPECT_EQ(file->file_getc(file, tmp.path.c_str(), ref, &c), 1)
             << "a read error is not the end of the file";
     });
-    EXPECT_NE(err.find("Can't read from file " + tmp.path + ": Is a directory\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't read from file " + tmp.path + ": Is a directory\n"));
     EXPECT_EQ(file->close_file(file, tmp.path.c_str(), ref), 0);
 
     // A full device takes the buffered line and refuses it when the stream is closed.
@@ -430,7 +425,7 @@ TEST_F(FileFixture, ReadAndCloseErrorsCarryTheSystemText) {
     int ret = 0;
     err = mot_test::capture_stderr([&] { ret = file->close_file(file, "/dev/full", ref); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Close of file /dev/full: No space left on device\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Close of file /dev/full: No space left on device\n"));
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 #include "platform/mos_signal_cmn.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
+#include "support/bundle.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -16,14 +15,13 @@
 namespace mot_test {
 
 struct ProcessFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOS_SIGNAL_T *signal = nullptr;
     MOCL_CLEANUP_T *fatal = nullptr;
     MOP_PROCESS_T *proc = nullptr;
     MOP_CHANNEL_T ch{};
 
     void SetUp() override {
-        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal"), 0);
         ASSERT_EQ(mop_process_construct(&proc, b.low, &moux_process_slots), 0);
@@ -33,7 +31,6 @@ struct ProcessFixture : ::testing::Test {
         moux_kill_children("", proc, nullptr);
         signal->set(signal, MOS_SIGCHLD, mos_signal_default);
         signal->reset_protection(signal);
-        mot_test::clear_pool();
     }
     std::string line() {
         char buf[1024];

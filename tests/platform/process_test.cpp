@@ -6,10 +6,11 @@
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/process.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -27,24 +28,13 @@
 
 namespace {
 
+using testing::HasSubstr;
+using testing::Not;
+
 using mot_test::ProcessFixture;
 
-size_t count_of(const std::string &text, const std::string &what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
-}
-
-// Waits up to five seconds for a condition a signal handler or another process brings about.
-bool eventually(const std::function<bool()> &cond) {
-    for (int i = 0; i < 500; i++) {
-        if (cond())
-            return true;
-        usleep(10000);
-    }
-    return cond();
-}
+using mot_test::count_of;
+using mot_test::eventually;
 
 TEST_F(ProcessFixture, PipesCarryLinesBothWays) {
     ASSERT_EQ(proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sh", "-c",
@@ -74,11 +64,11 @@ TEST_F(ProcessFixture, ModeOneReportsTenLinesThenLimitAndFails) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(count_of(err, "Error:   ["), 11u) << err;
-    EXPECT_NE(err.find("init: err 1\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("init: err 10\n"), std::string::npos);
-    EXPECT_EQ(err.find("err 11"), std::string::npos);
-    EXPECT_EQ(err.find("err 12"), std::string::npos);
-    EXPECT_NE(err.find("init: max errors lines reached from process sh\n"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("init: err 1\n"));
+    EXPECT_THAT(err, HasSubstr("init: err 10\n"));
+    EXPECT_THAT(err, Not(HasSubstr("err 11")));
+    EXPECT_THAT(err, Not(HasSubstr("err 12")));
+    EXPECT_THAT(err, HasSubstr("init: max errors lines reached from process sh\n"));
 }
 
 TEST_F(ProcessFixture, ModeTwoMarksExitStatusInsteadOfFailing) {
@@ -109,7 +99,7 @@ TEST_F(ProcessFixture, ModeOneFailsOnNonZeroExit) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 4);
-    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in process sh\n"));
 }
 
 TEST_F(ProcessFixture, LongLinesComeInPiecesAndNulEndsALine) {
@@ -178,13 +168,13 @@ TEST_F(ProcessFixture, ChildDoesNotInheritOtherChildrensPipes) {
     std::string targets;
     for (std::string l = line(); l != "<eof>"; l = line())
         targets += l;
-    EXPECT_NE(targets.find("pipe:["), std::string::npos) << targets;
+    EXPECT_THAT(targets, HasSubstr("pipe:["));
     // A held end of cat's input would keep cat from ever seeing its end.
     for (int fd : {first.in, first.out, first.err}) {
         struct stat st;
         ASSERT_EQ(fstat(fd, &st), 0);
         std::string pipe_name = "pipe:[" + std::to_string(st.st_ino) + "]";
-        EXPECT_EQ(targets.find(pipe_name), std::string::npos) << pipe_name << " in " << targets;
+        EXPECT_THAT(targets, Not(HasSubstr(pipe_name))) << pipe_name << " in " << targets;
     }
     int status = 0;
     EXPECT_EQ(proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status), 0);
@@ -199,7 +189,7 @@ TEST_F(ProcessFixture, WriteToChildThatStoppedReadingFailsWithoutSigpipe) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = proc->write_line(proc, &ch, "anyone?\n"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("init: Can't write to process sh : Broken pipe\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Can't write to process sh : Broken pipe\n"));
     sigset_t pending;
     sigpending(&pending);
     EXPECT_FALSE(sigismember(&pending, SIGPIPE));
@@ -215,7 +205,7 @@ TEST_F(ProcessFixture, FullStdoutPipeDoesNotStallErrorReading) {
     std::string err =
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("init: late\n"), std::string::npos) << err.substr(0, 300);
+    EXPECT_THAT(err, HasSubstr("init: late\n")) << err.substr(0, 300);
     EXPECT_EQ(status, 0);
 }
 
@@ -238,7 +228,7 @@ TEST_F(ProcessFixture, ChildReadingAllInputSeesItsEndBeforeErrorsAreRead) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_MARK, &status); });
     EXPECT_EQ(ret, 0);
     EXPECT_EQ(status, -1);
-    EXPECT_NE(err.find("init: done\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: done\n"));
 }
 
 TEST_F(ProcessFixture, ExecFailureIsReportedByTheChild) {
@@ -248,9 +238,8 @@ TEST_F(ProcessFixture, ExecFailureIsReportedByTheChild) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(err.find("Error in starting process /nonexistent/morvale-prog : No such file or directory"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err,
+                HasSubstr("Error in starting process /nonexistent/morvale-prog : No such file or directory"));
 }
 
 TEST_F(ProcessFixture, EnvStartGivesExactEnvironmentWithoutPathSearch) {
@@ -281,7 +270,7 @@ TEST_F(ProcessFixture, AtMostNinetyNineArguments) {
                                  A10, A10, nullptr);
     });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Too many arguments for process true (at most 99)"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Too many arguments for process true (at most 99)"));
     EXPECT_EQ(ch.child_pid, -1);
 }
 
@@ -293,7 +282,7 @@ TEST_F(ProcessFixture, ChildThatObeysSigtermStopsAtFirstStep) {
     std::string err = mot_test::capture_stderr([&] { ret = proc->kill_process(proc, &ch); });
     EXPECT_EQ(ret, 0);
     EXPECT_GE(count_of(err, "Waiting on process " + std::to_string(pid)), 1u) << err;
-    EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Sending process group kill")));
     EXPECT_FALSE(listed(pid));
     EXPECT_EQ(kill(pid, 0), -1);
     EXPECT_EQ(ch.in, -1);
@@ -355,7 +344,7 @@ TEST_F(ProcessFixture, DetachedChildIsCollectedAndRunningOnesStayListed) {
         EXPECT_FALSE(listed(pid));
         EXPECT_TRUE(listed(sleeper.child_pid));
     });
-    EXPECT_EQ(err.find("waitpid in child_signal"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("waitpid in child_signal")));
     EXPECT_EQ(kill(sleeper.child_pid, 0), 0);
     mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &sleeper), 0); });
     EXPECT_FALSE(listed(sleeper.child_pid));
@@ -373,7 +362,7 @@ TEST_F(ProcessFixture, EndOfDetachedChildKeepsStatusTheHandlerCollected) {
         mot_test::capture_stderr([&] { ret = proc->end_process(proc, &ch, MOP_ON_ERROR_FAIL, &status); });
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(status, 6);
-    EXPECT_NE(err.find("init: Error in process sh\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in process sh\n"));
     EXPECT_FALSE(listed(pid));
 }
 
@@ -386,8 +375,8 @@ TEST_F(ProcessFixture, RequestFatalListKillsEveryRecordedChild) {
     int ret = 1;
     std::string err = mot_test::capture_stderr([&] { ret = fatal->run(fatal); });
     EXPECT_EQ(ret, 0);
-    EXPECT_NE(err.find("] Cleaning up Request-Fatal\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("] Cleanup child processes\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("] Cleaning up Request-Fatal\n"));
+    EXPECT_THAT(err, HasSubstr("] Cleanup child processes\n"));
     EXPECT_EQ(kill(a.child_pid, 0), -1);
     EXPECT_EQ(kill(c.child_pid, 0), -1);
     EXPECT_EQ(proc->child_list->thelist, nullptr);
@@ -443,51 +432,35 @@ TEST_F(ProcessFixture, RedirectIntoChildThatQuitDoesNotEndUs) {
 
 // The fatal-signal path of a whole request: a forked "command" with a running child receives SIGTERM.
 TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
-    int errp[2], readyp[2];
-    ASSERT_EQ(pipe(errp), 0);
-    ASSERT_EQ(pipe(readyp), 0);
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(errp[0]);
-        close(readyp[0]);
-        dup2(errp[1], 2);
-        mot_test::LowBundle b;
-        MOS_SIGNAL_T *signal = nullptr;
-        MOCL_CLEANUP_T *always = nullptr, *fatal = nullptr;
-        MOP_PROCESS_T *proc = nullptr;
-        mos_signal_construct(&signal, b.low, &moux_signal_slots);
-        signal->init(signal);
-        mocl_cleanup_new(&always, nullptr, b.low->mem, signal, "Request-Always");
-        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
-        signal->add_cleanup(signal, &signal->req_always_cleanup_ref, nullptr, mocl_cleanup_run_ref, always);
-        signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref, fatal);
-        mop_process_construct(&proc, b.low, &moux_process_slots);
-        proc->init(proc, fatal, signal, nullptr);
-        MOP_CHANNEL_T ch{};
-        if (proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sleep", "30", nullptr) != 0)
-            _exit(5);
-        int child = ch.child_pid;
-        if (write(readyp[1], &child, sizeof(child)) != sizeof(child))
-            _exit(5);
-        for (;;)
-            pause();
-    }
-    close(errp[1]);
-    close(readyp[1]);
     int grandchild = 0;
-    ASSERT_EQ(read(readyp[0], &grandchild, sizeof(grandchild)), (ssize_t)sizeof(grandchild));
-    close(readyp[0]);
-    kill(pid, SIGTERM);
-    std::string err;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
-        err.append(buf, static_cast<size_t>(n));
-    close(errp[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    mot_test::ChildResult res = mot_test::run_forked(
+        [](int ready) {
+            mot_test::Bundle b;
+            MOS_SIGNAL_T *signal = b.aux->signal;
+            MOP_PROCESS_T *proc = b.aux->process;
+            signal->init(signal);
+            signal->add_cleanup(signal, &signal->req_always_cleanup_ref, nullptr, mocl_cleanup_run_ref,
+                                b.always);
+            signal->add_cleanup(signal, &signal->req_fatal_cleanup_ref, nullptr, mocl_cleanup_run_ref,
+                                b.fatal);
+            proc->init(proc, b.fatal, signal, nullptr);
+            MOP_CHANNEL_T ch{};
+            if (proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "sleep", "30", nullptr) != 0)
+                _exit(5);
+            int child = ch.child_pid;
+            if (write(ready, &child, sizeof(child)) != sizeof(child))
+                _exit(5);
+            for (;;)
+                pause();
+        },
+        [&](pid_t pid, const std::string &message) {
+            if (message.size() == sizeof(grandchild))
+                memcpy(&grandchild, message.data(), sizeof(grandchild));
+            kill(pid, SIGTERM);
+        });
+    ASSERT_NE(grandchild, 0) << "the child never got ready: " << res.err;
+    int status = res.status;
+    const std::string &err = res.err;
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 2);
     const char *order[] = {"] Terminated. Cleaning up.\n", "] Cleaning up Request-Fatal\n",
@@ -499,14 +472,10 @@ TEST(ProcessFatal, TerminationKillsChildrenThenExitsTwo) {
         ASSERT_NE(pos, std::string::npos) << want << " missing or out of order in:\n" << err;
         at = pos;
     }
-    EXPECT_EQ(err.find("Sending process group kill"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Sending process group kill")));
     // The killed sleep was collected by the dying process, so its id is free.
     EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) == -1; }));
 }
-
-} // namespace
-
-namespace {
 
 size_t open_fds() {
     size_t n = 0;
@@ -519,49 +488,29 @@ size_t open_fds() {
 // A failed fork is reported and leaves no pipe open; forks are refused here by a process limit of 0
 // (dropping root first, which is not bound by it).
 TEST(ProcessFork, FailedForkIsReportedAndClosesThePipes) {
-    int errp[2];
-    ASSERT_EQ(pipe(errp), 0);
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(errp[0]);
-        dup2(errp[1], 2);
-        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(4);
-        struct rlimit none = {0, 0};
-        if (setrlimit(RLIMIT_NPROC, &none) != 0)
-            _exit(4);
-        mot_test::LowBundle b;
-        MOS_SIGNAL_T *signal = nullptr;
-        MOCL_CLEANUP_T *fatal = nullptr;
-        MOP_PROCESS_T *proc = nullptr;
-        mos_signal_construct(&signal, b.low, &moux_signal_slots);
-        mocl_cleanup_new(&fatal, nullptr, b.low->mem, signal, "Request-Fatal");
-        mop_process_construct(&proc, b.low, &moux_process_slots);
-        proc->init(proc, fatal, signal, nullptr);
-        MOP_CHANNEL_T ch{};
-        size_t fds_before = open_fds();
-        int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
-        bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
-        bool no_leak = open_fds() == fds_before;
-        _exit(ret == 1 && closed && no_leak ? 0 : 3);
-    }
-    close(errp[1]);
-    std::string err;
-    char buf[1024];
-    ssize_t n;
-    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
-        err.append(buf, static_cast<size_t>(n));
-    close(errp[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    mot_test::ChildResult res = mot_test::run_forked(
+        [](int) {
+            if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(4);
+            struct rlimit none = {0, 0};
+            if (setrlimit(RLIMIT_NPROC, &none) != 0)
+                _exit(4);
+            mot_test::Bundle b(mot_test::BundleOptions{.init_process = true});
+            MOP_PROCESS_T *proc = b.aux->process;
+            MOP_CHANNEL_T ch{};
+            size_t fds_before = open_fds();
+            int ret = proc->open_process(proc, &ch, MOP_ON_ERROR_FAIL, "true", nullptr);
+            bool closed = ch.in == -1 && ch.out == -1 && ch.err == -1 && !ch.has_pipe && ch.child_pid == -1;
+            bool no_leak = open_fds() == fds_before;
+            _exit(ret == 1 && closed && no_leak ? 0 : 3);
+        },
+        [](pid_t, const std::string &) {});
+    int status = res.status;
+    const std::string &err = res.err;
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << ": " << err;
     ASSERT_NE(WEXITSTATUS(status), 4) << "could not set up the process limit";
     EXPECT_EQ(WEXITSTATUS(status), 0) << err;
-    EXPECT_NE(err.find("init: Error in starting process true : Resource temporarily unavailable\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("init: Error in starting process true : Resource temporarily unavailable\n"));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "daemon/moti_timeout.h"
 #include "platform/moux_unix_process.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -12,6 +13,8 @@
 #include <sys/wait.h>
 
 namespace {
+
+using testing::HasSubstr;
 
 TEST(ProcessTimeout, TimeLimitIsHeldByTheDaemonUntilTheChildEnds) {
     mot_test::DaemonProcess d(
@@ -39,8 +42,7 @@ TEST(ProcessTimeout, TimeLimitIsHeldByTheDaemonUntilTheChildEnds) {
     int pid = ch.child_pid;
     // The daemon holds our registration: a second one for the same group is refused.
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(tc->start(tc, pid, 5), 1); });
-    EXPECT_NE(err.find("A timer is already set for process id " + std::to_string(pid)), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("A timer is already set for process id " + std::to_string(pid)));
     mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &ch), 0); });
     EXPECT_FALSE(ch.has_timeout);
     // Cancelled by the kill: the id can be registered afresh.

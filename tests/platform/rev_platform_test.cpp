@@ -8,10 +8,10 @@
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
 #include "process_fixture.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -23,8 +23,11 @@
 
 namespace {
 
+using testing::HasSubstr;
+using testing::Not;
+
 struct RevErrorFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
 };
 
 TEST_F(RevErrorFixture, InErrorSilencesErrorsOnly) {
@@ -33,13 +36,13 @@ TEST_F(RevErrorFixture, InErrorSilencesErrorsOnly) {
         b.error.report(&b.error, "hidden\n");
         b.error.report_note(&b.error, "note\n");
     });
-    EXPECT_EQ(out.find("hidden"), std::string::npos) << out;
-    EXPECT_NE(out.find("] note\n"), std::string::npos) << out;
+    EXPECT_THAT(out, Not(HasSubstr("hidden")));
+    EXPECT_THAT(out, HasSubstr("] note\n"));
     EXPECT_TRUE(b.error.in_error);
     b.error.init(&b.error, nullptr, TRUE);
     EXPECT_FALSE(b.error.in_error);
     out = mot_test::capture_stderr([&] { b.error.report(&b.error, "shown\n"); });
-    EXPECT_NE(out.find("] init: shown\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("] init: shown\n"));
 }
 
 TEST_F(RevErrorFixture, BasicHeaderIsPaddedToNineColumns) {
@@ -48,7 +51,7 @@ TEST_F(RevErrorFixture, BasicHeaderIsPaddedToNineColumns) {
         b.error.report_debug(&b.error, "d\n");
     });
     EXPECT_EQ(out.rfind("Info:    [", 0), 0u) << out;
-    EXPECT_NE(out.find("] 3 items\nDebug:   ["), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("] 3 items\nDebug:   ["));
 }
 
 TEST_F(RevErrorFixture, ErrorFollowsNormalOutputAlreadyWritten) {
@@ -94,11 +97,10 @@ TEST_F(RevErrorFixture, MemoryInitKeepsPoolsItIsNotGiven) {
 }
 
 struct RevSignalFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOS_SIGNAL_T *signal = nullptr;
     struct sigaction saved[MOUX_SIGNAL_COUNT];
     void SetUp() override {
-        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
         for (int i = 0; i < MOUX_SIGNAL_COUNT; i++)
             sigaction(moux_signal_table[i].signum, nullptr, &saved[i]);
@@ -107,7 +109,6 @@ struct RevSignalFixture : ::testing::Test {
         signal->reset_protection(signal);
         for (int i = 0; i < MOUX_SIGNAL_COUNT; i++)
             sigaction(moux_signal_table[i].signum, &saved[i], nullptr);
-        mot_test::clear_pool();
     }
 };
 
@@ -137,14 +138,12 @@ TEST_F(RevSignalFixture, InitTakesAllEightAndResetGivesThemBack) {
 }
 
 struct RevFileFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOF_FILE_T *file = nullptr;
     void SetUp() override {
-        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mof_file_construct(&file, b.low, &moux_file_slots), 0);
         file->init(file, nullptr, nullptr, nullptr, nullptr);
     }
-    void TearDown() override { mot_test::clear_pool(); }
 };
 
 TEST_F(RevFileFixture, WriteFailuresCarryTheSystemText) {
@@ -160,10 +159,8 @@ TEST_F(RevFileFixture, WriteFailuresCarryTheSystemText) {
     file->close_file(file, "/dev/full", ref);
     EXPECT_EQ(ret_buf, 1);
     EXPECT_EQ(ret_putc, 1);
-    EXPECT_NE(err.find("Error occurred during moux_file_write No space left on device\n"), std::string::npos)
-        << err;
-    EXPECT_NE(err.find("Error occurred during moux_file_putc No space left on device\n"), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Error occurred during moux_file_write No space left on device\n"));
+    EXPECT_THAT(err, HasSubstr("Error occurred during moux_file_putc No space left on device\n"));
 }
 
 // Alive and not merely waiting to be collected by whoever adopted it.
@@ -225,10 +222,8 @@ TEST_F(RevProcessFixture, GroupKillReachesTheChildsOwnChildren) {
     EXPECT_EQ(getpgid(sleeper), ch.child_pid);
     int pid = ch.child_pid;
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(proc->kill_process(proc, &ch), 0); });
-    EXPECT_NE(err.find("] Sending process group kill to process " + std::to_string(pid) + "\n"),
-              std::string::npos)
-        << err;
-    EXPECT_EQ(err.find("Sending QUIT"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("] Sending process group kill to process " + std::to_string(pid) + "\n"));
+    EXPECT_THAT(err, Not(HasSubstr("Sending QUIT")));
     EXPECT_EQ(ch.in, -1);
     EXPECT_EQ(ch.out, -1);
     EXPECT_EQ(ch.err, -1);
@@ -251,12 +246,10 @@ TEST_F(RevProcessFixture, StreamFailuresNameTheProgram) {
     EXPECT_EQ(r1, 1);
     EXPECT_EQ(r2, 1);
     EXPECT_EQ(r3, 1);
-    EXPECT_NE(err.find("Can't read from process cat : Bad file descriptor\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("Can't read from stderr of process cat : Bad file descriptor\n"), std::string::npos)
-        << err;
-    EXPECT_NE(err.find("dup2 failed in begin_output_redirect for process cat : Bad file descriptor\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Can't read from process cat : Bad file descriptor\n"));
+    EXPECT_THAT(err, HasSubstr("Can't read from stderr of process cat : Bad file descriptor\n"));
+    EXPECT_THAT(err,
+                HasSubstr("dup2 failed in begin_output_redirect for process cat : Bad file descriptor\n"));
     EXPECT_EQ(broken.old_out_fd, -1);
     // Standard output is still ours.
     EXPECT_NE(fcntl(1, F_GETFD), -1);

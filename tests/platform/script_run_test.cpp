@@ -10,11 +10,11 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_process.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -22,6 +22,9 @@
 #include <sys/stat.h>
 
 namespace {
+
+using testing::HasSubstr;
+using testing::Not;
 
 std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -31,7 +34,7 @@ std::string slurp(const std::string &path) {
 }
 
 struct ScriptFixture : ::testing::Test {
-    mot_test::LowBundle bundle;
+    mot_test::Bundle bundle;
     mot_test::TempDir tmp;
     std::string home;
     std::unique_ptr<MOST_SETUP_T> setup = std::make_unique<MOST_SETUP_T>();
@@ -57,7 +60,6 @@ struct ScriptFixture : ::testing::Test {
         snprintf(setup->script_dir, sizeof(setup->script_dir), "%s", bin.c_str());
         snprintf(setup->exec_dir, sizeof(setup->exec_dir), "%s/linux", bin.c_str());
 
-        mot_test::use_pool(&bundle.mem);
         ASSERT_EQ(mos_signal_construct(&signal, bundle.low, &moux_signal_slots), 0);
         ASSERT_EQ(mocl_cleanup_new(&fatal, nullptr, &bundle.mem, signal, "Request-Fatal"), 0);
         ASSERT_EQ(mop_process_construct(&process, bundle.low, &moux_process_slots), 0);
@@ -79,7 +81,6 @@ struct ScriptFixture : ::testing::Test {
         moux_kill_children("", process, nullptr);
         signal->set(signal, MOS_SIGCHLD, mos_signal_default);
         signal->reset_protection(signal);
-        mot_test::clear_pool();
     }
 
     std::string write_script(const std::string &rel, const std::string &body) {
@@ -117,13 +118,13 @@ TEST_F(ScriptFixture, StoreOfMissingSourceFails) {
     std::string err =
         mot_test::capture_stderr([&] { ret = script->store(script, dest.c_str(), src.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("mo_store: can't read source file " + src), std::string::npos) << err;
-    EXPECT_NE(err.find("Can't store filename: " + src + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("mo_store: can't read source file " + src));
+    EXPECT_THAT(err, HasSubstr("Can't store filename: " + src + "\n"));
     EXPECT_FALSE(file->exists(file, dest.c_str()));
 
     err = mot_test::capture_stderr([&] { ret = script->unstore(script, dest.c_str(), src.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Can't unstore filename: " + src + "\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't unstore filename: " + src + "\n"));
 }
 
 TEST_F(ScriptFixture, ProtectedUnstoreMarksErrorOutputInsteadOfFailing) {
@@ -135,7 +136,7 @@ TEST_F(ScriptFixture, ProtectedUnstoreMarksErrorOutputInsteadOfFailing) {
         [&] { ret = script->unstore_protected(script, dest.c_str(), src.c_str(), &status); });
     EXPECT_EQ(ret, 0) << err;
     EXPECT_EQ(status, -1);
-    EXPECT_EQ(err.find("Can't unstore filename"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Can't unstore filename")));
 
     std::string good = write_file("good", "g");
     EXPECT_EQ(script->unstore_protected(script, dest.c_str(), good.c_str(), &status), 0);
@@ -178,10 +179,9 @@ TEST_F(ScriptFixture, KeywordRunExchangesLines) {
     EXPECT_STREQ(find(list, "IO_LAST")->value, "no line feed");
     EXPECT_STREQ(find(list, "IO_KEEP")->value, "kept");
     EXPECT_STREQ(find(list, "O_OPERATION")->value, "checkin");
-    EXPECT_NE(err.find("Warning: "), std::string::npos) << err;
-    EXPECT_NE(err.find("Unknown keyword NOT_SENT sent back from the script " + home + "/check_in.sh\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("Warning: "));
+    EXPECT_THAT(err,
+                HasSubstr("Unknown keyword NOT_SENT sent back from the script " + home + "/check_in.sh\n"));
 }
 
 TEST_F(ScriptFixture, SilentScriptLeavesValues) {
@@ -208,11 +208,11 @@ TEST_F(ScriptFixture, ErrorOutputOrExitStatusFailsTheRun) {
     std::string err =
         mot_test::capture_stderr([&] { ret = script->keyword_run(script, "noisy.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("conversion failed"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("conversion failed"));
     err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "bad_exit.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Error: "), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Error: "));
 }
 
 TEST_F(ScriptFixture, LongAnswerIsOneValue) {
@@ -226,7 +226,7 @@ TEST_F(ScriptFixture, LongAnswerIsOneValue) {
         mot_test::capture_stderr([&] { ret = script->keyword_run(script, "long.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 0) << err;
     EXPECT_EQ(std::string(list->value), std::string(3000, 'w'));
-    EXPECT_EQ(err.find("Unknown keyword"), std::string::npos) << err;
+    EXPECT_THAT(err, Not(HasSubstr("Unknown keyword")));
 }
 
 TEST_F(ScriptFixture, PathConversionIsTheIdentityAndBounded) {
@@ -238,7 +238,7 @@ TEST_F(ScriptFixture, PathConversionIsTheIdentityAndBounded) {
     std::string too_long(400, 'p');
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(script->conv_path_in(script, too_long.c_str(), buf), 1); });
-    EXPECT_NE(err.find("Path too long (more than 299 characters): " + too_long), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Path too long (more than 299 characters): " + too_long));
 }
 
 } // namespace
@@ -269,7 +269,7 @@ TEST_F(ScriptFixture, ScriptIgnoringItsInputIsJudgedByItsEnd) {
     err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "no_input_fails.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Error in process"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Error in process"));
 }
 
 TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
@@ -279,8 +279,8 @@ TEST_F(ScriptFixture, NameWithDriveLetterIsUsedAsItIs) {
     std::string err = mot_test::capture_stderr(
         [&] { ret = script->keyword_run(script, "c:/no/such.sh", src.c_str(), list); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("c:/no/such.sh"), std::string::npos) << err;
-    EXPECT_EQ(err.find(home + "/c:"), std::string::npos) << "not joined to the home directory: " << err;
+    EXPECT_THAT(err, HasSubstr("c:/no/such.sh"));
+    EXPECT_THAT(err, Not(HasSubstr(home + "/c:"))) << "not joined to the home directory: " << err;
 }
 
 } // namespace
@@ -298,7 +298,7 @@ TEST_F(ScriptFixture, DestinationThatIsADirectoryIsRefused) {
                         : script->unstore(script, dest.c_str(), src.c_str());
         });
         EXPECT_EQ(ret, 1);
-        EXPECT_NE(err.find("destination " + dest + " is a directory"), std::string::npos) << err;
+        EXPECT_THAT(err, HasSubstr("destination " + dest + " is a directory"));
         EXPECT_EQ(system(("rmdir '" + dest + "'").c_str()), 0) << "nothing was put inside it";
         ASSERT_EQ(system(("mkdir -p '" + dest + "'").c_str()), 0);
     }

@@ -6,9 +6,10 @@
 #include "storage/mok_key.h"
 #include "platform/moux_unix_file.h"
 #include "entry/mox_aux.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <cstring>
 #include <fstream>
@@ -17,11 +18,13 @@
 
 namespace {
 
+using testing::HasSubstr;
+
 const char *const kDefaultWs = "https://www.example.com/";
 const char *const kSupport = "https://www.example.com/support?OP=det&P=$server_port&V=$prog_version";
 
 struct SetupTest : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOIM_INTERM_T *interm = nullptr;
     MOX_AUX_T *aux = nullptr;
     MOST_SETUP_T *setup = nullptr;
@@ -37,16 +40,6 @@ struct SetupTest : ::testing::Test {
         b.error.aux_ref = aux;
         mkdir((home.path + "/conf").c_str(), 0755);
         mkdir((site.path + "/user_conf").c_str(), 0755);
-    }
-    void TearDown() override {
-        MOME_MEM_T *mem = &b.mem;
-        for (int i = 0; i < setup->count; i++)
-            setup->keywords[i].free_fn(aux, nullptr, setup, setup->keywords[i].struct_offset);
-        mem->free(mem, nullptr, setup->keywords);
-        mem->free(mem, nullptr, setup);
-        mem->free(mem, nullptr, interm->file);
-        mem->free(mem, nullptr, aux);
-        mem->free(mem, nullptr, interm);
     }
     void write(const std::string &path, const std::string &text) {
         std::ofstream(path, std::ios::binary) << text;
@@ -130,7 +123,7 @@ TEST_F(SetupTest, PathThatDoesNotFitIsReportedNotCut) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = setup->init_paths(setup, deep.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("Path too long: " + deep), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Path too long: " + deep));
     EXPECT_STREQ(setup->image_dir, "") << "no cut path is left behind";
 }
 
@@ -242,7 +235,7 @@ TEST_F(SetupTest, OtherMakerAddressIsLeftAsItIs) {
 TEST_F(SetupTest, MissingInstallationFileFailsTheLoad) {
     std::string err;
     EXPECT_EQ(load(&err), 1);
-    EXPECT_NE(err.find(home.path + "/conf/gen.setup"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr(home.path + "/conf/gen.setup"));
     EXPECT_STREQ(setup->httpd_image_loc, "images") << "the locations are set whatever the status";
     EXPECT_STREQ(setup->httpd_script_main_loc, "main");
     EXPECT_STREQ(setup->prod_name, "Morvale");
@@ -259,7 +252,7 @@ TEST_F(SetupTest, UnknownKeywordIsAWarningOnly) {
     write(home.path + "/conf/gen.setup", "BUY_ONLINE_URL http://x\nPROD_NAME Kept\n");
     std::string err;
     ASSERT_EQ(load(&err), 0);
-    EXPECT_NE(err.find("Can't interpret the keyword BUY_ONLINE_URL"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't interpret the keyword BUY_ONLINE_URL"));
     EXPECT_STREQ(setup->prod_name, "Kept");
 }
 

@@ -4,10 +4,11 @@
 #include "platform/mome_mem_cmn.h"
 #include "platform/morl_runlist.h"
 #include "platform/moux_unix_signal.h"
-#include "signal_pool.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/process.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -19,23 +20,23 @@
 
 namespace {
 
+using testing::HasSubstr;
+
 volatile sig_atomic_t hup_count = 0;
 void count_hup(int) noexcept {
     hup_count = hup_count + 1;
 }
 
 struct SignalFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOS_SIGNAL_T *signal = nullptr;
     void SetUp() override {
-        mot_test::use_pool(&b.mem);
         ASSERT_EQ(mos_signal_construct(&signal, b.low, &moux_signal_slots), 0);
         hup_count = 0;
     }
     void TearDown() override {
         signal->reset_protection(signal);
         signal->set(signal, MOS_SIGHUP, mos_signal_default);
-        mot_test::clear_pool();
     }
     bool blocked(int signum) {
         sigset_t now;
@@ -91,7 +92,7 @@ TEST_F(SignalFixture, UnknownIdIsReported) {
     int ret = 0;
     std::string err = mot_test::capture_stderr([&] { ret = signal->set(signal, 9, count_hup); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("No mapping for sig_id 9 in moux_signal_set\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("No mapping for sig_id 9 in moux_signal_set\n"));
     EXPECT_EQ(moux_signal_number(9), -1);
     EXPECT_EQ(moux_signal_number(MOS_SIGXFSZ), SIGXFSZ);
 }
@@ -245,42 +246,8 @@ TEST_F(SignalFixture, CleanupListFailureKeepsEntriesAndSectionOpen) {
     EXPECT_TRUE(blocked(SIGTERM));
 }
 
-// Runs fn in a forked child whose standard error goes into a pipe; gives its wait status and stderr.
-// `go` is called in the parent with the child's pid once the child wrote one byte on `ready`.
-struct ChildResult {
-    int status = -1;
-    std::string err;
-};
-ChildResult run_forked(const std::function<void(int ready)> &fn, const std::function<void(pid_t)> &go) {
-    int errp[2], readyp[2];
-    EXPECT_EQ(pipe(errp), 0);
-    EXPECT_EQ(pipe(readyp), 0);
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(errp[0]);
-        close(readyp[0]);
-        dup2(errp[1], 2);
-        close(errp[1]);
-        fn(readyp[1]);
-        _exit(0);
-    }
-    close(errp[1]);
-    close(readyp[1]);
-    char c;
-    if (read(readyp[0], &c, 1) == 1)
-        go(pid);
-    close(readyp[0]);
-    ChildResult res;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(errp[0], buf, sizeof(buf))) > 0)
-        res.err.append(buf, static_cast<size_t>(n));
-    close(errp[0]);
-    waitpid(pid, &res.status, 0);
-    return res;
-}
+using mot_test::ChildResult;
+using mot_test::run_forked;
 
 int touch_action(const char *, void *ref1, void *) noexcept {
     FILE *f = fopen(static_cast<const char *>(ref1), "w");
@@ -309,7 +276,7 @@ TEST_F(SignalFixture, TerminationRunsFatalThenAlwaysListAndExitsTwo) {
             for (;;)
                 pause();
         },
-        [](pid_t pid) { kill(pid, SIGTERM); });
+        [](pid_t pid, const std::string &) { kill(pid, SIGTERM); });
     ASSERT_TRUE(WIFEXITED(res.status)) << res.err;
     EXPECT_EQ(WEXITSTATUS(res.status), 2);
     const char *order[] = {"] Terminated. Cleaning up.\n", "] Cleaning up Request-Fatal\n", "] kill things\n",
@@ -338,10 +305,10 @@ TEST_F(SignalFixture, SignalInsideProtectedSectionWaitsForItsEnd) {
             signal->end_protection(signal);
             _exit(0);
         },
-        [](pid_t pid) { kill(pid, SIGHUP); });
+        [](pid_t pid, const std::string &) { kill(pid, SIGHUP); });
     ASSERT_TRUE(WIFEXITED(res.status));
     EXPECT_EQ(WEXITSTATUS(res.status), 2);
-    EXPECT_NE(res.err.find("] Hangup. Cleaning up.\n"), std::string::npos) << res.err;
+    EXPECT_THAT(res.err, HasSubstr("] Hangup. Cleaning up.\n"));
     EXPECT_EQ(access(mark.c_str(), F_OK), 0) << "the section finished before the handler ran";
 }
 

@@ -1,9 +1,10 @@
 // The POSIX utility operations through a constructed utility record: names, time texts,
 // durations and setting the time of day.
 #include "platform/moux_unix_util.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <ctime>
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 namespace {
+
+using testing::HasSubstr;
 
 // Runs the test body in a given time zone and puts the old one back.
 struct ZoneGuard {
@@ -35,10 +38,9 @@ struct ZoneGuard {
 };
 
 struct UtilUnix : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOU_UTIL_T *util = nullptr;
     void SetUp() override { ASSERT_EQ(mou_util_construct(&util, b.low, &moux_util_slots), 0); }
-    void TearDown() override { b.mem.free(&b.mem, nullptr, util); }
     std::string elapsed(long secs) {
         mo_string_t buf;
         EXPECT_EQ(util->time_elapsed_string(util, secs, buf), 0);
@@ -100,8 +102,7 @@ TEST_F(UtilUnix, UnknownFormatLeavesBufferAndStillSucceeds) {
     std::string err = mot_test::capture_stderr([&] { ret = util->datetime_to_fullstring(util, 0, 2, buf); });
     EXPECT_EQ(ret, 0);
     EXPECT_STREQ(buf, "unchanged");
-    EXPECT_NE(err.find("moux_util_datetime_to_fullstring format not reckonized 2\n"), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("moux_util_datetime_to_fullstring format not reckonized 2\n"));
 }
 
 TEST_F(UtilUnix, ParsingFullStringsIsNotAvailable) {
@@ -110,7 +111,7 @@ TEST_F(UtilUnix, ParsingFullStringsIsNotAvailable) {
     std::string err =
         mot_test::capture_stderr([&] { ret = util->fullstring_to_datetime(util, "01 Jan 2026 12:00", &t); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(err.find("mou_longstring_to_datetime not implemented yet!\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("mou_longstring_to_datetime not implemented yet!\n"));
 }
 
 TEST_F(UtilUnix, ModifyTimeKeepsTheInstantOnlyWhereLocalIsUniversal) {

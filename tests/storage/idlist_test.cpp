@@ -2,9 +2,10 @@
 // are given back at its end, as a pool would be.
 #include "storage/moil_idlist.h"
 #include "entry/moim_interm.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -12,28 +13,15 @@
 
 namespace {
 
-std::set<void *> g_blocks;
-
-int tracked_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
-    int ret = moux_mem_malloc(mem, pool, out, size);
-    if (ret == 0)
-        g_blocks.insert(*out);
-    return ret;
-}
+using testing::HasSubstr;
 
 struct IdlistFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOIM_INTERM_T interm{};
     void SetUp() override {
         interm.low = b.low;
         interm.mem = &b.mem;
         interm.error = &b.error;
-        b.mem.malloc = tracked_malloc;
-    }
-    void TearDown() override {
-        for (void *block : g_blocks)
-            moux_mem_free(&b.mem, nullptr, block);
-        g_blocks.clear();
     }
     static std::vector<int> ids(const MOIL_IDLIST_T *l) {
         std::vector<int> v;
@@ -151,9 +139,7 @@ TEST_F(IdlistFixture, StringToAccesslist) {
     char bad[] = "1,2";
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(moil_string_to_accesslist(&interm, nullptr, bad, a), 1); });
-    EXPECT_NE(err.find("init: Missing ^ in string when converting string (1,2) to accesslist\n"),
-              std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("init: Missing ^ in string when converting string (1,2) to accesslist\n"));
     EXPECT_EQ(a->user, nullptr);
     EXPECT_EQ(ids(a->group), (std::vector<int>{5})) << "unchanged after the failure";
 }

@@ -3,10 +3,11 @@
 #include "storage/mols_list.h"
 #include "storage/moh_hash.h"
 #include "entry/moim_interm.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <algorithm>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -14,60 +15,12 @@
 
 namespace {
 
-// Allocations left before the next one fails; negative means never fail.
-int g_allocs_left = -1;
-// Blocks handed out by failing_malloc and not yet given back through counting_free.
-std::set<void *> g_blocks;
-
-int failing_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
-    if (g_allocs_left == 0) {
-        *out = nullptr;
-        mem->lowest->error->report(mem->lowest->error, "Out of memory\n");
-        return 1;
-    }
-    if (g_allocs_left > 0)
-        g_allocs_left--;
-    int ret = moux_mem_malloc(mem, pool, out, size);
-    if (ret == 0)
-        g_blocks.insert(*out);
-    return ret;
-}
-
-int counting_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
-    if (block != nullptr)
-        g_blocks.erase(block);
-    return moux_mem_free(mem, pool, block);
-}
-
-int failing_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
-    size_t len = strlen(source);
-    void *block = nullptr;
-    if (mem->malloc(mem, pool, &block, len + 1) != 0) {
-        *location = nullptr;
-        return 1;
-    }
-    memcpy(block, source, len + 1);
-    *location = static_cast<char *>(block);
-    return 0;
-}
+using testing::HasSubstr;
 
 struct ListFixture : ::testing::Test {
-    mot_test::LowBundle b;
+    mot_test::Bundle b;
     MOLS_LIST_T *list = nullptr;
-    void SetUp() override {
-        g_allocs_left = -1;
-        g_blocks.clear();
-        b.mem.malloc = failing_malloc;
-        b.mem.store_string = failing_store_string;
-        b.mem.free = counting_free;
-        ASSERT_EQ(mols_list_new(&list, nullptr, &b.mem), 0);
-    }
-    void TearDown() override {
-        g_allocs_left = -1;
-        for (void *block : g_blocks)
-            moux_mem_free(&b.mem, nullptr, block);
-        g_blocks.clear();
-    }
+    void SetUp() override { ASSERT_EQ(mols_list_new(&list, nullptr, &b.mem), 0); }
     // Names from the head (forward) or from the tail (backward).
     std::string walk(bool forward) {
         std::string s;
@@ -220,17 +173,17 @@ TEST_F(ListFixture, ResetEmptiesAndNullNamesAreAllowed) {
 
 TEST_F(ListFixture, FailedAddLeavesListAsItWas) {
     list->add_fifo(list, "keep", TRUE, 0, nullptr, nullptr);
-    g_allocs_left = 1; // the entry succeeds, the name copy fails
+    b.pool.fail_from(1); // the entry succeeds, the name copy fails
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(list->add(list, "lost", TRUE, 0, nullptr, nullptr), 1); });
-    EXPECT_NE(err.find("Out of memory"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Out of memory"));
     EXPECT_EQ(walk(true), "keep");
     EXPECT_STREQ(list->get_name(list->last_add), "keep");
-    g_allocs_left = 0;
+    b.pool.fail_from(0);
     mot_test::capture_stderr([&] { EXPECT_EQ(list->add_fifo(list, "x", FALSE, 0, nullptr, nullptr), 1); });
     EXPECT_EQ(walk(false), "keep");
     MOLS_LIST_T *other = reinterpret_cast<MOLS_LIST_T *>(1);
-    g_allocs_left = 0;
+    b.pool.fail_from(0);
     mot_test::capture_stderr([&] { EXPECT_EQ(mols_list_new(&other, nullptr, &b.mem), 1); });
     EXPECT_EQ(other, nullptr);
 }
@@ -372,7 +325,7 @@ TEST_F(HashFixture, SameValueKeysDoNotNestWithoutEnd) {
 }
 
 TEST_F(HashFixture, ManyKeysStayFindableAndBucketsStayShort) {
-    size_t blocks_before = g_blocks.size();
+    size_t blocks_before = b.pool.blocks();
     MOH_HASH_T *h = make(31, 2);
     const int n = 5000;
     for (int i = 0; i < n; i++) {
@@ -388,10 +341,10 @@ TEST_F(HashFixture, ManyKeysStayFindableAndBucketsStayShort) {
     int longest = deepest_list(h, &depth);
     EXPECT_GE(depth, 1);
     EXPECT_LE(longest, 2 + 2 * depth);
-    EXPECT_GT(g_blocks.size(), blocks_before + n);
+    EXPECT_GT(b.pool.blocks(), blocks_before + n);
     // Destroy hands back every block, key copies included.
     EXPECT_EQ(moh_hash_destroy(&interm, h), 0);
-    EXPECT_EQ(g_blocks.size(), blocks_before);
+    EXPECT_EQ(b.pool.blocks(), blocks_before);
 }
 
 TEST_F(HashFixture, FailedNestingLosesNoKey) {
@@ -401,22 +354,22 @@ TEST_F(HashFixture, FailedNestingLosesNoKey) {
     moh_hash_add(&interm, h, "b", &rb);
     // The nested table's record and buckets succeed, the first moved key's element fails.
     for (int left : {0, 1, 2, 3, 4, 5}) {
-        size_t before = g_blocks.size();
-        g_allocs_left = left;
+        size_t before = b.pool.blocks();
+        b.pool.fail_from(left);
         std::string err =
             mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, "c", nullptr), 1); });
-        g_allocs_left = -1;
-        EXPECT_NE(err.find("Out of memory"), std::string::npos);
-        EXPECT_EQ(g_blocks.size(), before) << "half-built nested table is given back";
+        b.pool.disarm();
+        EXPECT_THAT(err, HasSubstr("Out of memory"));
+        EXPECT_EQ(b.pool.blocks(), before) << "half-built nested table is given back";
         EXPECT_EQ(h->table[0].type, MOH_BUCKET_LIST);
         EXPECT_EQ(find(h, "a"), &ra);
         EXPECT_EQ(find(h, "b"), &rb);
         find(h, "c", false);
     }
     // Nested, but the new key's own element fails: the old keys are in the nested table.
-    g_allocs_left = 6;
+    b.pool.fail_from(6);
     mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, "c", nullptr), 1); });
-    g_allocs_left = -1;
+    b.pool.disarm();
     EXPECT_EQ(h->table[0].type, MOH_BUCKET_NESTED);
     EXPECT_EQ(find(h, "a"), &ra);
     EXPECT_EQ(find(h, "b"), &rb);
@@ -429,11 +382,11 @@ TEST_F(HashFixture, BadSizesAndMissingKeyAreReported) {
     MOH_HASH_T *h = reinterpret_cast<MOH_HASH_T *>(1);
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_init(&interm, nullptr, 0, 2, &h), 1); });
-    EXPECT_NE(err.find("Invalid hash table size: 0 buckets of 2 keys\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Invalid hash table size: 0 buckets of 2 keys\n"));
     EXPECT_EQ(h, nullptr);
     h = make(31, 2);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(moh_hash_add(&interm, h, nullptr, nullptr), 1); });
-    EXPECT_NE(err.find("No key given"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("No key given"));
     mo_boolean_t found = TRUE;
     void *ref = h;
     EXPECT_EQ(moh_hash_find(&interm, h, nullptr, &found, &ref), 0);

@@ -11,9 +11,10 @@
 #include "platform/moux_unix_file.h"
 #include "platform/moux_unix_mem.h"
 #include "platform/moux_unix_util.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -27,57 +28,13 @@
 
 namespace mok_test {
 
-// Every block of the memory service is tracked and given back when the test ends, as its pool
-// would be.
-std::set<void *> g_blocks;
-int tracked_malloc(MOME_MEM_T *mem, void *pool, void **out, size_t size) noexcept {
-    int ret = moux_mem_malloc(mem, pool, out, size);
-    if (ret == 0)
-        g_blocks.insert(*out);
-    return ret;
-}
-int tracked_free(MOME_MEM_T *mem, void *pool, void *block) noexcept {
-    g_blocks.erase(block);
-    return moux_mem_free(mem, pool, block);
-}
-int tracked_store_string(MOME_MEM_T *mem, void *pool, char **location, const char *source) noexcept {
-    int ret = moux_mem_store_string(mem, pool, location, source);
-    if (ret == 0)
-        g_blocks.insert(*location);
-    return ret;
-}
-
+// The test bundle, with the keyword files of a test in a temporary directory.
 struct Env {
-    mot_test::LowBundle low;
-    MOF_FILE_T file{};
-    MOU_UTIL_T util{};
-    MOIM_INTERM_T interm{};
-    MOX_AUX_T aux{};
+    mot_test::Bundle b;
+    MOX_AUX_T &aux = *b.aux;
+    MOF_FILE_T &file = *b.aux->file;
     mot_test::TempDir dir;
-    Env() {
-        low.mem.malloc = tracked_malloc;
-        low.mem.free = tracked_free;
-        low.mem.store_string = tracked_store_string;
-        file = moux_file_slots;
-        file.low = low.low;
-        util = moux_util_slots;
-        util.low = low.low;
-        interm.file = &file;
-        interm.util = &util;
-        interm.low = low.low;
-        interm.mem = &low.mem;
-        interm.error = &low.error;
-        aux.interm = &interm;
-        aux.file = &file;
-        aux.util = &util;
-        aux.mem = &low.mem;
-        aux.error = &low.error;
-    }
-    ~Env() {
-        for (void *block : g_blocks)
-            moux_mem_free(&low.mem, nullptr, block);
-        g_blocks.clear();
-    }
+    Env() = default;
     Env(const Env &) = delete;
     Env &operator=(const Env &) = delete;
     std::string path(const std::string &name) const { return dir.path + "/" + name; }
@@ -92,19 +49,12 @@ struct Env {
     }
 };
 
-// Bundles for the common-keyword tests of this program, one per test.
-MOX_AUX_T *open_env(void **handle) {
-    Env *env = new Env();
-    *handle = env;
-    return &env->aux;
-}
-void close_env(void *handle) {
-    delete static_cast<Env *>(handle);
-}
-
 } // namespace mok_test
 
 namespace {
+
+using testing::HasSubstr;
+using testing::Not;
 
 using mok_test::Env;
 
@@ -140,7 +90,7 @@ std::vector<MOK_GEN_KEYWORD_T> keywords(const char *nam_default = "", long cnt_d
 
 int add_id(Env &env, int id, MOIL_IDLIST_T **list) {
     MOIL_IDLIST_T *node = nullptr;
-    int ret = mome_new(&env.low.mem, nullptr, &node);
+    int ret = mome_new(&env.b.mem, nullptr, &node);
     if (ret != 0)
         return ret;
     node->id = id;
@@ -322,11 +272,9 @@ TEST_F(KeyFile, StringLengthLimits) {
     EXPECT_EQ(std::string(static_cast<Rec *>(start->container)->nam), s1021);
 
     std::string out = parse_fail("CNT 1\nNAM " + std::string(1022, 'y') + "\n");
-    EXPECT_NE(out.find("String too long in filename " + env.path("in") + " line no 2\n"), std::string::npos)
-        << out;
-    EXPECT_NE(out.find("Error in mok_read_keyword_list, file " + env.path("in") + ", line number 2\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("String too long in filename " + env.path("in") + " line no 2\n"));
+    EXPECT_THAT(out,
+                HasSubstr("Error in mok_read_keyword_list, file " + env.path("in") + ", line number 2\n"));
     // The records read so far stay linked; the failed value keeps what it had.
     ASSERT_NE(start, nullptr);
     EXPECT_EQ(static_cast<Rec *>(start->container)->cnt, 1);
@@ -338,21 +286,21 @@ TEST_F(KeyFile, StringLengthLimits) {
     int ret = 0;
     out = mot_test::capture_stderr([&] { ret = write("long2", r); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("String too long for keyword NAM in file"), std::string::npos) << out;
-    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("String too long for keyword NAM in file"));
+    EXPECT_THAT(out, HasSubstr("Error in mok_write_keyword_list\n"));
     EXPECT_EQ(env.get("long2"), ""); // nothing of the record was written
 
     // A line feed inside a string would start a forged keyword line: refused too.
     static_cast<Rec *>(r->container)->nam = const_cast<char *>("evil\nCNT 999");
     out = mot_test::capture_stderr([&] { ret = write("lf", r); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Line feed in the value of keyword NAM in file"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Line feed in the value of keyword NAM in file"));
 }
 
 TEST_F(KeyFile, LastLineWithoutLineFeed) {
     parse_fail("NAM x");
     std::string out = parse_fail("CNT 3\nNAM ");
-    EXPECT_NE(out.find("String too long in filename"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("String too long in filename"));
     auto recs = parse("CNT 3\nNAM");
     ASSERT_EQ(recs.size(), 1u);
     EXPECT_STREQ(recs[0]->nam, "dflt");
@@ -376,7 +324,7 @@ TEST_F(KeyFile, MultiLineForms) {
     mok_add_multi_line(&env.aux, nullptr, "  x\\y", &rec->txt);
     mok_add_multi_line(&env.aux, nullptr, "", &rec->txt);
     ASSERT_EQ(write("m", r), 0);
-    EXPECT_NE(env.get("m").find("TXT   x\\\\y\\n\\n\n"), std::string::npos) << env.get("m");
+    EXPECT_THAT(env.get("m"), HasSubstr("TXT   x\\\\y\\n\\n\n"));
     ASSERT_EQ(read("m"), 0);
     EXPECT_EQ(lines_of(static_cast<Rec *>(start->container)->txt), (std::vector<std::string>{"x\\y", ""}));
 
@@ -384,7 +332,7 @@ TEST_F(KeyFile, MultiLineForms) {
     recs = parse("TXT " + std::string(1023, 'm') + "\\n\n");
     EXPECT_EQ(lines_of(recs[0]->txt), std::vector<std::string>{std::string(1023, 'm')});
     std::string out = parse_fail("CNT 1\nTXT " + std::string(1024, 'm') + "\\n\n");
-    EXPECT_NE(out.find("String too long in file " + env.path("in") + " line 2\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("String too long in file " + env.path("in") + " line 2\n"));
 
     std::string long_line(1024, 'w');
     rec->txt = nullptr;
@@ -392,7 +340,7 @@ TEST_F(KeyFile, MultiLineForms) {
     int ret = 0;
     out = mot_test::capture_stderr([&] { ret = write("m2", r); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Line too long for keyword TXT in file"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Line too long for keyword TXT in file"));
 }
 
 TEST_F(KeyFile, IdAndAccessListLines) {
@@ -413,10 +361,8 @@ TEST_F(KeyFile, IdAndAccessListLines) {
     EXPECT_EQ(recs[0]->acc->use_parent, TRUE);
 
     std::string out = parse_fail("ACC 1,2,\n");
-    EXPECT_NE(out.find("Missing ^ in string when converting string on line 1 in file " + env.path("in") +
-                       " to accesslist\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("Missing ^ in string when converting string on line 1 in file " +
+                               env.path("in") + " to accesslist\n"));
 
     // An id token longer than any buffer is cut, not written past it; huge numbers saturate.
     recs = parse("MEM " + std::string(5000, '7') + ",-" + std::string(3000, '9') + ",12,\n");
@@ -436,11 +382,11 @@ TEST_F(KeyFile, NumbersAndNull) {
 
     ASSERT_EQ(write("n", start), 0);
     std::string text = env.get("n");
-    EXPECT_NE(text.find("FLG 1\nMOD 4294967295\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("OLD"), std::string::npos) << "a null keyword writes nothing";
+    EXPECT_THAT(text, HasSubstr("FLG 1\nMOD 4294967295\n"));
+    EXPECT_THAT(text, Not(HasSubstr("OLD"))) << "a null keyword writes nothing";
 
     std::string out = parse_fail("OLD " + std::string(1100, 'o') + "\n");
-    EXPECT_NE(out.find("String too long in filename"), std::string::npos);
+    EXPECT_THAT(out, HasSubstr("String too long in filename"));
 }
 
 TEST_F(KeyFile, CarriageReturnsAndHighBytes) {
@@ -488,20 +434,17 @@ TEST_F(KeyFile, SingleContainerReader) {
     EXPECT_EQ(ret, 0);
     EXPECT_STREQ(rec.nam, "home");
     EXPECT_EQ(rec.cnt, 8); // the separator is only a line without a blank here
-    EXPECT_NE(out.find("Warning: "), std::string::npos) << out;
-    EXPECT_NE(out.find("Can't interpret the keyword BAD in file " + env.path("setup") + " line 3\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("Warning: "));
+    EXPECT_THAT(out, HasSubstr("Can't interpret the keyword BAD in file " + env.path("setup") + " line 3\n"));
 
     out = mot_test::capture_stderr([&] {
         ret = mok_read_keyword_container(&env.aux, nullptr, env.path("none").c_str(), k.data(),
                                          static_cast<int>(k.size()), &rec);
     });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Open of file " + env.path("none")), std::string::npos) << out;
-    EXPECT_NE(out.find("Error in mok_read_keyword_container, file " + env.path("none") + ", line number 0\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("Open of file " + env.path("none")));
+    EXPECT_THAT(out, HasSubstr("Error in mok_read_keyword_container, file " + env.path("none") +
+                               ", line number 0\n"));
 }
 
 TEST_F(KeyFile, WriteFailuresAreReported) {
@@ -513,8 +456,8 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
                                      static_cast<int>(k.size()), r, sizeof(Rec));
     });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Open of file " + env.dir.path), std::string::npos) << out;
-    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Open of file " + env.dir.path));
+    EXPECT_THAT(out, HasSubstr("Error in mok_write_keyword_list\n"));
 
     // A full device fails a write or the close; it is reported once by the file service, once by
     // the writer, and nothing is written after it.
@@ -527,8 +470,8 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
     for (size_t at = out.find("Error: "); at != std::string::npos; at = out.find("Error: ", at + 1))
         errors++;
     EXPECT_EQ(errors, 2u) << out;
-    EXPECT_NE(out.find("/dev/full"), std::string::npos) << out;
-    EXPECT_NE(out.find("Error in mok_write_keyword_list\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("/dev/full"));
+    EXPECT_THAT(out, HasSubstr("Error in mok_write_keyword_list\n"));
 
     // A record whose container was never set is refused, not dereferenced.
     MOK_DATA_RECORD_T *bare = nullptr;
@@ -536,12 +479,12 @@ TEST_F(KeyFile, WriteFailuresAreReported) {
     r->next = bare;
     out = mot_test::capture_stderr([&] { ret = write("bare", r); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Record without container in file " + env.path("bare")), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Record without container in file " + env.path("bare")));
     r->next = nullptr;
 
     // Writing into an existing directory needs no directory to be made.
     ASSERT_EQ(write("list", r), 0);
-    EXPECT_NE(env.get("list").find("NAM dflt\n"), std::string::npos);
+    EXPECT_THAT(env.get("list"), HasSubstr("NAM dflt\n"));
 }
 
 TEST_F(KeyFile, LowLevelReaders) {
@@ -560,7 +503,7 @@ TEST_F(KeyFile, LowLevelReaders) {
     EXPECT_EQ(eof, FALSE);
     std::string out =
         mot_test::capture_stderr([&] { EXPECT_NE(mok_read_check_string_end(&env.aux, "w", 2, 5, buf), 0); });
-    EXPECT_NE(out.find("String too long in filename w line no 5\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("String too long in filename w line no 5\n"));
     EXPECT_EQ(mok_read_until(&env.aux, FALSE, buf, 8, "w", ref, &eof), 0);
     EXPECT_EQ(eof, TRUE);
     env.file.close_file(&env.file, "w", ref);
@@ -604,14 +547,13 @@ TEST_F(KeyFile, LinesEndedByTheirFirstWordDoNotSwallowTheNextLine) {
 
     // The empty remainder after an access list counts as a line of its own in messages.
     std::string out = parse_fail("ACC ^^0\nACC 1,2,\n");
-    EXPECT_NE(out.find("Missing ^ in string when converting string on line 3 in file"), std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("Missing ^ in string when converting string on line 3 in file"));
 }
 
 TEST_F(KeyFile, OneEmptyLineIsWrittenAsOneEscape) {
     MOK_DATA_RECORD_T *r = new_record();
     ASSERT_EQ(write("one", r), 0); // the initial multi-line value is one empty line
-    EXPECT_NE(env.get("one").find("\nTXT \\n\n"), std::string::npos) << env.get("one");
+    EXPECT_THAT(env.get("one"), HasSubstr("\nTXT \\n\n"));
 }
 
 // A file service whose reads fail after a number of bytes, as a disk error would make them.
@@ -634,9 +576,9 @@ TEST_F(KeyFile, AFailedReadFailsTheReadWhereverItStrikes) {
         int ret = 0;
         std::string out = mot_test::capture_stderr([&] { ret = read("in"); });
         EXPECT_EQ(ret, 1) << at;
-        EXPECT_NE(out.find("Can't read from file"), std::string::npos) << at << out;
-        EXPECT_NE(out.find("Error in mok_read_keyword_list, file "), std::string::npos) << at << out;
-        EXPECT_EQ(out.find("String too long"), std::string::npos) << at << out;
+        EXPECT_THAT(out, HasSubstr("Can't read from file")) << at << out;
+        EXPECT_THAT(out, HasSubstr("Error in mok_read_keyword_list, file ")) << at << out;
+        EXPECT_THAT(out, Not(HasSubstr("String too long"))) << at << out;
     }
     Rec rec{};
     ASSERT_EQ(mok_reset_keyword_container(&env.aux, nullptr, k.data(), static_cast<int>(k.size()), &rec), 0);
@@ -647,7 +589,7 @@ TEST_F(KeyFile, AFailedReadFailsTheReadWhereverItStrikes) {
                                          static_cast<int>(k.size()), &rec);
     });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Error in mok_read_keyword_container, file "), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Error in mok_read_keyword_container, file "));
 
     g_bytes_before_failure = 2;
     void *ref = nullptr;

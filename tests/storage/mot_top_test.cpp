@@ -2,23 +2,22 @@
 #include "storage/mot_top.h"
 #include "entry/moim_interm.h"
 #include "entry/mox_aux.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 namespace {
 
+using testing::HasSubstr;
+using testing::Not;
+
 struct Aux {
-    mot_test::LowBundle low;
-    MOIM_INTERM_T *interm = nullptr;
-    MOX_AUX_T *aux = nullptr;
-    Aux() {
-        moim_interm_construct(&interm, low.low);
-        mox_aux_construct(&aux, interm);
-    }
+    mot_test::Bundle b;
+    MOX_AUX_T *aux = b.aux;
 };
 
 std::vector<std::string> init_order;
@@ -114,7 +113,7 @@ TEST(MotTopRegistry, RegistersInOrderAndFindsByExactName) {
 
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(mot_top_find_stype(*list, a.aux, "Groups", &found), 1); });
-    EXPECT_NE(err.find("No stype_name (Groups) exists in the stype_list\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("No stype_name (Groups) exists in the stype_list\n"));
     EXPECT_EQ(found, nullptr);
 }
 
@@ -126,8 +125,8 @@ TEST(MotTopRegistry, DuplicateNameRefusedAndFirstKept) {
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(reg(a, &list, "groups", 1, record_init_struct, access_ok, &second), 1); });
     // The message carries no line end of its own.
-    EXPECT_NE(err.find("Stype name groups has already been registered"), std::string::npos) << err;
-    EXPECT_EQ(err.find("registered\n\n"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Stype name groups has already been registered"));
+    EXPECT_THAT(err, Not(HasSubstr("registered\n\n")));
     EXPECT_EQ(second, nullptr);
     EXPECT_EQ(list, first);
     EXPECT_EQ(list->next, nullptr);
@@ -192,7 +191,7 @@ TEST(MotTopArgs, AddAdvanceDelete) {
     MOT_TOP_ARG_LIST_T stranger{"x", nullptr};
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(mot_delete_arg(a.aux, &stranger, &req->arg_list), 1); });
-    EXPECT_NE(err.find("Can't find the element to delete in mot_delete_arg\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Can't find the element to delete in mot_delete_arg\n"));
 
     // Advance through the whole list, then once too often.
     MOT_TOP_ARG_LIST_T *pos = req->arg_list;
@@ -201,7 +200,7 @@ TEST(MotTopArgs, AddAdvanceDelete) {
     ASSERT_EQ(mot_advance_next_arg(a.aux, &pos), 0);
     EXPECT_EQ(pos, nullptr);
     err = mot_test::capture_stderr([&] { EXPECT_EQ(mot_advance_next_arg(a.aux, &pos), 1); });
-    EXPECT_NE(err.find("No more arguments to advance in mow_web_advance_next_arg"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("No more arguments to advance in mow_web_advance_next_arg"));
     EXPECT_EQ(pos, nullptr);
     EXPECT_STREQ(req->arg_list->val, "f1") << "advancing a copy of the position leaves the list alone";
 }
@@ -226,7 +225,7 @@ TEST(MotTopDisplay, RegisterAndFind) {
     EXPECT_EQ(cmd->service_end_fn, page_start);
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(mot_find_display_cmd(session->display_cmd_list, a.aux, "Dir", &cmd), 1); });
-    EXPECT_NE(err.find("Display Command Dir not valid\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Display Command Dir not valid\n"));
 }
 
 TEST(MotTopStorage, FindRegistersOnceAndClearEmpties) {

@@ -4,8 +4,10 @@
 #include "storage/moil_idlist.h"
 #include "platform/mome_mem_cmn.h"
 #include "entry/mox_aux.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -15,12 +17,9 @@
 #include <string>
 #include <vector>
 
-namespace mok_test {
-MOX_AUX_T *open_env(void **handle);
-void close_env(void *handle);
-} // namespace mok_test
-
 namespace {
+
+using testing::HasSubstr;
 
 struct Row {
     int id;
@@ -36,9 +35,8 @@ struct Row {
 };
 
 struct Common : ::testing::Test {
-    void *env = nullptr;
-    MOX_AUX_T *aux = mok_test::open_env(&env);
-    ~Common() override { mok_test::close_env(env); }
+    mot_test::Bundle b;
+    MOX_AUX_T *aux = b.aux;
 
     MOTC_COMMON_KEYWORD_T *make(int (*alloc)(MOX_AUX_T *, void *, MOTC_COMMON_KEYWORD_T **, const char *,
                                              size_t, const void *) noexcept,
@@ -211,11 +209,11 @@ TEST_F(Common, UserIdShowsTheFullNameFromTheAccessService) {
     int ret = 0;
     std::string out = mot_test::capture_stderr([&] { ret = u->update_string_fn(u, nullptr, &row, "Dana"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("motc_update_string_user_id not implemented\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("motc_update_string_user_id not implemented\n"));
     MOTC_COMMON_KEYWORD_T *d = make(motc_common_alloc_date, "DATE", offsetof(Row, when));
     out = mot_test::capture_stderr([&] { ret = d->update_string_fn(d, nullptr, &row, "1 Jan 2000"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("motc_update_string_datetime not implemented\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("motc_update_string_datetime not implemented\n"));
 }
 
 TEST_F(Common, UpdateFromText) {
@@ -245,7 +243,7 @@ TEST_F(Common, UpdateFromText) {
     std::string out =
         mot_test::capture_stderr([&] { ret = m->update_string_fn(m, nullptr, &row, too_long.c_str()); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Line too long for multi line input\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("Line too long for multi line input\n"));
     EXPECT_EQ(lines_of(row.text), std::vector<std::string>{"kept"});
 
     MOTC_COMMON_KEYWORD_T *i = make(motc_common_alloc_boolean, "FLAG", offsetof(Row, id));
@@ -317,7 +315,7 @@ TEST_F(Common, Ordering) {
     int ret = 0;
     std::string out = mot_test::capture_stderr([&] { ret = n->compare_fn(n, &a, &b, FALSE); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("This motc_compare_null fn should not be called\n"), std::string::npos) << out;
+    EXPECT_THAT(out, HasSubstr("This motc_compare_null fn should not be called\n"));
 }
 
 TEST_F(Common, Copying) {
@@ -385,8 +383,7 @@ TEST_F(Common, KeyLists) {
     std::string out =
         mot_test::capture_stderr([&] { ret = motc_find_keyword(aux, la, &found, "users", "id"); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("No keyword id exists in the motc_find_keyword for stype users\n"), std::string::npos)
-        << out;
+    EXPECT_THAT(out, HasSubstr("No keyword id exists in the motc_find_keyword for stype users\n"));
 }
 
 struct IdArray : Common {
@@ -478,9 +475,8 @@ TEST_F(IdArray, AHugeIdIsRefusedInsteadOfClaimingGigabytes) {
     std::string out = mot_test::capture_stderr(
         [&] { ret = motc_init_id_array(aux, &array, chain(rows), offsetof(Row, id), nullptr); });
     EXPECT_EQ(ret, 1);
-    EXPECT_NE(out.find("Id 2000000000 in the list is larger than the largest id allowed (16777216)\n"),
-              std::string::npos)
-        << out;
+    EXPECT_THAT(out,
+                HasSubstr("Id 2000000000 in the list is larger than the largest id allowed (16777216)\n"));
     EXPECT_EQ(array.array, nullptr);
 }
 

@@ -27,8 +27,10 @@
 #include "platform/moux_unix_signal.h"
 #include "platform/moux_unix_util.h"
 #include "entry/mox_aux.h"
-#include "test_bundle.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/daemon.h"
+#include "support/files.h"
+#include "support/util.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -36,6 +38,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
@@ -50,143 +53,34 @@
 
 namespace {
 
-std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using testing::HasSubstr;
+using testing::Not;
 
-void write_file(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using mot_test::file_exists;
+using mot_test::read_file;
+using mot_test::write_file;
 
-bool exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
+// The services of one process: the test bundle with its setup pointing into the test's home and the
+// child-process service started, connected (once asked) as "<pid>_process" on "testhost".
+struct Proc : mot_test::Bundle {
+    MOST_SETUP_T *setup = aux->setup;
 
-// The services of one process: real error, memory, utility, signal and file services, a setup record
-// pointing into the test's home, and (once connected) a daemon client with its lock client.
-struct Proc {
-    mot_test::LowBundle lb;
-    MOIM_INTERM_T *interm = nullptr;
-    MOX_AUX_T *aux = nullptr;
-    MOU_UTIL_T *util = nullptr;
-    MOS_SIGNAL_T *signal = nullptr;
-    MOF_FILE_T *file = nullptr;
-    MOST_SETUP_T *setup = nullptr;
-    MOD_DAEMON_T *daemon = nullptr;
-    MOP_PROCESS_T *process = nullptr;
-    MOCL_CLEANUP_T *cleanup = nullptr;
-    MOCL_CLEANUP_T *fatal = nullptr;
-    bool connected = false;
-
-    explicit Proc(const std::string &home) {
-        moim_interm_construct(&interm, lb.low);
-        mou_util_construct(&util, lb.low, &moux_util_slots);
-        mos_signal_construct(&signal, lb.low, &moux_signal_slots);
-        mof_file_construct(&file, lb.low, &moux_file_slots);
-        mop_process_construct(&process, lb.low, &moux_process_slots);
-        most_setup_construct(&setup, lb.low);
+    explicit Proc(const std::string &home) : mot_test::Bundle(mot_test::BundleOptions{.init_process = true}) {
         snprintf(setup->lib_dir, sizeof(setup->lib_dir), "%s/lib", home.c_str());
         snprintf(setup->user_default_dir, sizeof(setup->user_default_dir), "%s/user_defaults", home.c_str());
-        snprintf(setup->daemon_socket_dir, sizeof(setup->daemon_socket_dir), "/tmp");
         snprintf(setup->daemon_pid_file, sizeof(setup->daemon_pid_file), "%s/daemon.pid", home.c_str());
-        snprintf(setup->httpd_script_main_loc, sizeof(setup->httpd_script_main_loc), "/mo_scripts/mo_http");
         snprintf(setup->exec_dir, sizeof(setup->exec_dir), "/bin");
-        interm->file = file;
-        interm->util = util;
-        interm->signal = signal;
-        interm->setup = setup;
-        interm->process = process;
-        mocl_cleanup_new(&cleanup, nullptr, &lb.mem, signal, "Request-Always");
-        mocl_cleanup_new(&fatal, nullptr, &lb.mem, signal, "Request-Fatal");
-        process->init(process, fatal, signal, nullptr);
-        file->init(file, nullptr, cleanup, setup->exec_dir, process);
-        mod_daemon_construct(&daemon, interm);
-        modsk_socket_construct(daemon);
-        mox_aux_construct(&aux, interm);
-        aux->daemon = daemon;
     }
 
-    // Connects to the daemon and identifies this process to the lock service.
     bool connect(const std::string &port) {
-        mo_string_t error_string = "";
-        daemon->client_init(daemon, nullptr, port.c_str());
-        int ret = daemon->client_start(daemon, nullptr, error_string);
-        if (ret != 0 || error_string[0] != '\0')
-            return false;
-        MORQ_REQ_T *req = nullptr;
-        if (morq_req_construct(&req, &lb.error, daemon, util, &lb.mem, nullptr) != 0)
-            return false;
-        aux->req = req;
-        std::string name = std::to_string(getpid()) + "_process";
-        req->lock_call->init(req->lock_call, name.c_str(), "testhost", "", static_cast<int>(getpid()),
-                             nullptr);
-        connected = true;
-        return true;
-    }
-
-    ~Proc() {
-        if (connected)
-            daemon->client_end(daemon);
-        fatal->stop_print(fatal);
-        cleanup->stop_print(cleanup);
-        cleanup->run(cleanup);
+        return Bundle::connect(port, {.machine = "testhost", .use_cleanup = false}).empty();
     }
 };
 
-// A lock daemon running the real server loop in a child process on its own socket.
-struct Daemon {
-    std::string port;
-    std::string home;
-    pid_t pid = -1;
-
-    explicit Daemon(const std::string &home_dir) : home(home_dir) {
-        static int counter = 0;
-        port = "st" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-        fflush(stdout);
-        fflush(stderr);
-        pid = fork();
-        if (pid == 0) {
-            std::string log = home + "/daemon.log";
-            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 2);
-            close(fd);
-            Proc p(home);
-            int ret = p.daemon->server_init(p.daemon, nullptr, port.c_str(), p.fatal);
-            if (ret == 0)
-                ret = molk_daemon_construct(nullptr, &p.lb.error, p.daemon, p.util, p.interm, &p.lb.mem);
-            if (ret == 0)
-                ret = p.daemon->server_start(p.daemon);
-            _exit(ret);
-        }
-        wait_listening();
-    }
-
-    void wait_listening() {
-        struct sockaddr_un addr {};
-        addr.sun_family = AF_UNIX;
-        snprintf(addr.sun_path, sizeof(addr.sun_path), "/tmp/morvale.%s", port.c_str());
-        for (int i = 0; i < 500; i++) {
-            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            bool ok = ::connect(fd, reinterpret_cast<struct sockaddr *>(&addr), sizeof(addr)) == 0;
-            close(fd);
-            if (ok)
-                return;
-            usleep(10000);
-        }
-    }
-
-    ~Daemon() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        unlink(("/tmp/morvale." + port).c_str());
-    }
+// A lock daemon running the real server loop in a child process, logging into the test's home.
+struct Daemon : mot_test::DaemonProcess {
+    explicit Daemon(const std::string &home)
+        : mot_test::DaemonProcess(mot_test::DaemonOptions{.log = home + "/daemon.log"}) {}
 };
 
 // Runs fn in `count` child processes at once, each with its own connection; gives each child's
@@ -279,7 +173,7 @@ TEST_F(StateFiles, MarkTouchIsSeenAndLoadStaysSet) {
     EXPECT_FALSE(load);
 
     ASSERT_EQ(momk_mark_file_lock(aux, MOLK_FILE_WRITE, mark.c_str()), 0);
-    EXPECT_NE(locks().find("Mark File Lock"), std::string::npos);
+    EXPECT_THAT(locks(), HasSubstr("Mark File Lock"));
     ASSERT_EQ(momk_mark_touch(aux, mark.c_str()), 0);
     ASSERT_EQ(momk_mark_file_lock(aux, MOLK_FILE_WRITE_RELEASE, mark.c_str()), 0);
 
@@ -291,7 +185,7 @@ TEST_F(StateFiles, MarkTouchIsSeenAndLoadStaysSet) {
     // Once set, the flag is not cleared even when the number matches.
     ASSERT_EQ(momk_mark_check_if_load_needed(aux, mark.c_str(), now, &load), 0);
     EXPECT_TRUE(load);
-    EXPECT_FALSE(exists(mark)) << "marks write nothing to disk";
+    EXPECT_FALSE(file_exists(mark)) << "marks write nothing to disk";
 }
 
 // ---- number streams
@@ -301,13 +195,13 @@ TEST_F(StateFiles, StreamStartsAtOneAndCreatesItsFile) {
     ASSERT_EQ(mosm_stream_get_number(aux, 7, &n), 0) << read_file(tmp.path + "/daemon.log");
     EXPECT_EQ(n, 1);
     std::string path = lib() + "/dgen/stream/7";
-    ASSERT_TRUE(exists(path));
-    EXPECT_NE(read_file(path).find("ID 1\n"), std::string::npos) << read_file(path);
+    ASSERT_TRUE(file_exists(path));
+    EXPECT_THAT(read_file(path), HasSubstr("ID 1\n"));
     ASSERT_EQ(mosm_stream_get_number(aux, 7, &n), 0);
     EXPECT_EQ(n, 2);
     ASSERT_EQ(mosm_stream_get_number(aux, 8, &n), 0);
     EXPECT_EQ(n, 1) << "streams are independent";
-    EXPECT_EQ(locks().find("Stream File"), std::string::npos) << "the write lock is given back";
+    EXPECT_THAT(locks(), Not(HasSubstr("Stream File"))) << "the write lock is given back";
 
     mo_filename_t name;
     ASSERT_EQ(mosm_stream_set_filename(aux, 12, name), 0);
@@ -330,7 +224,7 @@ TEST_F(StateFiles, ProcessesDrawingAtOnceGetConsecutiveDistinctNumbers) {
     ASSERT_EQ(results.size(), 3u);
     std::vector<int> all;
     for (auto &r : results) {
-        EXPECT_EQ(r.find("fail"), std::string::npos) << r;
+        EXPECT_THAT(r, Not(HasSubstr("fail")));
         std::istringstream in(r);
         int n;
         while (in >> n)
@@ -373,7 +267,7 @@ TEST_F(StateFiles, StreamKeepsItsCountWhenAWriteFails) {
     ASSERT_EQ(in_children(tmp.path, daemon.port, 1, draw_with_tiny_file_limit),
               (std::vector<std::string>{"failed"}));
     EXPECT_EQ(read_file(path), before);
-    EXPECT_FALSE(exists(path + ".tmp")) << "the half-written copy is removed";
+    EXPECT_FALSE(file_exists(path + ".tmp")) << "the half-written copy is removed";
     ASSERT_EQ(mosm_stream_get_number(aux, 4, &n), 0);
     EXPECT_EQ(n, 2) << "a number once handed out is never handed out again";
 }
@@ -385,10 +279,10 @@ TEST_F(StateFiles, ExhaustedStreamFailsAndKeepsItsFile) {
     write_file(path, "ID 2147483647\n");
     n = 0;
     std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(mosm_stream_get_number(aux, 5, &n), 1); });
-    EXPECT_NE(err.find("Number stream 5 is exhausted\n"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Number stream 5 is exhausted\n"));
     EXPECT_EQ(n, 0);
     EXPECT_EQ(read_file(path), "ID 2147483647\n");
-    EXPECT_EQ(locks().find("Stream File"), std::string::npos) << "the refusal gives the lock back";
+    EXPECT_THAT(locks(), Not(HasSubstr("Stream File"))) << "the refusal gives the lock back";
 }
 
 // ---- last visited
@@ -411,11 +305,11 @@ TEST_F(StateFiles, LastVisitedReadsExactlyWhatWasWritten) {
     EXPECT_STREQ(link, "short");
     ASSERT_EQ(mola_last_read_user(aux, 5, "tables", &link), 0);
     EXPECT_EQ(link, nullptr) << "each tab has its own file";
-    EXPECT_EQ(locks().find("Last File Lock"), std::string::npos);
+    EXPECT_THAT(locks(), Not(HasSubstr("Last File Lock")));
 
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(mola_last_write_user(aux, 5, "../../etc", "x"), 1); });
-    EXPECT_NE(err.find("Invalid tab name"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("Invalid tab name"));
 }
 
 // ---- trails
@@ -434,7 +328,7 @@ TEST_F(StateFiles, TrailFilesPerDisplayOnlyForContentAndDir) {
     EXPECT_STREQ(c, d);
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(motr_trail_set_filename(aux, 4, "../x", "y", a), 1); });
-    EXPECT_NE(err.find("Invalid frame"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("Invalid frame"));
 }
 
 TEST_F(StateFiles, TrailRoundTripNewestFirstAndEmptyFileIsNoTrail) {
@@ -465,12 +359,12 @@ TEST_F(StateFiles, TrailRoundTripNewestFirstAndEmptyFileIsNoTrail) {
     ASSERT_EQ(motr_trail_del_entry(&back), 0);
     EXPECT_EQ(back, nullptr);
     ASSERT_EQ(motr_trail_write_file(aux, name, back), 0);
-    EXPECT_TRUE(exists(name));
+    EXPECT_TRUE(file_exists(name));
     EXPECT_EQ(read_file(name), "");
     trail = reinterpret_cast<MOK_DATA_RECORD_T *>(1);
     ASSERT_EQ(motr_trail_read_file(aux, name, &trail), 0);
     EXPECT_EQ(trail, nullptr);
-    EXPECT_EQ(locks().find("Trail File Lock"), std::string::npos);
+    EXPECT_THAT(locks(), Not(HasSubstr("Trail File Lock")));
 }
 
 TEST_F(StateFiles, TrailRefusesEntriesItCouldNotReadBack) {
@@ -478,7 +372,7 @@ TEST_F(StateFiles, TrailRefusesEntriesItCouldNotReadBack) {
     std::string long_text(1100, 'a');
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(motr_trail_add_entry(aux, "content", "list", long_text.c_str(), &trail), 1); });
-    EXPECT_NE(err.find("can't be stored"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("can't be stored"));
     EXPECT_EQ(trail, nullptr);
     err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(motr_trail_add_entry(aux, "content", "list", "a\nID 3", &trail), 1); });
@@ -551,12 +445,12 @@ TEST_F(StateFiles, SubscriptionValuesAndToggles) {
 
     // The file holds the choices; a fresh load sees them.
     std::string text = read_file(udef() + "/subscribe/9");
-    EXPECT_NE(text.find("ID 10\nVALUE 2\n"), std::string::npos) << text;
+    EXPECT_THAT(text, HasSubstr("ID 10\nVALUE 2\n"));
     MOSU_SUBSCRIBE_T *again = nullptr;
     ASSERT_EQ(mosu_subscribe_new_user(&again, aux, 9, 3, 0), 0);
     EXPECT_EQ(value_of(again, 10), 2);
     EXPECT_EQ(value_of(again, 13), 5);
-    EXPECT_EQ(locks().find("Subscribe File Lock"), std::string::npos);
+    EXPECT_THAT(locks(), Not(HasSubstr("Subscribe File Lock")));
 }
 
 TEST_F(StateFiles, SubscriptionImages) {
@@ -590,7 +484,7 @@ TEST_F(StateFiles, SubscriptionParentLoopIsReportedNotFollowedForever) {
     int v = 0;
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(mosu_subscribe_get_value_by(sub, 30, looping_parent, nullptr, &v), 1); });
-    EXPECT_NE(err.find("form a loop"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("form a loop"));
 }
 
 std::string toggle_own_item(Proc &p, int child) {
@@ -657,13 +551,13 @@ TEST_F(RegistryLocks, ElementLockWithoutContainerLocksAll) {
     int status = -1;
     ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_TAKE, nullptr, &status), 0);
     std::string l = locks();
-    EXPECT_NE(l.find("Groups ID Number"), std::string::npos) << l;
-    EXPECT_NE(l.find("All"), std::string::npos) << l;
+    EXPECT_THAT(l, HasSubstr("Groups ID Number"));
+    EXPECT_THAT(l, HasSubstr("All"));
     ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_RELEASE, nullptr, &status), 0);
-    EXPECT_EQ(locks().find("Groups ID Number"), std::string::npos);
+    EXPECT_THAT(locks(), Not(HasSubstr("Groups ID Number")));
 
     ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE, &status), 0);
-    EXPECT_NE(locks().find("Groups Data"), std::string::npos);
+    EXPECT_THAT(locks(), HasSubstr("Groups Data"));
     ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE_HELD, &status), 0);
     EXPECT_EQ(status, TRUE) << "instruction 7 says the write lock is held";
     ASSERT_EQ(stype->lock_file(stype, MOLK_FILE_WRITE_RELEASE, &status), 0);
@@ -759,15 +653,14 @@ TEST_F(RegistryLocks, ElementLockOfOneRecordSendsItsId) {
     int status = -1;
     ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_TAKE, &row, &status), 0);
     std::string l = locks();
-    EXPECT_NE(l.find("4711"), std::string::npos) << l;
-    EXPECT_EQ(l.find("All"), std::string::npos) << l;
+    EXPECT_THAT(l, HasSubstr("4711"));
+    EXPECT_THAT(l, Not(HasSubstr("All")));
     ASSERT_EQ(stype->lock_element(stype, MOLK_ELEMENT_RELEASE, &row, &status), 0);
 
     MOTC_COMMON_KEYWORD_T *found = nullptr;
     std::string err =
         mot_test::capture_stderr([&] { EXPECT_EQ(mot_top_get_common_struct(stype, "VA", &found), 1); });
-    EXPECT_NE(err.find("No keyword VA exists in the motc_find_keyword for stype groups\n"), std::string::npos)
-        << err;
+    EXPECT_THAT(err, HasSubstr("No keyword VA exists in the motc_find_keyword for stype groups\n"));
     test_keylist = nullptr;
 }
 
@@ -778,7 +671,7 @@ TEST_F(RegistryLocks, LinkStart) {
     std::string huge(1100, 'd');
     std::string err = mot_test::capture_stderr(
         [&] { EXPECT_EQ(mot_top_http_call_start_args(stype, "f1", "x", huge.c_str(), "t", link), 1); });
-    EXPECT_NE(err.find("longer than"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("longer than"));
 }
 
 } // namespace

@@ -34,7 +34,8 @@ DaemonProcess::DaemonProcess(const ServerSetup &extra, bool start_now)
 DaemonProcess::DaemonProcess(const DaemonOptions &o) {
     port = unique_port();
     pid_file = "/tmp/mo_daemon_" + port + ".pid";
-    log = o.log.empty() ? "/tmp/mo_daemon_" + port + ".log" : o.log;
+    own_log_ = o.log.empty();
+    log = own_log_ ? "/tmp/mo_daemon_" + port + ".log" : o.log;
     home = o.home;
     if (o.start_now)
         start(o.extra);
@@ -117,7 +118,8 @@ DaemonProcess::~DaemonProcess() {
     }
     unlink(socket_path(port).c_str());
     unlink(pid_file.c_str());
-    unlink(log.c_str());
+    if (own_log_)
+        unlink(log.c_str());
 }
 
 int raw_connect(const std::string &port) {

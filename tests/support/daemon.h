@@ -50,6 +50,7 @@ public:
 
 private:
     void wait_until_listening();
+    bool own_log_ = true;
 };
 
 // A bare connection to a daemon's socket (for malformed traffic); -1 when refused.

@@ -30,7 +30,7 @@ struct PoolAccess {
     static int malloc(MOME_MEM_T *mem, void *, void **out, size_t size) noexcept {
         Pool *pool = of(mem);
         *out = nullptr;
-        if (pool != nullptr && pool->count_++ == pool->fail_at_) {
+        if (pool != nullptr && pool->fails(pool->count_++)) {
             pool->failed_ = true;
             if (mem->lowest != nullptr && mem->lowest->error != nullptr)
                 mem->lowest->error->report(mem->lowest->error, "Out of memory\n");
@@ -111,8 +111,14 @@ void Pool::serve_unattached() noexcept {
 
 void Pool::fail_after(int n) noexcept {
     fail_at_ = n;
+    fail_rest_ = false;
     count_ = 0;
     failed_ = false;
+}
+
+void Pool::fail_from(int n) noexcept {
+    fail_after(n);
+    fail_rest_ = true;
 }
 
 void Pool::clear() noexcept {

@@ -29,8 +29,11 @@ public:
     static const MOME_MEM_T &slots() noexcept;
 
     // The n-th next allocation (0: the very next) reports "Out of memory\n" and fails; the others
-    // succeed. fail_after(-1) disarms.
+    // succeed.
     void fail_after(int n) noexcept;
+    // The n-th next allocation and every one after it fail, each reporting.
+    void fail_from(int n) noexcept;
+    void disarm() noexcept { fail_after(-1); }
     bool failed() const noexcept { return failed_; }    // the armed failure has happened
     int allocations() const noexcept { return count_; } // allocations asked for since fail_after
     size_t blocks() const noexcept { return blocks_.size(); }
@@ -39,8 +42,12 @@ public:
 
 private:
     friend struct PoolAccess;
+    bool fails(int n) const noexcept {
+        return fail_at_ >= 0 && (n == fail_at_ || (fail_rest_ && n > fail_at_));
+    }
     std::set<void *> blocks_;
     int fail_at_ = -1;
+    bool fail_rest_ = false;
     int count_ = 0;
     bool failed_ = false;
     MOME_MEM_T *attached_ = nullptr;

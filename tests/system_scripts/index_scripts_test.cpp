@@ -2,7 +2,7 @@
 // on a small real file of its kind made here: the words must come out, nothing may be printed or
 // written beside the output, and an odd file or a missing converter must give an empty output and
 // status 0.
-#include "test_util.h"
+#include "support/util.h"
 
 #include <algorithm>
 #include <cstdint>

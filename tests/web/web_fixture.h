@@ -1,4 +1,4 @@
-// A command-line bundle with the web record, a session and a request, an output definition that
+// The test bundle with the web record, a session and a request, an output definition that
 // collects the page in a string, and a temporary directory with a "Request-Always" list for the files
 // a request leaves behind.
 #pragma once
@@ -13,7 +13,8 @@
 #include "platform/moux_unix_error.h"
 #include "storage/mot_top.h"
 #include "web/mow_web.h"
-#include "test_util.h"
+#include "support/bundle.h"
+#include "support/util.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -52,25 +53,24 @@ inline int record_content_type(MOW_WEB_T *, MOOU_OUT_DEF_T *, unsigned long, con
 }
 
 struct WebFixture : ::testing::Test {
-    MOX_AUX_T *aux = nullptr;
+    mot_test::Bundle b;
+    MOX_AUX_T *aux = b.aux;
     MOT_TOP_SESSION_T *session = nullptr;
     MOT_TOP_REQ_T *req = nullptr;
-    MOCL_CLEANUP_T *always = nullptr;
+    MOCL_CLEANUP_T *always = b.always;
     MOOU_OUT_DEF_T out{};
     std::string page;
     mot_test::TempDir dir;
 
     void SetUp() override {
         headers_sent.clear();
-        ASSERT_EQ(moux_unix_construct(&aux, nullptr), 0);
+        ASSERT_EQ(b.status, 0);
         ASSERT_EQ(mow_construct_web(&aux->web, aux->interm, record_content_type, mow_web_get_user_agent,
                                     mow_parse_multipart_form),
                   0);
         ASSERT_EQ(mot_top_construct_session(&session, aux), 0);
         ASSERT_EQ(mot_top_construct_req(&req, aux), 0);
-        ASSERT_EQ(mocl_cleanup_new(&always, nullptr, aux->mem, aux->signal, "Request-Always"), 0);
         always->stop_print(always);
-        ASSERT_EQ(aux->file->init(aux->file, nullptr, always, aux->setup->exec_dir, aux->process), 0);
         snprintf(aux->setup->temp_dir, sizeof(aux->setup->temp_dir), "%s", dir.path.c_str());
         snprintf(aux->setup->httpd_script_main_loc, sizeof(aux->setup->httpd_script_main_loc), "main");
         snprintf(aux->setup->httpd_image_loc, sizeof(aux->setup->httpd_image_loc), "images");
@@ -80,14 +80,7 @@ struct WebFixture : ::testing::Test {
         aux->error->header_done = FALSE;
     }
 
-    void TearDown() override {
-        if (always != nullptr)
-            always->run(always);
-        // The bundle's records are static: leave the console error report for the next test.
-        aux->error->report = moux_error_report;
-        aux->error->error_out_def = nullptr;
-        aux->error->ignore = FALSE;
-    }
+    void TearDown() override { always->run(always); }
 };
 
 } // namespace mow_test
