@@ -108,6 +108,8 @@ int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
     int ret = 0;
     if (access->user_ref == nullptr)
         ret = access->init_user_array(access, session);
+    if (ret == 0 && access->group_ref == nullptr)
+        ret = access->init_group_array(access, session);
     if (ret == 0)
         ret = access->get_user_data_props(access, &max_user_id, &user_mod, &group_mod, &identity);
     if (ret == 0 && aux->session != nullptr && aux->session->item_access != nullptr) {
