@@ -274,6 +274,18 @@ TEST_F(ListSite, ElementPagesHistoryAndBatchListing) {
     EXPECT_EQ(r.body.find("<script>"), std::string::npos);
 }
 
+TEST_F(ListSite, TheGroupListWithItsOwnTitleAndColumns) {
+    HttpResponse r = site->get("/main?content&content&A&setup&0&0&0&groups&list", {admin});
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(error_of(r), "") << r.body;
+    EXPECT_NE(r.body.find("Group Name"), std::string::npos) << r.body;
+    EXPECT_NE(r.body.find("Total records [ 1 ]"), std::string::npos) << "the group of everyone";
+    EXPECT_NE(r.body.find("> ^all </TD>"), std::string::npos);
+    r = site->get("/main?content&content&A&setup&0&0&0&groups_deleted&list", {admin});
+    EXPECT_NE(r.body.find("Total records [ 0 ]"), std::string::npos) << r.body;
+    EXPECT_NE(r.body.find("ALT=\"Go back\""), std::string::npos);
+}
+
 TEST_F(ListSite, WhatANormalUserIsRefusedAndForgedArguments) {
     // A normal user sees her own profile only, and no column she may not see in the filter window.
     HttpResponse r = page("content", "A", "view&ID&2", normal);
