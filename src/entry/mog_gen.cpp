@@ -9,6 +9,7 @@
 #include "apps/moap_passwd.h"
 #include "apps/moap_pop.h"
 #include "apps/moap_search.h"
+#include "apps/moap_user.h"
 #include "apps/moap_web.h"
 #include "platform/mocl_cleanup.h"
 #include "daemon/mod_daemon_cmn.h"
@@ -77,6 +78,8 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
         ret = moap_mgroups_construct(session);
     // The other content applications join here as they are built.
     if (ret == 0)
+        ret = moap_user_construct(session);
+    if (ret == 0)
         ret = moap_passwd_setup(session);
     if (ret == 0)
         ret = moap_groups_setup(session);
@@ -105,6 +108,8 @@ int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
     int ret = 0;
     if (access->user_ref == nullptr)
         ret = access->init_user_array(access, session);
+    if (ret == 0 && access->group_ref == nullptr)
+        ret = access->init_group_array(access, session);
     if (ret == 0)
         ret = access->get_user_data_props(access, &max_user_id, &user_mod, &group_mod, &identity);
     if (ret == 0 && aux->session != nullptr && aux->session->item_access != nullptr) {

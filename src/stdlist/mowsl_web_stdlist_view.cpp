@@ -39,6 +39,20 @@ int mowsl_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST_
     return motsl_find_column(stype, keyword, column);
 }
 
+int mowsl_viewable_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword,
+                              MOTSL_STDLIST_KEYWORD_T **column) noexcept {
+    MOK_DATA_RECORD_T *first = nullptr;
+    int ret = motsl_find_column(stype, keyword, column);
+    if (ret == 0)
+        ret = mowsl_list_read(stype, &first);
+    if (ret == 0 && !(*column)->access_type->view_access_col) {
+        err(stype->aux)
+            ->report(err(stype->aux), "The column %s of %s is not one you may see\n", keyword, stype->name);
+        ret = 1;
+    }
+    return ret;
+}
+
 int mowsl_list_prepare(MOT_TOP_STYPE_T *stype, MOWSL_LIST_STATE_T *state) noexcept {
     *state = MOWSL_LIST_STATE_T{};
     int ret = mowsl_list_read(stype, &state->all);
@@ -57,16 +71,8 @@ int mowsl_list_prepare(MOT_TOP_STYPE_T *stype, MOWSL_LIST_STATE_T *state) noexce
             state->table_columns++;
     }
     ret = motsl_set_filter_to_useropt(stype, state->order);
-    MOK_DATA_RECORD_T *filtered = nullptr;
     if (ret == 0)
-        ret = mowsl_list_filter_view_access(stype, state->all, &state->visible);
-    if (ret == 0)
-        ret = mowsl_list_filter_data(stype, state->order, state->visible, &filtered);
-    if (ret == 0)
-        ret = mowsl_list_sort_data(stype, state->order, filtered, &state->rows);
-    if (ret == 0)
-        for (MOK_DATA_RECORD_T *r = state->rows; r != nullptr; r = r->next)
-            state->total++;
+        ret = list_rows(stype, state->order, state->all, &state->rows, &state->total);
     return ret;
 }
 
@@ -894,17 +900,16 @@ int mowsl_button_go_back(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int di
 namespace {
 
 int page_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, bool enabled, int page, const char *graphic,
-                const char *alt_text) noexcept {
-    std::string image = graphic;
+                const char *disabled_graphic, const char *alt_text) noexcept {
     if (!enabled)
-        return mow_web_insert_graphic(stype->aux, out_def, (image + "_trans.gif").c_str());
+        return mow_web_insert_graphic(stype->aux, out_def, disabled_graphic);
     char number[MOTSL_ID_TEXT_LEN];
     snprintf(number, sizeof(number), "%d", page);
     const char *args[] = {"page", number};
     mo_string_t link;
     int ret = mowsl_call_link(stype, "none", "N", "page_select_page", args, 2, link);
     if (ret == 0)
-        ret = mow_web_insert_graphic_button(stype->aux, out_def, (image + ".gif").c_str(), alt_text, link);
+        ret = mow_web_insert_graphic_button(stype->aux, out_def, graphic, alt_text, link);
     return ret;
 }
 
@@ -912,9 +917,11 @@ int page_navigation(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const MOWSL
     bool first = p->page <= 1;
     bool last = p->page >= p->pages;
     mo_string_t window;
-    int ret = page_button(stype, out_def, !first, 1, "nav/page_prev_fast", "Go to the Beginning");
+    int ret = page_button(stype, out_def, !first, 1, "nav/page_prev_fast.gif", "nav/page_prev_fast_trans.gif",
+                          "Go to the Beginning");
     if (ret == 0)
-        ret = page_button(stype, out_def, !first, p->page - 1, "nav/page_prev", "Previous Page");
+        ret = page_button(stype, out_def, !first, p->page - 1, "nav/page_prev.gif", "nav/page_prev_trans.gif",
+                          "Previous Page");
     if (ret == 0)
         ret = mowsl_window_link(stype, "page_window", nullptr, 0, MOWSL_CHOOSER_WINDOW_W,
                                 MOWSL_CHOOSER_WINDOW_H, window);
@@ -922,9 +929,11 @@ int page_navigation(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const MOWSL
         ret = out_def->line_fn(out_def, "&nbsp; <A HREF=\"%s\">Page %d of %d</A> &nbsp;", window, p->page,
                                p->pages);
     if (ret == 0)
-        ret = page_button(stype, out_def, !last, p->page + 1, "nav/page_next", "Next Page");
+        ret = page_button(stype, out_def, !last, p->page + 1, "nav/page_next.gif", "nav/page_next_trans.gif",
+                          "Next Page");
     if (ret == 0)
-        ret = page_button(stype, out_def, !last, p->pages, "nav/page_next_fast", "Go to the End");
+        ret = page_button(stype, out_def, !last, p->pages, "nav/page_next_fast.gif",
+                          "nav/page_next_fast_trans.gif", "Go to the End");
     return ret;
 }
 
@@ -1052,12 +1061,8 @@ int mowsl_list_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_
 
     // The rows of the page.
     motsl_print_row_fn_t print_row = ts->print_row != nullptr ? ts->print_row : mowsl_print_row_default;
-    int n = 0;
-    for (MOK_DATA_RECORD_T *r = state.rows; ret == 0 && r != nullptr && n < paging.last; r = r->next) {
-        n++;
-        if (n >= paging.first)
-            ret = print_row(stype, out_def, r, n - paging.first);
-    }
+    for (int n = paging.first; ret == 0 && n <= paging.last; n++)
+        ret = print_row(stype, out_def, state.rows[n - 1], n - paging.first);
     if (ret == 0)
         ret = out_def->line_fn(out_def, "</TABLE>\n");
     if (ret == 0)
