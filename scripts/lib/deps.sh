@@ -26,6 +26,7 @@ PKGS="
     libwpd-tools
     media-types
     ninja-build
+    pkg-config
     poppler-utils
     procps
     python3
