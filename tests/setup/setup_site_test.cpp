@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -344,6 +346,76 @@ TEST(SetupSite, AboutBoxLogoutAndUserPage) {
     EXPECT_TRUE(has(
         r.body, " <script language=\"Javascript\"> \n<!-- \n      location='images/bullets/blank.gif'; \n"))
         << r.body;
+}
+
+// Every image, style sheet and manual that the pages of this and the earlier issues name is served
+// with its type once the installation's static files are built; and pictures of the login page, a
+// list page, an edit form and the setup page go into the build folder.
+TEST(SetupSite, StaticFilesThePagesNameAreServedAndScreenshots) {
+    Site s;
+    std::string install = "sh '" MORVALE_SOURCE_DIR "/scripts/lib/install_static.sh' '" + s.site.home +
+                          "' > '" + s.site.home + "/generated/static.log' 2>&1";
+    ASSERT_EQ(system(install.c_str()), 0) << mot_test::read_file(s.site.home + "/generated/static.log");
+    ASSERT_TRUE(s.start()) << s.site.daemon_log() << s.site.httpd_output();
+    std::string boss = s.login("boss", "pw-boss");
+    ASSERT_FALSE(boss.empty());
+    const std::vector<std::string> pages = {
+        "/main",
+        Site::link("content", "A", "passwd", "list"),
+        Site::link("content", "A", "groups", "list"),
+        Site::link("blank", "N", "groups", "new"),
+        Site::link("content", "A", "tab_gen", "view"),
+        Site::link("blank", "N", "tab_gen", "edit_start"),
+        Site::link("content", "A", "tab_access", "view"),
+        Site::link("blank", "N", "tab_access", "edit_start"),
+        "/main?content&blank&N&about&0&0&0&about&view",
+        "/main?content&content&A&support&0&0&0&support&download",
+    };
+    std::set<std::string> targets;
+    std::regex ref("(?:SRC|HREF|BACKGROUND)=\"((?:images|css|man)/[^\"]+)\"");
+    for (const std::string &page : pages) {
+        HttpResponse r = page == "/main" ? s.site.get(page) : s.get(boss, page);
+        ASSERT_EQ(r.status, 200) << page;
+        EXPECT_FALSE(has(r.body, "<B>Error:</B>"))
+            << page << "\n"
+            << r.body.substr(r.body.find("Error:") == std::string::npos ? 0 : r.body.find("Error:"));
+        for (std::sregex_iterator it(r.body.begin(), r.body.end(), ref), end; it != end; ++it)
+            targets.insert((*it)[1].str());
+    }
+    EXPECT_GT(targets.size(), 20u);
+    for (const char *must : {"css/win.css", "images/nav/edit.gif", "images/nav/help2.gif",
+                             "images/system_file_types/icons/tab.gif", "images/icons/prod_logo.gif",
+                             "man/Morvale_user_manual.pdf", "man/kbatch_user_manual.pdf"})
+        EXPECT_TRUE(targets.count(must) == 1) << must;
+    for (const std::string &t : targets) {
+        std::string path = t.substr(0, t.find('"'));
+        HttpResponse r = s.site.get("/" + path);
+        EXPECT_EQ(r.status, 200) << path;
+        std::string type = r.header("content-type");
+        std::string want = path.rfind("images/", 0) == 0 ? "image/gif"
+                           : path.rfind("css/", 0) == 0  ? "text/css"
+                                                         : "application/pdf";
+        EXPECT_EQ(type.substr(0, want.size()), want) << path;
+    }
+
+    // The pictures, with the cookie the login page set.
+    std::string cookie = boss.substr(std::string("Cookie: U=").size());
+    std::string out = std::string(MORVALE_BUILD_DIR) + "/screenshots";
+    std::string cmd = "/usr/bin/python3 '" MORVALE_SOURCE_DIR "/tests/setup/screenshots.py' " +
+                      std::to_string(s.site.port) + " '" + cookie + "' '" + out +
+                      "' 'list=" + Site::link("content", "A", "passwd", "list") +
+                      "' 'edit_form=" + Site::link("blank", "N", "groups", "new") +
+                      "' 'setup=" + Site::link("content", "A", "tab_gen", "view") +
+                      "' 'setup_edit=" + Site::link("blank", "N", "tab_gen", "edit_start") +
+                      "' 'access=" + Site::link("content", "A", "tab_access", "view") + "' > '" + out +
+                      ".log' 2>&1";
+    ASSERT_EQ(system(cmd.c_str()), 0) << mot_test::read_file(out + ".log");
+    for (const char *name : {"login", "list", "edit_form", "setup", "setup_edit", "access"}) {
+        struct stat st {};
+        EXPECT_EQ(stat((out + "/" + name + ".png").c_str(), &st), 0) << name;
+        EXPECT_GT(st.st_size, 5000) << name;
+    }
+    EXPECT_EQ(s.site.crash_lines(), "");
 }
 
 } // namespace
