@@ -3,14 +3,20 @@
 #include "entry/mog_gen.h"
 
 #include "apps/moa_access_cmn.h"
+#include "apps/moap_about.h"
 #include "apps/moap_daemon.h"
+#include "apps/moap_ftype.h"
 #include "apps/moap_groups.h"
+#include "apps/moap_itype.h"
 #include "apps/moap_mgroups.h"
 #include "apps/moap_passwd.h"
 #include "apps/moap_pop.h"
 #include "apps/moap_search.h"
+#include "apps/moap_support.h"
+#include "apps/moap_tab.h"
 #include "apps/moap_user.h"
 #include "apps/moap_web.h"
+#include "apps/moit_item_cmn.h"
 #include "platform/mocl_cleanup.h"
 #include "daemon/mod_daemon_cmn.h"
 #include "platform/mos_signal_cmn.h"
@@ -75,14 +81,26 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     if (ret == 0)
         ret = moap_groups_construct(session);
     if (ret == 0)
+        ret = moap_ftype_construct(session);
+    if (ret == 0)
+        ret = moap_itype_construct(session);
+    if (ret == 0)
+        ret = moap_about_construct(session);
+    if (ret == 0)
         ret = moap_mgroups_construct(session);
-    // The other content applications join here as they are built.
+    if (ret == 0)
+        ret = moap_support_construct(session);
     if (ret == 0)
         ret = moap_user_construct(session);
+    // The other content applications join here as they are built.
     if (ret == 0)
         ret = moap_passwd_setup(session);
     if (ret == 0)
         ret = moap_groups_setup(session);
+    if (ret == 0)
+        ret = moap_ftype_setup(session);
+    if (ret == 0)
+        ret = moap_itype_setup(session);
     if (ret == 0)
         ret = moap_mgroups_setup(session);
     if (ret == 0)
@@ -93,23 +111,47 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
         if (aux->session != nullptr && aux->session->item_access != nullptr)
             aux->list_hooks->cache = &aux->session->item_access->list_cache;
     }
+    if (ret == 0) {
+        // The folder trees install their operations when they are registered.
+        const MOIT_ITEM_OPS_T item_ops = {
+            .init_litem_array = nullptr,
+            .init_itype_array = moap_itype_init_itype_array,
+            .init_ftype_array = moap_ftype_init_ftype_array,
+            .get_litem_data_props = nullptr,
+        };
+        ret = moit_construct_item(&aux->item, aux, MOIT_INDEX_COUNT, &item_ops);
+    }
     return ret;
 }
 
 int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
-    MOA_ACCESS_T *access = aux->access;
-    if (access == nullptr)
-        return 0;
-    // The folder tree and the tabs join the cache's stamps when they are built; until then no item
-    // verdict is cached (the highest item id is 0).
+    MOIT_ITEM_T *item = aux->item;
     int tab_mod = 0, item_mod = 0, max_item_id = 0;
     int max_user_id = 0, user_mod = 0, group_mod = 0;
     uint64_t identity = 0;
     int ret = 0;
+    if (item != nullptr) {
+        ret = item->init_ftype_array(item, session);
+        if (ret == 0)
+            ret = item->init_itype_array(item, session);
+        if (ret == 0)
+            ret = item->init_litem_array(item, session);
+        if (ret == 0)
+            ret = item->get_litem_data_props(item, &max_item_id, &item_mod);
+    }
+    MOA_ACCESS_T *access = aux->access;
+    if (ret != 0 || access == nullptr)
+        return ret;
     if (access->user_ref == nullptr)
         ret = access->init_user_array(access, session);
     if (ret == 0 && access->group_ref == nullptr)
         ret = access->init_group_array(access, session);
+    // The tab's settings and its modification mark, so that a change of the default access lists
+    // drops the cached verdicts in every process.
+    if (ret == 0 && aux->tab_stype != nullptr)
+        ret = moap_tab_init_element(aux);
+    if (ret == 0 && aux->tab_stype != nullptr)
+        ret = moap_tab_get_mod(aux, &tab_mod);
     if (ret == 0)
         ret = access->get_user_data_props(access, &max_user_id, &user_mod, &group_mod, &identity);
     if (ret == 0 && aux->session != nullptr && aux->session->item_access != nullptr) {
