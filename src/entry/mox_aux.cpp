@@ -36,6 +36,7 @@ int mox_aux_construct(MOX_AUX_T **aux, MOIM_INTERM_T *interm) noexcept {
         return ret;
     MOX_AUX_T *a = *aux;
     a->sub_ref = nullptr;
+    a->list_hooks = nullptr;
     a->interm = interm;
     a->file = interm->file;
     a->util = interm->util;

@@ -2,6 +2,8 @@
 #pragma once
 #include "mo_std.h"
 
+struct MOTSL_HOOKS_T;
+
 struct MOX_AUX_T {
     MORQ_REQ_T *req;           // request-scoped clients (lock and timeout)
     MOSS_SESSION_T *session;   // session-scoped state (item-access cache)
@@ -12,6 +14,7 @@ struct MOX_AUX_T {
     MOW_WEB_T *web;            // web record
     MOSC_SCRIPT_T *script;     // script-keyword service
     MOML_MAIL_T *mail;         // outgoing-mail service
+    MOTSL_HOOKS_T *list_hooks; // what the list engine reaches of the access, folder and web services
     MOIM_INTERM_T *interm;     // the intermediate bundle
     MOF_FILE_T *file;          // copies of the intermediate bundle's services
     MOU_UTIL_T *util;
