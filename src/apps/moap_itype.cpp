@@ -96,7 +96,6 @@ struct ItypeState {
     mo_boolean_t system_checked;     // the built-in rows were checked in this session
     mo_boolean_t checking;           // under way: reads inside the check are plain reads
     GenNode *generators;             // registered generators, in registration order
-    MOK_DATA_RECORD_T *access_chain; // the chain whose access definitions were filled last
 };
 
 int state_of(MOT_TOP_STYPE_T *stype, ItypeState **state) noexcept {
@@ -460,7 +459,7 @@ std::set<std::string> &warned_stypes() noexcept {
     return warned;
 }
 
-void fill_access_defs(MOT_TOP_STYPE_T *stype, ItypeState *state, MOK_DATA_RECORD_T *chain) noexcept {
+void fill_access_defs(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *chain) noexcept {
     for (MOK_DATA_RECORD_T *r = chain; r != nullptr; r = r->next) {
         MOAP_ITYPE_T *t = itype_of(r->container);
         MOT_TOP_STYPE_T *target = find_stype_quiet(stype, text_of(t->default_stype));
@@ -480,7 +479,6 @@ void fill_access_defs(MOT_TOP_STYPE_T *stype, ItypeState *state, MOK_DATA_RECORD
             // Only the warning is lost.
         }
     }
-    state->access_chain = chain;
 }
 
 int refresh(MOT_TOP_STYPE_T *stype, ItypeState *state, MOK_DATA_RECORD_T **first) noexcept {
@@ -601,8 +599,9 @@ int moap_itype_read_data(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T **first) noex
         ret = generators_changed(stype, state, &load);
     if (ret == 0)
         ret = load ? refresh(stype, state, first) : motsl_stdlist_read_data_no_default(stype, first);
-    if (ret == 0 && *first != state->access_chain)
-        fill_access_defs(stype, state, *first);
+    // Records read again are new records: every load gives them their definitions.
+    if (ret == 0)
+        fill_access_defs(stype, *first);
     return ret;
 }
 
@@ -807,15 +806,15 @@ std::string attribute_link(const char *link) {
     return out;
 }
 
-// Text inside a script string: quotes, angle brackets, "&", the backslash and control characters
-// become escapes, so the string can neither end nor close the script block.
+// Text inside a script string: quotes, angle brackets, the backslash and control characters become
+// escapes, so the string can neither end nor close the script block ("&" means nothing there).
 std::string script_text(const char *text) {
     std::string out;
     char hex[8];
     const char *p = text_of(text);
     for (; *p != '\0'; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7f || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == '\\') {
+        if (c < 0x20 || c == 0x7f || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\') {
             snprintf(hex, sizeof(hex), "\\x%02x", c);
             out += hex;
         } else {
