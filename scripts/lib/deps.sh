@@ -8,6 +8,7 @@ PKGS="
     antiword
     apache2
     apache2-dev
+    apache2-utils
     binutils
     catdoc
     clang-format
@@ -17,6 +18,7 @@ PKGS="
     g++
     html2text
     imagemagick
+    libapr1-dev
     libcrypt-dev
     libgmock-dev
     libgtest-dev
@@ -24,6 +26,7 @@ PKGS="
     libwpd-tools
     media-types
     ninja-build
+    pkg-config
     poppler-utils
     procps
     python3

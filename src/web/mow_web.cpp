@@ -218,8 +218,8 @@ static bool mow_parse_id(const char *text, int *value) noexcept {
     return true;
 }
 
-int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_STYPE_T *, MOT_TOP_REQ_T *,
-                                    MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT_TOP_STYPE_T *stype_list,
+                                    MOT_TOP_REQ_T *req, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
     MOE_ERROR_T *error = aux->error;
     MOW_WEB_T *web = aux->web;
     const char *dir_type = nullptr;
@@ -237,9 +237,32 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_ST
         return 1;
     }
     // Index and list ranges, and the default stype of a folder, belong to the folder tree items of
-    // the item service. Without it no index exists.
-    error->report(error, "Index ID %d out of range\n", index_id);
-    return 1;
+    // the item service. Until it is there, the one index is 0 and a list is named by its stype with
+    // list id 0.
+    if (index_id != 0) {
+        error->report(error, "Index ID %d out of range\n", index_id);
+        return 1;
+    }
+    MOT_TOP_ARG_LIST_T *list_arg = (*arg_list_ptr)->next;
+    if (list_arg == nullptr || list_arg->val == nullptr || list_arg->val[0] == '\0') {
+        error->report(error, "Can't find any list_id argument\n");
+        return 1;
+    }
+    int list_id = 0;
+    if (!mow_parse_id(list_arg->val, &list_id)) {
+        error->report(error, "List ID %s is not a number\n", list_arg->val);
+        return 1;
+    }
+    if (list_id != 0) {
+        error->report(error, "List ID %d out of range\n", list_id);
+        return 1;
+    }
+    MOT_TOP_ARG_LIST_T *stype_arg = list_arg->next != nullptr ? list_arg->next->next : nullptr;
+    if (stype_arg == nullptr || stype_arg->val == nullptr || stype_arg->val[0] == '\0') {
+        error->report(error, "Can't find any stype argument\n");
+        return 1;
+    }
+    return mow_web_run_operation(aux, out_def, stype_list, req, stype_arg->val, arg_list_ptr);
 }
 
 int mow_web_run_operation(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT_TOP_STYPE_T *stype_list,
