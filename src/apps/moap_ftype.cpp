@@ -13,6 +13,8 @@
 #include "platform/mome_mem_cmn.h"
 #include "platform/most_setup_cmn.h"
 #include "stdlist/motsl_stdlist.h"
+#include "stdlist/mowsl_web_stdlist.h"
+#include "stdlist/mowsl_web_stdlist_edit.h"
 #include "storage/mok_key.h"
 #include "storage/motc_common.h"
 #include "storage/mot_top.h"
@@ -134,6 +136,12 @@ int check_mime(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *, void *, void *
     return 0;
 }
 
+// Two active types of one name could not be told apart in the file-type choosers.
+int check_unique_name(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, void *,
+                      void *new_container) noexcept {
+    return mowsl_check_unique(stype, column, new_container, "N");
+}
+
 int ftype_filename(MOT_TOP_STYPE_T *stype) noexcept {
     return motsl_set_data_filename(stype, "%s/ftype/0", stype->aux->setup->lib_dir);
 }
@@ -159,6 +167,7 @@ const MOTSL_COLUMN_DEF_T ftype_columns[] = {
      .user_name = "Name",
      .help_string = "Name of the File Type",
      .type_vector = TV_NAME,
+     .cell_edit_check_fn = check_unique_name,
      .default_filter_fn = motsl_filter_string},
     {.keyword = "E",
      .struct_offset = offsetof(MOAP_FTYPE_T, pri_extension),
@@ -179,7 +188,10 @@ const MOTSL_COLUMN_DEF_T ftype_columns[] = {
      .init_ref = "system_file_types/icons/unknown.gif",
      .common_alloc_fn = motc_common_alloc_string,
      .user_name = "Graphic File",
-     .type_vector = MOTSL_TV_ADVANCED_COL},
+     .type_vector = 0,
+     .cell_list_fn = mowsl_list_graphic,
+     .cell_view_fn = mowsl_view_graphic,
+     .cell_edit_start_fn = mowsl_edit_start_graphic_icon},
     {.keyword = "A",
      .struct_offset = offsetof(MOAP_FTYPE_T, application_string),
      .init_ref = "application/msword",
@@ -250,6 +262,7 @@ const MOTSL_FAMILY_DEF_T ftype_family = {
     .lock_element_string = "Ftype ID Number",
     .lock_file_string = "Ftype Data",
     .access_fn = motsl_access_super_super,
+    .del_edit_check_fn = check_unique_name,
     .size_of_element = sizeof(MOAP_FTYPE_T),
     .columns = ftype_columns,
     .column_count = static_cast<int>(sizeof(ftype_columns) / sizeof(ftype_columns[0])),
@@ -259,6 +272,23 @@ const MOTSL_FAMILY_DEF_T ftype_family = {
     .history_lock_element_string = "Ftype History ID Number",
     .history_lock_file_string = "Ftype History Data",
 };
+
+// The first record of an empty list keeps its own default id (1), so that a fresh installation
+// numbers the built-in rows 1 upward; later records take the largest id plus one.
+int first_id_own(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *id_column, MOK_DATA_RECORD_T *new_record,
+                 MOK_DATA_RECORD_T *max_record) noexcept {
+    if (max_record == new_record)
+        return 0;
+    return motsl_stdlist_get_new_id(stype, id_column, new_record, max_record);
+}
+
+int use_first_id_own(MOT_TOP_SESSION_T *session, const char *name) noexcept {
+    MOT_TOP_STYPE_T *stype = nullptr;
+    int ret = mot_top_find_stype(session->storage.stype_list, session->aux, name, &stype);
+    if (ret == 0)
+        static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref)->get_new_id = first_id_own;
+    return ret;
+}
 
 int name_locks(MOT_TOP_SESSION_T *session, const char *name, const char *element, const char *file) noexcept {
     MOT_TOP_STYPE_T *stype = nullptr;
@@ -343,6 +373,10 @@ bool in_ext_list(const char *list, const char *ext) noexcept {
 
 int moap_ftype_construct(MOT_TOP_SESSION_T *session) noexcept {
     int ret = motsl_register_family(session, &ftype_family);
+    if (ret == 0)
+        ret = use_first_id_own(session, "ftype");
+    if (ret == 0)
+        ret = use_first_id_own(session, "ftype_deleted");
     if (ret == 0)
         ret = name_locks(session, "ftype_useropt", "Ftype User Option", "Ftype User Option Data");
     if (ret == 0)

@@ -17,6 +17,8 @@
 #include "platform/mome_mem_cmn.h"
 #include "platform/most_setup_cmn.h"
 #include "stdlist/motsl_stdlist.h"
+#include "stdlist/mowsl_web_stdlist.h"
+#include "stdlist/mowsl_web_stdlist_edit.h"
 #include "storage/moil_idlist.h"
 #include "storage/mok_key.h"
 #include "storage/momk_mark.h"
@@ -93,9 +95,9 @@ struct GenNode {
 
 // Per session, in the column set's application slot.
 struct ItypeState {
-    mo_boolean_t system_checked;     // the built-in rows were checked in this session
-    mo_boolean_t checking;           // under way: reads inside the check are plain reads
-    GenNode *generators;             // registered generators, in registration order
+    mo_boolean_t system_checked; // the built-in rows were checked in this session
+    mo_boolean_t checking;       // under way: reads inside the check are plain reads
+    GenNode *generators;         // registered generators, in registration order
 };
 
 int state_of(MOT_TOP_STYPE_T *stype, ItypeState **state) noexcept {
@@ -219,7 +221,10 @@ const MOTSL_COLUMN_DEF_T itype_columns[] = {
      .common_alloc_fn = motc_common_alloc_string,
      .user_name = "Graphic File",
      .help_string = "If empty use graphic that ftype id points to",
-     .type_vector = 0},
+     .type_vector = 0,
+     .cell_list_fn = mowsl_list_graphic,
+     .cell_view_fn = mowsl_view_graphic,
+     .cell_edit_start_fn = mowsl_edit_start_graphic_icon},
     ITYPE_OPTION("OT", object_type, 1, "Object Type", object_type_options),
     ITYPE_OPTION("T", type, 1, "Type", type_options),
     ITYPE_STRING("OC", open_cmd, "", "Open Cmd", MOTSL_TV_ADVANCED_COL),
@@ -269,6 +274,23 @@ const MOTSL_FAMILY_DEF_T itype_family = {
 };
 
 // ---------------------------------------------------------------- refresh
+
+// The first record of an empty list keeps its own default id (1), so that a fresh installation
+// numbers the built-in rows 1 upward; later records take the largest id plus one.
+int first_id_own(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *id_column, MOK_DATA_RECORD_T *new_record,
+                 MOK_DATA_RECORD_T *max_record) noexcept {
+    if (max_record == new_record)
+        return 0;
+    return motsl_stdlist_get_new_id(stype, id_column, new_record, max_record);
+}
+
+int use_first_id_own(MOT_TOP_SESSION_T *session, const char *name) noexcept {
+    MOT_TOP_STYPE_T *stype = nullptr;
+    int ret = mot_top_find_stype(session->storage.stype_list, session->aux, name, &stype);
+    if (ret == 0)
+        static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref)->get_new_id = first_id_own;
+    return ret;
+}
 
 // The record of an origin, created with the next id (and marked) when it is missing.
 int find_or_add(MOT_TOP_STYPE_T *stype, int kind, int origin_id, MOAP_ITYPE_T **result,
@@ -553,6 +575,8 @@ bool visible(const MOAP_ITYPE_T *t) noexcept {
 
 int moap_itype_construct(MOT_TOP_SESSION_T *session) noexcept {
     int ret = motsl_register_family(session, &itype_family);
+    if (ret == 0)
+        ret = use_first_id_own(session, "itype");
     MOT_TOP_STYPE_T *useropt = nullptr;
     if (ret == 0)
         ret = mot_top_find_stype(session->storage.stype_list, session->aux, "itype_useropt", &useropt);

@@ -27,10 +27,10 @@ TEST(PlacementRule, EveryMethodAgainstChildrenCousinsSelfAndStrangers) {
         int method;
         bool child, cousin, self, stranger, self_child;
     } table[] = {
-        {1, false, false, true, false, true},  {2, false, false, false, false, false},
-        {3, true, false, true, false, true},   {4, true, false, false, false, true},
-        {5, false, true, true, false, false},  {6, true, true, true, false, true},
-        {0, false, false, false, false, false}, {7, false, false, false, false, false},
+        {1, false, false, true, false, true},    {2, false, false, false, false, false},
+        {3, true, false, true, false, true},     {4, true, false, false, false, true},
+        {5, false, true, true, false, false},    {6, true, true, true, false, true},
+        {0, false, false, false, false, false},  {7, false, false, false, false, false},
         {-1, false, false, false, false, false},
     };
     for (const Want &w : table) {
@@ -89,18 +89,23 @@ TEST(ExtensionLookup, FirstVisibleMatchIgnoringCaseOverMainAndFurtherExtensions)
     struct Case {
         const char *ext, *type;
     } cases[] = {
-        {"TXT", "Text"},       {"txt", "Text"},          {"Txt", "Text"},
-        {"text", "Text"},      {"log", "Log FIle"},      {"LOG", "Log FIle"},
-        {"doc", "MS Word"},    {"dot", "MS Word Template"}, {"pps", "MS Power Point"},
-        {"pot", "MS Power Point"}, {"mpeg", "MPEG"},     {"MPE", "MPEG"},
-        {"mgp", "MPEG"},       {"html", "HTML"},         {"htm", "HTML"},
-        {"tiff", "TIFF Image"}, {"wp", "Word Perfect"},  {"mif", "FrameMaker"},
-        {"exe", "Executable"}, {"xyz", "Unknown"},       {"", "Unknown"},
-        {"tx", "Unknown"},     {"txtx", "Unknown"},      {"pps,pot", "Unknown"},
-        {"mpeg mpe", "Unknown"}, {" ", "Unknown"},
+        {"TXT", "Text"},           {"txt", "Text"},
+        {"Txt", "Text"},           {"text", "Text"},
+        {"log", "Log FIle"},       {"LOG", "Log FIle"},
+        {"doc", "MS Word"},        {"dot", "MS Word Template"},
+        {"pps", "MS Power Point"}, {"pot", "MS Power Point"},
+        {"mpeg", "MPEG"},          {"MPE", "MPEG"},
+        {"mgp", "MPEG"},           {"html", "HTML"},
+        {"htm", "HTML"},           {"tiff", "TIFF Image"},
+        {"wp", "Word Perfect"},    {"mif", "FrameMaker"},
+        {"exe", "Executable"},     {"xyz", "Unknown"},
+        {"", "Unknown"},           {"tx", "Unknown"},
+        {"txtx", "Unknown"},       {"pps,pot", "Unknown"},
+        {"mpeg mpe", "Unknown"},   {" ", "Unknown"},
     };
     for (const Case &k : cases)
-        EXPECT_EQ(name_of(c, moap_ftype_ext_id_in(c.head(), k.ext, unknown)), k.type) << "extension " << k.ext;
+        EXPECT_EQ(name_of(c, moap_ftype_ext_id_in(c.head(), k.ext, unknown)), k.type)
+            << "extension " << k.ext;
     EXPECT_EQ(moap_ftype_ext_id_in(c.head(), nullptr, unknown), unknown);
 
     // Deleted and unfinished types are passed over: "txt" falls to the next type that has it.
@@ -156,33 +161,38 @@ TEST(BuiltinTables, RowsInTableOrderWithTheirIconsAndScriptsShipped) {
     std::vector<int> itype_sys;
     for (int i = 0; i < moap_itype_sys_count; i++)
         itype_sys.push_back(moap_itype_sys_table[i].sys_id);
-    EXPECT_EQ(itype_sys, (std::vector<int>{1, 5, 20, 23, 14, 13, 24, 25, 2, 22, 3, 4, 10, 11, 12, 16, 17, 18, 21}));
+    EXPECT_EQ(itype_sys,
+              (std::vector<int>{1, 5, 20, 23, 14, 13, 24, 25, 2, 22, 3, 4, 10, 11, 12, 16, 17, 18, 21}));
     std::vector<int> ftype_sys;
     for (int i = 0; i < moap_ftype_sys_count; i++)
         ftype_sys.push_back(moap_ftype_sys_table[i].sys_id);
-    EXPECT_EQ(ftype_sys, (std::vector<int>{1,  2,  25, 3,  4,  5,  6,  7,  8,  9,  26, 27, 10, 11, 12, 13, 14,
-                                           15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 28, 29, 30, 31, 32, 33, 34}));
+    EXPECT_EQ(ftype_sys,
+              (std::vector<int>{1,  2,  25, 3,  4,  5,  6,  7,  8,  9,  26, 27, 10, 11, 12, 13, 14,
+                                15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 28, 29, 30, 31, 32, 33, 34}));
 
     // Every parent is a built-in row that comes before its children.
     std::set<int> seen;
     for (int i = 0; i < moap_itype_sys_count; i++) {
         const MOAP_ITYPE_SYS_T &r = moap_itype_sys_table[i];
-        if (r.parent_sys_id != 0)
+        if (r.parent_sys_id != 0) {
             EXPECT_TRUE(seen.count(r.parent_sys_id)) << r.name;
+        }
         seen.insert(r.sys_id);
     }
 
     std::set<std::string> images = shipped_images();
     ASSERT_FALSE(images.empty());
     for (int i = 0; i < moap_itype_sys_count; i++)
-        EXPECT_TRUE(images.count(moap_itype_sys_table[i].graphic_filename)) << moap_itype_sys_table[i].graphic_filename;
+        EXPECT_TRUE(images.count(moap_itype_sys_table[i].graphic_filename))
+            << moap_itype_sys_table[i].graphic_filename;
     for (int i = 0; i < moap_ftype_sys_count; i++) {
         const MOAP_FTYPE_SYS_T &r = moap_ftype_sys_table[i];
         EXPECT_TRUE(images.count(r.graphic_filename)) << r.graphic_filename;
         EXPECT_TRUE(moap_ftype_mime_ok(r.application_string)) << r.name;
-        if (r.index_script[0] != '\0')
+        if (r.index_script[0] != '\0') {
             EXPECT_TRUE(mot_test::file_exists(std::string(MORVALE_SOURCE_DIR) + "/" + r.index_script))
                 << r.index_script;
+        }
     }
 }
 
