@@ -11,6 +11,8 @@ PKGS="
     apache2-utils
     binutils
     catdoc
+    chromium
+    chromium-driver
     clang-format
     cmake
     famfamfam-silk
@@ -32,6 +34,7 @@ PKGS="
     python3
     python3-aiosmtpd
     python3-markdown
+    python3-selenium
     swish-e
     unrtf
     weasyprint

@@ -6,6 +6,7 @@
 // answer). These are the plain forms that serve pages by their addresses; the frameset, the tab bar
 // and the directory column join them with the folder tree.
 #include "apps/moap_web.h"
+#include "apps/moap_tab.h"
 #include "entry/moc_cmd.h"
 #include "entry/mox_aux.h"
 #include "platform/mome_mem_cmn.h"
@@ -130,5 +131,7 @@ int moap_web_construct(MOT_TOP_SESSION_T *session) noexcept {
                                            d.name, d.start_fn, d.end_fn);
     if (ret == 0)
         ret = moap_web_install_list_hooks(aux);
+    if (ret == 0)
+        ret = moap_tab_construct(session);
     return ret;
 }

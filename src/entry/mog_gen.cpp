@@ -3,6 +3,7 @@
 #include "entry/mog_gen.h"
 
 #include "apps/moa_access_cmn.h"
+#include "apps/moap_about.h"
 #include "apps/moap_daemon.h"
 #include "apps/moap_ftype.h"
 #include "apps/moap_groups.h"
@@ -11,6 +12,9 @@
 #include "apps/moap_passwd.h"
 #include "apps/moap_pop.h"
 #include "apps/moap_search.h"
+#include "apps/moap_support.h"
+#include "apps/moap_tab.h"
+#include "apps/moap_user.h"
 #include "apps/moap_web.h"
 #include "apps/moit_item_cmn.h"
 #include "platform/mocl_cleanup.h"
@@ -81,7 +85,13 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     if (ret == 0)
         ret = moap_itype_construct(session);
     if (ret == 0)
+        ret = moap_about_construct(session);
+    if (ret == 0)
         ret = moap_mgroups_construct(session);
+    if (ret == 0)
+        ret = moap_support_construct(session);
+    if (ret == 0)
+        ret = moap_user_construct(session);
     // The other content applications join here as they are built.
     if (ret == 0)
         ret = moap_passwd_setup(session);
@@ -116,7 +126,6 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
 
 int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
     MOIT_ITEM_T *item = aux->item;
-    // The tabs join the cache's stamps when they are built.
     int tab_mod = 0, item_mod = 0, max_item_id = 0;
     int max_user_id = 0, user_mod = 0, group_mod = 0;
     uint64_t identity = 0;
@@ -135,6 +144,12 @@ int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
         return ret;
     if (access->user_ref == nullptr)
         ret = access->init_user_array(access, session);
+    // The tab's settings and its modification mark, so that a change of the default access lists
+    // drops the cached verdicts in every process.
+    if (ret == 0 && aux->tab_stype != nullptr)
+        ret = moap_tab_init_element(aux);
+    if (ret == 0 && aux->tab_stype != nullptr)
+        ret = moap_tab_get_mod(aux, &tab_mod);
     if (ret == 0)
         ret = access->get_user_data_props(access, &max_user_id, &user_mod, &group_mod, &identity);
     if (ret == 0 && aux->session != nullptr && aux->session->item_access != nullptr) {
