@@ -3,7 +3,7 @@
 // client may send, whose stored password hash (yescrypt) is checked on every request. Both with `ab`
 // at 8 concurrent connections; prints the two rates and their ratio.
 //   bench_login [requests]     (default 2000)
-#include "e2e/apache_site.h"
+#include "support/apache_site.h"
 #include "e2e_users.h"
 
 #include <cstdio>

@@ -36,6 +36,12 @@ int find_del_column(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T **del) noexc
         err_of(stype)->report(err_of(stype), "Can't find the DEL keyword in stype %s\n", stype->name);
         ret = 1;
     }
+    // A status the user may not change would be recorded as changed and stay as it was.
+    if (ret == 0 && !(*del)->access_type->edit_access_col) {
+        err_of(stype)->report(err_of(stype), "The delete status of %s entries can't be changed by you\n",
+                              stype->name);
+        ret = 1;
+    }
     return ret;
 }
 

@@ -3,7 +3,8 @@
 // change in the data file and in the element's history); a second user's form of a locked element
 // is refused after a few seconds naming the holder; a normal user gets only what the access rules
 // give, whatever fields it posts; hostile values come back escaped on every page that shows them.
-#include "apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 #include "e2e_users.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ struct Site {
             return 0;
         return std::stoi(m[1]);
     }
-    std::string file(const std::string &path) { return mot_test::site_read_file(lib + "/" + path); }
+    std::string file(const std::string &path) { return mot_test::read_file(lib + "/" + path); }
 };
 
 // The record of the element with this id in a data file.
@@ -144,6 +145,15 @@ TEST(ListEditSite, AdministratorsCreateEditDeleteAndUndeleteWithHistory) {
     ASSERT_GT(user, 0) << page;
     EXPECT_TRUE(has(page, "NAME=\"P_1\"")) << page;
     EXPECT_TRUE(has(page, "Advanced_Options")) << page;
+    // The advanced field travels hidden in the form; its own window edits it and copies it back.
+    EXPECT_TRUE(has(page, "<INPUT TYPE=HIDDEN NAME=\"LOG\" VALUE=\"All\">")) << page;
+    std::string adv_link = Site::link("blank", "N", "passwd_profile", "edit_adv&ID&" + std::to_string(user));
+    HttpResponse adv = s.get(boss, adv_link);
+    EXPECT_TRUE(has(adv.body, "<B><FONT color=white>Advanced...</FONT></B>")) << adv.body;
+    EXPECT_TRUE(has(adv.body, "<FORM NAME=\"Edit_Adv\" ACTION=\"junk\"")) << adv.body;
+    EXPECT_TRUE(has(adv.body, "mo_adv_copy(\"LOG\");")) << adv.body;
+    EXPECT_TRUE(has(adv.body, "<SELECT NAME=\"LOG\">\n <OPTION SELECTED>All\n")) << adv.body;
+    EXPECT_FALSE(has(adv.body, "NAME=\"F\"")) << adv.body;
     Multipart form;
     form.value("F", std::string("Carol ") + script_text)
         .value("U", "carol")
@@ -169,6 +179,9 @@ TEST(ListEditSite, AdministratorsCreateEditDeleteAndUndeleteWithHistory) {
     EXPECT_TRUE(has(rec, "GR " + std::to_string(group))) << rec;
     EXPECT_FALSE(has(s.file("passwd/0"), "carol-secret"));
     EXPECT_TRUE(has(s.file("passwd/history/" + std::to_string(user)), "OP 0\n"));
+    // The form was sent: its advanced window is no longer open to it.
+    EXPECT_TRUE(
+        has(s.get(boss, adv_link).body, "You do not hold the lock of element " + std::to_string(user)));
     // The new user logs in with the password given on the form.
     std::string carol = s.login("carol", "carol-secret");
     EXPECT_FALSE(carol.empty());

@@ -2,7 +2,8 @@
 // byte, a good login and its session token, every refused login with its warning, tokens that are
 // tampered, expired or signed over an old password, the batch client's password cookie, the cookie
 // test page, the daemon problem page, and hostile input coming back escaped.
-#include "apache_site.h"
+#include "support/apache_site.h"
+#include "support/files.h"
 #include "e2e_users.h"
 
 #include "platform/moux_unix_private.h"
@@ -258,7 +259,7 @@ TEST_F(LoginSite, BadTokensAndCookiesLogOut) {
               0);
     std::string foreign_text = std::string("anne:") + token;
     const std::string stored_anne = [] {
-        std::string text = mot_test::site_read_file(site->home + "/user/lib/passwd/0");
+        std::string text = mot_test::read_file(site->home + "/user/lib/passwd/0");
         size_t at = text.find("U anne\nP ");
         return text.substr(at + 9, text.find('\n', at + 9) - at - 9);
     }();

@@ -169,7 +169,9 @@ struct ListEdit : ::testing::Test {
     int other_user(int instruction, int id = 0) {
         return wait_status(spawn([&] {
             Proc q(home.path);
-            if (q.registered != 0 || !q.connect(daemon->port, 4242))
+            // One lock owner for every such process, so that a later one gives back an earlier one's locks.
+            mot_test::ConnectOptions as{.user = "4242_process", .machine = "testhost", .sender_id = 4242};
+            if (q.registered != 0 || !q.b.connect(daemon->port, as).empty())
                 return 1;
             q.access.current = 8;
             MOT_TOP_STYPE_T *s = q.stype("tnote");
@@ -479,6 +481,43 @@ TEST_F(ListEdit, DeleteAndUndeleteTouchOnlyTheirRowsAndAFailingRowWritesNothing)
     Form other{{"DELETE_ALL", "purge"}, {"PICKER_CHECK", "2"}};
     EXPECT_NE(picker(deleted, other), 0);
     EXPECT_NE(err.find("No picker service was performed"), std::string::npos) << err;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ListEdit, ANewElementStartsFromTheTemplatesFirstElementButKeepsItsOwnId) {
+    add({"Template title", "Other"});
+    auto *ts = static_cast<MOTSL_TYPE_STORAGE_T *>(main->type_storage_ref);
+    // The deleted list shares the columns and the file: its first element serves as the template.
+    ts->template_stype_name = "tnote_deleted";
+    ts->new_copy_template = mowsl_web_copy_template;
+    int id = 0;
+    ASSERT_EQ(request(main, [&](MOT_TOP_STYPE_T *s,
+                                MOOU_OUT_DEF_T *) { return mowsl_create_new_shell(s, TRUE, &id); }),
+              0)
+        << err;
+    EXPECT_EQ(id, 4);
+    std::vector<TNOTE_T> all = notes();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[2].id, 4);
+    EXPECT_STREQ(all[2].title, "Template title");
+    EXPECT_EQ(all[2].new_, 7);
+    EXPECT_EQ(all[2].delete_status, 0);
+    // A template list with other columns is refused, and nothing is made.
+    ts->template_stype_name = "tnote_history";
+    p->access.current = 9;
+    p->access.privilege[9] = MOTSL_PRIV_ADMIN;
+    EXPECT_NE(request(main, [&](MOT_TOP_STYPE_T *s,
+                                MOOU_OUT_DEF_T *) { return mowsl_create_new_shell(s, TRUE, &id); }),
+              0);
+    EXPECT_NE(err.find("The template list tnote_history does not share the columns of tnote"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(notes().size(), 3u);
+    ts->template_stype_name = nullptr;
+    ts->new_copy_template = nullptr;
 }
 
 } // namespace

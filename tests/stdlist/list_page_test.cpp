@@ -73,7 +73,7 @@ struct ListPage : ::testing::Test {
         p->access.current = 7;
         p->access.privilege[7] = MOTSL_PRIV_ADMIN;
         main = p->stype("tnote");
-        ASSERT_EQ(mow_construct_web(&p->aux->web, p->interm, record_type, mow_web_get_user_agent,
+        ASSERT_EQ(mow_construct_web(&p->aux->web, p->aux->interm, record_type, mow_web_get_user_agent,
                                     mow_parse_multipart_form),
                   0);
         ASSERT_EQ(moap_web_construct(p->session), 0);
@@ -117,7 +117,7 @@ struct ListPage : ::testing::Test {
             MOK_DATA_RECORD_T *rec = nullptr;
             ASSERT_EQ(motsl_stdlist_append_new(s, &rec), 0);
             auto *n = static_cast<TNOTE_T *>(rec->container);
-            ASSERT_EQ(p->lb.mem.restore_string(&p->lb.mem, nullptr, &n->title, title.c_str()), 0);
+            ASSERT_EQ(p->b.mem.restore_string(&p->b.mem, nullptr, &n->title, title.c_str()), 0);
             n->status = st;
             n->priority = priority;
         }
@@ -551,7 +551,7 @@ TEST_F(ListPage, ReloadPageActionsTrailAndLocksGivenBack) {
     ASSERT_EQ(motr_trail_set_filename(p->aux, 7, "content", "content", trail_file), 0);
     MOK_DATA_RECORD_T *trail = nullptr;
     ASSERT_EQ(motr_trail_add_entry(p->aux, "content", "content", "&docs&0&0&0&tnote&list&x%22y", &trail), 0);
-    ASSERT_EQ(p->file->make_dir(p->file, (home.path + "/user_defaults/trail/7").c_str()), 0);
+    ASSERT_EQ(p->aux->file->make_dir(p->aux->file, (home.path + "/user_defaults/trail/7").c_str()), 0);
     ASSERT_EQ(motr_trail_write_file(p->aux, trail_file, trail), 0);
     ASSERT_EQ(mowsl_reload(main, &out, FALSE, MOWSL_RELOAD_TRAIL, 0, 0), 0);
     EXPECT_NE(
@@ -666,11 +666,11 @@ TEST_F(ListPage, CellsChoosersAndTheirEscapes) {
     p->end_request();
 
     // The graphic chooser lists the system's and the user's graphics of the kind, but no "empty".
-    snprintf(p->setup->image_dir, sizeof(p->setup->image_dir), "%s/images", home.path.c_str());
-    snprintf(p->setup->user_image_dir, sizeof(p->setup->user_image_dir), "%s/user", home.path.c_str());
+    snprintf(p->aux->setup->image_dir, sizeof(p->aux->setup->image_dir), "%s/images", home.path.c_str());
+    snprintf(p->aux->setup->user_image_dir, sizeof(p->aux->setup->user_image_dir), "%s/user", home.path.c_str());
     for (const char *dir : {"/images/system_file_types/folders", "/user/user_file_types/folders",
                             "/images/system_file_types/icons"})
-        ASSERT_EQ(p->file->make_dir(p->file, (home.path + dir).c_str()), 0);
+        ASSERT_EQ(p->aux->file->make_dir(p->aux->file, (home.path + dir).c_str()), 0);
     write_file(home.path + "/images/system_file_types/folders/dir2.gif", "GIF");
     write_file(home.path + "/images/system_file_types/folders/empty", "");
     write_file(home.path + "/images/system_file_types/icons/word.gif", "GIF");
