@@ -1,11 +1,20 @@
-// The "user" example type: the site's own tab, whose page sends the browser to the address the setup
-// names (USER_TAB_CONTENT_URL).
+// An example storage type, "user": a list of one string column kept in "examples/0", whose one web
+// command "page" sends the browser to the site's own tab content (USER_TAB_CONTENT_URL).
 #pragma once
 #include "mo_std.h"
-#include "web/mow_web.h"
+
+#include <cstdint>
+
+struct MOAP_USER_T {
+    int32_t id;            // "ID"
+    int32_t new_;          // "NEW"
+    int32_t delete_status; // "DEL"
+    char *name;            // "N"
+};
+typedef struct MOAP_USER_T moap_user_t;
 
 int moap_user_construct(MOT_TOP_SESSION_T *session) noexcept;
 
-int moap_user_page_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept;
-int moap_user_page_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T *web_cmd,
-                           MOT_TOP_REQ_T *req, MOT_TOP_ARG_LIST_T *arg_list) noexcept;
+// Writes `text` into `out` fit for a single-quoted JavaScript string inside an HTML script: quotes,
+// backslashes, line ends and "<" ">" become escapes.
+void moap_user_escape_js(const char *text, char *out, size_t size) noexcept;

@@ -8,6 +8,8 @@
 #include "storage/mok_key.h"
 #include "storage/motr_trail.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -66,13 +68,10 @@ int mowsl_list_filter_view_access(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *row
     return 0;
 }
 
-int mowsl_list_filter_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *rows,
-                           MOK_DATA_RECORD_T **filtered_result) noexcept {
-    *filtered_result = nullptr;
-    int ret = require_bound(stype, order);
-    if (ret != 0)
-        return ret;
-    // The columns that take part, worked out once for all rows.
+namespace {
+
+// The filters and match texts of the shown columns, worked out once for all rows.
+struct RowFilter {
     struct Test {
         MOTSL_STDLIST_KEYWORD_T *column;
         motsl_filter_fn_t filter; // NULL: no filter selector
@@ -81,62 +80,58 @@ int mowsl_list_filter_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order,
         motsl_view_text_fn_t view;
     };
     std::vector<Test> tests;
-    for (MOTSL_STDLIST_ORDER_T *o = order; o != nullptr; o = o->next) {
-        MOTSL_STDLIST_KEYWORD_T *c = o->stdlist;
-        if (!viewable_shown(stype, c))
-            continue;
-        Test t = {c, nullptr, *c->useropt_ref->filter, nullptr,
-                  c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text};
-        if ((c->type_vector & MOTSL_TV_FILTER) != 0)
-            t.filter = c->current_filter_fn != nullptr ? c->current_filter_fn : motsl_filter_all;
-        const char *match = *c->useropt_ref->match;
-        if ((c->type_vector & MOTSL_TV_MATCH) != 0 && match != nullptr && match[0] != '\0')
-            t.match = match;
-        if ((t.filter != nullptr && t.filter != motsl_filter_all) || t.match != nullptr)
-            tests.push_back(t);
+
+    void build(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order) {
+        for (MOTSL_STDLIST_ORDER_T *o = order; o != nullptr; o = o->next) {
+            MOTSL_STDLIST_KEYWORD_T *c = o->stdlist;
+            if (!viewable_shown(stype, c))
+                continue;
+            Test t = {c, nullptr, *c->useropt_ref->filter, nullptr,
+                      c->view_text_fn != nullptr ? c->view_text_fn : motsl_default_view_text};
+            if ((c->type_vector & MOTSL_TV_FILTER) != 0)
+                t.filter = c->current_filter_fn != nullptr ? c->current_filter_fn : motsl_filter_all;
+            const char *match = *c->useropt_ref->match;
+            if ((c->type_vector & MOTSL_TV_MATCH) != 0 && match != nullptr && match[0] != '\0')
+                t.match = match;
+            if ((t.filter != nullptr && t.filter != motsl_filter_all) || t.match != nullptr)
+                tests.push_back(t);
+        }
     }
-    MOK_DATA_RECORD_T **tail = filtered_result;
-    for (MOK_DATA_RECORD_T *r = rows; r != nullptr; r = r->next) {
-        bool pass = true;
+
+    // The walk stops at the first column that fails the row.
+    int pass(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *r, bool *ok) const noexcept {
+        *ok = true;
         for (const Test &t : tests) {
             if (t.filter != nullptr) {
-                mo_boolean_t ok = FALSE;
-                ret = t.filter(stype, t.column, r->container, t.value != nullptr ? t.value : "", &ok);
+                mo_boolean_t passed = FALSE;
+                int ret = t.filter(stype, t.column, r->container, t.value != nullptr ? t.value : "", &passed);
                 if (ret != 0)
                     return ret;
-                if (!ok) {
-                    pass = false;
-                    break;
+                if (!passed) {
+                    *ok = false;
+                    return 0;
                 }
             }
             if (t.match != nullptr) {
                 const char *text = "";
-                ret = t.view(stype, t.column, r->container, &text);
+                int ret = t.view(stype, t.column, r->container, &text);
                 if (ret != 0)
                     return ret;
                 if (!motsl_match_nocase(text, t.match)) {
-                    pass = false;
-                    break;
+                    *ok = false;
+                    return 0;
                 }
             }
         }
-        if (pass) {
-            ret = copy_row(stype->aux, r, &tail);
-            if (ret != 0)
-                return ret;
-        }
+        return 0;
     }
-    return 0;
-}
+};
 
-int mowsl_list_sort_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *rows,
-                         MOK_DATA_RECORD_T **sorted_result) noexcept {
-    *sorted_result = rows;
-    int ret = require_bound(stype, order);
-    if (ret != 0)
-        return ret;
-    MOTSL_STDLIST_KEYWORD_T *sort_column = nullptr;
-    int direction = 0;
+// The column that sorts the list and its direction (-1 ascending, 1 descending); none: NULL.
+int sort_choice(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOTSL_STDLIST_KEYWORD_T **column,
+                int *direction) noexcept {
+    *column = nullptr;
+    *direction = 0;
     for (MOTSL_STDLIST_ORDER_T *o = order; o != nullptr; o = o->next) {
         MOTSL_STDLIST_KEYWORD_T *c = o->stdlist;
         if (!viewable_shown(stype, c) || (c->type_vector & MOTSL_TV_SORTABLE) == 0)
@@ -145,21 +140,183 @@ int mowsl_list_sort_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, M
             case 0:
                 break;
             case 1:
-                sort_column = c;
-                direction = -1;
+                *column = c;
+                *direction = -1;
                 break;
             case 2:
-                sort_column = c;
-                direction = 1;
+                *column = c;
+                *direction = 1;
                 break;
             default:
                 err(stype->aux)->report(err(stype->aux), "Sort type not recognised\n");
                 return 1;
         }
     }
-    if (sort_column != nullptr)
-        *sorted_result = motsl_record_sort(stype, rows, direction, sort_column);
     return 0;
+}
+
+int out_of_memory(MOX_AUX_T *aux) noexcept {
+    err(aux)->report(err(aux), "Out of memory\n");
+    return 1;
+}
+
+// The whole list sorted by a column, kept between the requests a server process serves: sorting is
+// the dearest step of a long list's page, and the order of the whole list is the same for every user
+// (visibility, filters and paging keep it). A kept order is used only when the chain is the same
+// cells in the same file order and the order still holds under the column's comparison, equal
+// values in file order: that is exactly the stable sort of the current values.
+struct SortedOrder {
+    MOT_TOP_STYPE_T *stype = nullptr;
+    MOTSL_STDLIST_KEYWORD_T *column = nullptr;
+    int direction = 0;
+    unsigned long used = 0;
+    std::vector<MOK_DATA_RECORD_T *> file_order;
+    std::vector<MOK_DATA_RECORD_T *> sorted;
+    std::vector<uint32_t> position; // of each sorted cell in file order
+};
+constexpr size_t kept_orders = 8;
+std::vector<SortedOrder> orders;
+unsigned long order_clock = 0;
+
+bool still_sorted(MOT_TOP_STYPE_T *stype, const SortedOrder &o, motsl_cell_sort_fn_t fn) noexcept {
+    for (size_t i = 1; i < o.sorted.size(); i++) {
+        int c = fn(stype, o.column, o.sorted[i]->container, o.sorted[i - 1]->container);
+        if (c == o.direction || (c == 0 && o.position[i] < o.position[i - 1]))
+            return false;
+    }
+    return true;
+}
+
+int sorted_order(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, int direction,
+                 MOK_DATA_RECORD_T *all, const std::vector<MOK_DATA_RECORD_T *> **result) noexcept {
+    motsl_cell_sort_fn_t fn =
+        column->cell_sort_fn != nullptr ? column->cell_sort_fn : motsl_default_cell_sort;
+    try {
+        std::vector<MOK_DATA_RECORD_T *> chain;
+        for (MOK_DATA_RECORD_T *r = all; r != nullptr; r = r->next)
+            chain.push_back(r);
+        SortedOrder *slot = nullptr;
+        for (SortedOrder &o : orders)
+            if (o.stype == stype && o.column == column && o.direction == direction)
+                slot = &o;
+        order_clock++;
+        if (slot != nullptr && slot->file_order == chain && still_sorted(stype, *slot, fn)) {
+            slot->used = order_clock;
+            *result = &slot->sorted;
+            return 0;
+        }
+        if (slot == nullptr) {
+            if (orders.size() < kept_orders) {
+                orders.emplace_back();
+                slot = &orders.back();
+            } else {
+                slot = &orders[0];
+                for (SortedOrder &o : orders)
+                    if (o.used < slot->used)
+                        slot = &o;
+            }
+        }
+        std::vector<uint32_t> index(chain.size());
+        for (uint32_t i = 0; i < index.size(); i++)
+            index[i] = i;
+        std::stable_sort(index.begin(), index.end(), [&](uint32_t a, uint32_t b) {
+            return fn(stype, column, chain[a]->container, chain[b]->container) == direction;
+        });
+        slot->stype = stype;
+        slot->column = column;
+        slot->direction = direction;
+        slot->used = order_clock;
+        slot->sorted.resize(index.size());
+        for (size_t i = 0; i < index.size(); i++)
+            slot->sorted[i] = chain[index[i]];
+        slot->position = std::move(index);
+        slot->file_order = std::move(chain);
+        *result = &slot->sorted;
+        return 0;
+    } catch (const std::bad_alloc &) {
+        orders.clear();
+        return out_of_memory(stype->aux);
+    }
+}
+
+} // namespace
+
+int mowsl_list_filter_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *rows,
+                           MOK_DATA_RECORD_T **filtered_result) noexcept {
+    *filtered_result = nullptr;
+    int ret = require_bound(stype, order);
+    if (ret != 0)
+        return ret;
+    try {
+        RowFilter filter;
+        filter.build(stype, order);
+        MOK_DATA_RECORD_T **tail = filtered_result;
+        for (MOK_DATA_RECORD_T *r = rows; r != nullptr; r = r->next) {
+            bool pass = true;
+            ret = filter.pass(stype, r, &pass);
+            if (ret == 0 && pass)
+                ret = copy_row(stype->aux, r, &tail);
+            if (ret != 0)
+                return ret;
+        }
+    } catch (const std::bad_alloc &) {
+        return out_of_memory(stype->aux);
+    }
+    return 0;
+}
+
+int mowsl_list_sort_data(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *rows,
+                         MOK_DATA_RECORD_T **sorted_result) noexcept {
+    *sorted_result = rows;
+    int ret = require_bound(stype, order);
+    MOTSL_STDLIST_KEYWORD_T *sort_column = nullptr;
+    int direction = 0;
+    if (ret == 0)
+        ret = sort_choice(stype, order, &sort_column, &direction);
+    if (ret == 0 && sort_column != nullptr)
+        *sorted_result = motsl_record_sort(stype, rows, direction, sort_column);
+    return ret;
+}
+
+int mowsl_local::list_rows(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *all,
+                           MOK_DATA_RECORD_T ***rows, int *count) noexcept {
+    MOX_AUX_T *aux = stype->aux;
+    *rows = nullptr;
+    *count = 0;
+    MOTSL_STDLIST_KEYWORD_T *column = nullptr;
+    int direction = 0;
+    int ret = require_bound(stype, order);
+    if (ret == 0)
+        ret = sort_choice(stype, order, &column, &direction);
+    if (ret != 0)
+        return ret;
+    try {
+        RowFilter filter;
+        filter.build(stype, order);
+        std::vector<MOK_DATA_RECORD_T *> chain;
+        const std::vector<MOK_DATA_RECORD_T *> *walk = &chain;
+        if (column != nullptr) {
+            ret = sorted_order(stype, column, direction, all, &walk);
+        } else {
+            for (MOK_DATA_RECORD_T *r = all; r != nullptr; r = r->next)
+                chain.push_back(r);
+        }
+        if (ret != 0)
+            return ret;
+        // Visible rows through the filters, in the list's order; the cells are the list's own.
+        ret = mome_new_array(aux->mem, aux->mem->req_pool_ref, rows, walk->size() + 1);
+        for (size_t i = 0; ret == 0 && i < walk->size(); i++) {
+            MOK_DATA_RECORD_T *r = (*walk)[i];
+            bool pass = false;
+            if (r->access_view)
+                ret = filter.pass(stype, r, &pass);
+            if (ret == 0 && pass)
+                (*rows)[(*count)++] = r;
+        }
+    } catch (const std::bad_alloc &) {
+        return out_of_memory(aux);
+    }
+    return ret;
 }
 
 // ---------------------------------------------------------------- helpers of the list pages

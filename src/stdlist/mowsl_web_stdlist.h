@@ -142,8 +142,7 @@ int mowsl_release_element_locks(MOT_TOP_STYPE_T *stype) noexcept;
 struct MOWSL_LIST_STATE_T {
     MOK_DATA_RECORD_T *all;       // the chain as read
     MOTSL_STDLIST_ORDER_T *order; // columns in display order
-    MOK_DATA_RECORD_T *visible;   // rows the user may see
-    MOK_DATA_RECORD_T *rows;      // those through the filters and match texts, sorted
+    MOK_DATA_RECORD_T **rows;     // the rows the user may see through the filters and match texts, sorted
     int total;                    // rows in `rows`
     int table_columns;            // 1 + the visible and shown columns
 };
@@ -155,6 +154,9 @@ int mowsl_list_prepare(MOT_TOP_STYPE_T *stype, MOWSL_LIST_STATE_T *state) noexce
 mo_boolean_t mowsl_column_listed(MOTSL_STDLIST_KEYWORD_T *column) noexcept;
 // The column of a keyword that came from a request; reported when the stype has none.
 int mowsl_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST_KEYWORD_T **column) noexcept;
+// The same for a column the user may see in the list (the list is read for its column access).
+int mowsl_viewable_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword,
+                              MOTSL_STDLIST_KEYWORD_T **column) noexcept;
 
 // The record whose column `keyword` has the text `value` ("Can't find ID number %s in %s records\n").
 int mowsl_find_id_record(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *rows, const char *keyword,

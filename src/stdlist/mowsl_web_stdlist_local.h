@@ -56,6 +56,11 @@ struct OptionChange {
 int link_build(MOT_TOP_STYPE_T *stype, const char *display, const char *trail, const char *command,
                const char *const *args, int arg_count, std::string *result) noexcept;
 
+// The rows a list page shows: visible, through the shown columns' filters and match texts, in the
+// list's sort (kept between requests, see there). The array (request pool) holds the list's own cells.
+int list_rows(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_ORDER_T *order, MOK_DATA_RECORD_T *all,
+              MOK_DATA_RECORD_T ***rows, int *count) noexcept;
+
 // Parses a whole decimal number (an optional "-"); FALSE for anything else.
 bool parse_int(const char *text, int *value) noexcept;
 

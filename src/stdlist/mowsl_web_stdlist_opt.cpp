@@ -153,7 +153,7 @@ int mowsl_color_chooser_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept
 int mowsl_sort_toggle_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T *,
                               MOT_TOP_REQ_T *, MOT_TOP_ARG_LIST_T *args) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    int ret = mowsl_column_arg(stype, arg_at(args, 0), &column);
+    int ret = mowsl_viewable_column_arg(stype, arg_at(args, 0), &column);
     if (ret == 0)
         ret = need_bit(stype, column, MOTSL_TV_SORTABLE, "sort");
     if (ret != 0)
@@ -178,7 +178,7 @@ int mowsl_sort_toggle_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, M
 int mowsl_display_toggle_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T *,
                                  MOT_TOP_REQ_T *, MOT_TOP_ARG_LIST_T *args) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    int ret = mowsl_column_arg(stype, arg_at(args, 0), &column);
+    int ret = mowsl_viewable_column_arg(stype, arg_at(args, 0), &column);
     if (ret != 0)
         return ret;
     return change_options(stype, out_def, FALSE, MOWSL_RELOAD_TRAIL, [&](OptionChange &) noexcept {
@@ -209,7 +209,7 @@ int mowsl_display_move_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, 
         return 1;
     }
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    int ret = mowsl_column_arg(stype, arg_at(args, 0), &column);
+    int ret = mowsl_viewable_column_arg(stype, arg_at(args, 0), &column);
     if (ret != 0)
         return ret;
     return change_options(stype, out_def, FALSE, MOWSL_RELOAD_TRAIL, [&](OptionChange &) noexcept {
@@ -264,7 +264,7 @@ int mowsl_filter_select_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
                                 MOT_TOP_REQ_T *, MOT_TOP_ARG_LIST_T *args) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
     std::string value;
-    int ret = mowsl_column_arg(stype, arg_at(args, 0), &column);
+    int ret = mowsl_viewable_column_arg(stype, arg_at(args, 0), &column);
     if (ret == 0)
         ret = need_bit(stype, column, MOTSL_TV_FILTER, "filter");
     if (ret == 0)
@@ -279,7 +279,7 @@ int mowsl_filter_select_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def,
 int mowsl_filter_clear_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T *,
                                MOT_TOP_REQ_T *, MOT_TOP_ARG_LIST_T *args) noexcept {
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    int ret = mowsl_column_arg(stype, arg_at(args, 0), &column);
+    int ret = mowsl_viewable_column_arg(stype, arg_at(args, 0), &column);
     if (ret != 0)
         return ret;
     bool all = strcmp(arg_at(args, 1), "clear_all") == 0;
@@ -420,10 +420,13 @@ int selector(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOTSL_STDLIST_KEYW
         *column->useropt_ref->filter != nullptr ? *column->useropt_ref->filter : MOTSL_FILTER_ALL;
     bool active = strcmp(filter, MOTSL_FILTER_ALL) != 0;
     // The choices come from the rows the other columns leave: this column's own filter is set aside.
+    MOK_DATA_RECORD_T *visible = nullptr;
+    int ret = mowsl_list_filter_view_access(stype, state->all, &visible);
     motsl_filter_fn_t own = column->current_filter_fn;
     column->current_filter_fn = motsl_filter_all;
     MOK_DATA_RECORD_T *rows = nullptr;
-    int ret = mowsl_list_filter_data(stype, state->order, state->visible, &rows);
+    if (ret == 0)
+        ret = mowsl_list_filter_data(stype, state->order, visible, &rows);
     column->current_filter_fn = own;
     MOTSL_FILTER_LIST_T *choices = nullptr;
     if (ret == 0)

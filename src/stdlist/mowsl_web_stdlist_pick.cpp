@@ -189,7 +189,7 @@ int mowsl_match_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOT_TOP
     bool clearing = !named(go) && named(clear);
     *acted = TRUE;
     MOTSL_STDLIST_KEYWORD_T *column = nullptr;
-    int ret = mowsl_column_arg(stype, keyword, &column);
+    int ret = mowsl_viewable_column_arg(stype, keyword, &column);
     if (ret != 0)
         return ret;
     if ((column->type_vector & MOTSL_TV_MATCH) == 0) {

@@ -39,6 +39,20 @@ int mowsl_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword, MOTSL_STDLIST_
     return motsl_find_column(stype, keyword, column);
 }
 
+int mowsl_viewable_column_arg(MOT_TOP_STYPE_T *stype, const char *keyword,
+                              MOTSL_STDLIST_KEYWORD_T **column) noexcept {
+    MOK_DATA_RECORD_T *first = nullptr;
+    int ret = motsl_find_column(stype, keyword, column);
+    if (ret == 0)
+        ret = mowsl_list_read(stype, &first);
+    if (ret == 0 && !(*column)->access_type->view_access_col) {
+        err(stype->aux)
+            ->report(err(stype->aux), "The column %s of %s is not one you may see\n", keyword, stype->name);
+        ret = 1;
+    }
+    return ret;
+}
+
 int mowsl_list_prepare(MOT_TOP_STYPE_T *stype, MOWSL_LIST_STATE_T *state) noexcept {
     *state = MOWSL_LIST_STATE_T{};
     int ret = mowsl_list_read(stype, &state->all);
@@ -57,16 +71,8 @@ int mowsl_list_prepare(MOT_TOP_STYPE_T *stype, MOWSL_LIST_STATE_T *state) noexce
             state->table_columns++;
     }
     ret = motsl_set_filter_to_useropt(stype, state->order);
-    MOK_DATA_RECORD_T *filtered = nullptr;
     if (ret == 0)
-        ret = mowsl_list_filter_view_access(stype, state->all, &state->visible);
-    if (ret == 0)
-        ret = mowsl_list_filter_data(stype, state->order, state->visible, &filtered);
-    if (ret == 0)
-        ret = mowsl_list_sort_data(stype, state->order, filtered, &state->rows);
-    if (ret == 0)
-        for (MOK_DATA_RECORD_T *r = state->rows; r != nullptr; r = r->next)
-            state->total++;
+        ret = list_rows(stype, state->order, state->all, &state->rows, &state->total);
     return ret;
 }
 
@@ -1052,12 +1058,8 @@ int mowsl_list_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_
 
     // The rows of the page.
     motsl_print_row_fn_t print_row = ts->print_row != nullptr ? ts->print_row : mowsl_print_row_default;
-    int n = 0;
-    for (MOK_DATA_RECORD_T *r = state.rows; ret == 0 && r != nullptr && n < paging.last; r = r->next) {
-        n++;
-        if (n >= paging.first)
-            ret = print_row(stype, out_def, r, n - paging.first);
-    }
+    for (int n = paging.first; ret == 0 && n <= paging.last; n++)
+        ret = print_row(stype, out_def, state.rows[n - 1], n - paging.first);
     if (ret == 0)
         ret = out_def->line_fn(out_def, "</TABLE>\n");
     if (ret == 0)

@@ -11,6 +11,7 @@
 #include "storage/motr_trail.h"
 #include "entry/moim_interm.h"
 #include "entry/mox_aux.h"
+#include "apps/moa_access_cmn.h"
 
 #include <cctype>
 #include <climits>
@@ -114,11 +115,11 @@ static void mow_release_args(MOX_AUX_T *aux, MOT_TOP_REQ_T *req) noexcept {
 
 // ---- trail of the request's user
 
-// The user whose trail is kept. The access service names the logged-in user; until it exists no
-// request has one, and a request without a user keeps no trail.
-static bool mow_trail_user(MOX_AUX_T *, int *user_id) noexcept {
-    *user_id = 0;
-    return false;
+// The user whose trail is kept: the logged-in user of the access service. A request without a user
+// keeps no trail.
+static bool mow_trail_user(MOX_AUX_T *aux, int *user_id) noexcept {
+    *user_id = aux->access != nullptr ? aux->access->current_user_id : -1;
+    return *user_id >= 0;
 }
 
 static int mow_trail_read(MOX_AUX_T *aux) noexcept {

@@ -531,3 +531,47 @@ TEST_F(Site, GroupNamesAreCheckedAndMarked) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Site, ExampleTypeSendsTheBrowserToTheSiteTab) {
+    setup_key("USER_TAB_CONTENT_URL http://intra.example/tab?a='1'</script><b>");
+    mot_test::write_users(inst.home, staff);
+    SystemProc p(inst);
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.begin("bob"), 0);
+    MOT_TOP_STYPE_T *user = p.stype("user");
+    ASSERT_NE(user, nullptr);
+    MOW_WEB_CMD_T *page = nullptr;
+    ASSERT_EQ(mow_web_find_cmd(user, "page", &page), 0);
+    ASSERT_EQ(motsl_set_position(user, 0, 0, 0), 0);
+    char call[MO_STRING_LEN];
+    ASSERT_EQ(page->call_fn(user, call), 0);
+    EXPECT_STREQ(call, "main?&blank&N&&0&0&0&user&page");
+    Capture out;
+    ASSERT_EQ(page->service_fn(user, &out.out, page, p.req, nullptr), 0);
+    EXPECT_NE(out.text.find("<script language=\"javascript\" type=\"text/javascript\">\n<!--\n"
+                            "location='http://intra.example/tab?a=\\x271\\x27\\x3c/script\\x3e\\x3cb\\x3e';\n"
+                            "// -->\n</script>\n"),
+              std::string::npos)
+        << out.text;
+    EXPECT_EQ(out.text.find("</script><b>"), std::string::npos);
+
+    // With list id 0 the type answers for itself only.
+    std::vector<std::string> words = {"0", "0", "0", "passwd"};
+    std::vector<MOT_TOP_ARG_LIST_T> args(words.size());
+    for (size_t i = 0; i < words.size(); i++)
+        args[i] = {words[i].c_str(), i + 1 < words.size() ? &args[i + 1] : nullptr};
+    MOT_TOP_ARG_LIST_T *at = &args[0];
+    MOT_TOP_STYPE_T *s = user;
+    std::string err = mot_test::capture_stderr([&] { EXPECT_EQ(user->init_stype(&s, TRUE, &at), 1); });
+    EXPECT_NE(err.find("Only certain stypes are allowed access with a 0 list_id"), std::string::npos) << err;
+    words[3] = "user";
+    args[3].val = words[3].c_str();
+    at = &args[0];
+    EXPECT_EQ(user->init_stype(&s, TRUE, &at), 0);
+    EXPECT_EQ(s, user);
+    p.end();
+}
+
+} // namespace

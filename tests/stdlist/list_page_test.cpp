@@ -394,6 +394,8 @@ TEST_F(ListPage, SortToggleFiltersMatchAndClear) {
     for (auto [command, message] : std::vector<std::pair<const char *, const char *>>{
              {"sort_toggle&X%22%3E", "No keyword X\"> exists in the motc_find_keyword for stype tnote\n"},
              {"sort_toggle&B", "The column B of tnote has no sort\n"},
+             {"sort_toggle&ID", "The column ID of tnote is not one you may see\n"},
+             {"display_toggle&NEW", "The column NEW of tnote is not one you may see\n"},
              {"filter_select&P&3", "The column P of tnote has no filter\n"},
              {"display_move_left&T&right", "Unknown type argument right, must be either left\n"},
              {"bogus", "Operation bogus not valid\n"}}) {
@@ -722,4 +724,51 @@ TEST_F(ListPage, CellsChoosersAndTheirEscapes) {
     // Subscriptions need the folder tree's items; the tree's stand-in has none to toggle.
     EXPECT_EQ(action("subscribe&x"), 1);
     EXPECT_NE(err.find("The item argument x is not an id\n"), std::string::npos) << err;
+}
+
+TEST_F(ListPage, KeptSortOrderFollowsTheData) {
+    // Equal titles keep the file order; the order kept between requests follows every change.
+    add({{"m", 1, 1}, {"c", 1, 2}, {"x", 1, 3}, {"c", 1, 4}, {"a", 1, 5}});
+    ASSERT_EQ(list(), 0) << err;
+    EXPECT_EQ(row_titles(page), (std::vector<std::string>{"a", "c", "c", "m", "x"}));
+    auto before = [&](const char *a, const char *b) {
+        size_t pa = page.find(std::string("<TD ALIGN=LEFT> ") + a + " </TD>");
+        size_t pb = page.find(std::string("<TD ALIGN=LEFT> ") + b + " </TD>");
+        return pa != std::string::npos && pb != std::string::npos && pa < pb;
+    };
+    EXPECT_TRUE(before("2", "4")) << "the first c (priority 2) before the second (4)";
+    // A value changed in the cached rows themselves (same cells, same file order).
+    MOT_TOP_STYPE_T *s = main;
+    ASSERT_EQ(p->init(s), 0);
+    MOK_DATA_RECORD_T *first = nullptr;
+    ASSERT_EQ(s->read_data(s, &first), 0);
+    static_cast<TNOTE_T *>(first->container)->title = const_cast<char *>("b");
+    p->end_request();
+    ASSERT_EQ(list(), 0);
+    EXPECT_EQ(row_titles(page), (std::vector<std::string>{"a", "b", "c", "c", "x"}));
+    // A value made equal to one that came after it: equal values come out in file order (the "b" of
+    // priority 1 is first in the file, the "c" of priority 4 becomes a "b" after it).
+    ASSERT_EQ(p->init(s), 0);
+    ASSERT_EQ(s->read_data(s, &first), 0);
+    static_cast<TNOTE_T *>(first->next->next->next->container)->title = const_cast<char *>("b");
+    p->end_request();
+    ASSERT_EQ(list(), 0);
+    EXPECT_EQ(row_titles(page), (std::vector<std::string>{"a", "b", "b", "c", "x"}));
+    EXPECT_TRUE(before("1", "4")) << page;
+    ASSERT_EQ(p->init(s), 0);
+    ASSERT_EQ(s->read_data(s, &first), 0);
+    static_cast<TNOTE_T *>(first->next->next->next->container)->title = const_cast<char *>("a");
+    p->end_request();
+    ASSERT_EQ(list(), 0);
+    EXPECT_TRUE(before("4", "5")) << "the new a (priority 4) is before the old a (5) in the file";
+    static_cast<TNOTE_T *>(first->next->next->next->container)->title = const_cast<char *>("c");
+    // A row added by another request; descending after a toggle.
+    add({{"d", 2, 0}});
+    ASSERT_EQ(action("sort_toggle&T"), 0) << err;
+    ASSERT_EQ(list(), 0);
+    EXPECT_EQ(row_titles(page), (std::vector<std::string>{"x", "d", "c", "c", "b", "a"}))
+        << "the a went back to c";
+    ASSERT_EQ(action("filter_select&S&Closed"), 0) << err;
+    ASSERT_EQ(list(), 0);
+    EXPECT_EQ(row_titles(page), (std::vector<std::string>{"d"}));
 }
