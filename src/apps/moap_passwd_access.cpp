@@ -238,6 +238,8 @@ int moap_passwd_undelete_admin(MOX_AUX_T *aux, MOT_TOP_SESSION_T *session, mo_bo
 
 int moap_passwd_init_user_array(MOA_ACCESS_T *access, MOT_TOP_SESSION_T *session) noexcept {
     MOT_TOP_STORAGE_T *cell = nullptr;
+    // A new request: nobody is logged in until its login check says so.
+    access->current_user_id = -1;
     access->user_ref = nullptr;
     int ret = read_list(session, "passwd", &cell);
     if (ret == 0)

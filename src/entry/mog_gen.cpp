@@ -144,6 +144,8 @@ int mog_gen_init_req(MOT_TOP_SESSION_T *session, MOX_AUX_T *aux) noexcept {
         return ret;
     if (access->user_ref == nullptr)
         ret = access->init_user_array(access, session);
+    if (ret == 0 && access->group_ref == nullptr)
+        ret = access->init_group_array(access, session);
     // The tab's settings and its modification mark, so that a change of the default access lists
     // drops the cached verdicts in every process.
     if (ret == 0 && aux->tab_stype != nullptr)
