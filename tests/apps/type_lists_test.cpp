@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tt;
 
@@ -137,6 +139,39 @@ TEST_F(TypeLists, EmptyInstallationGetsTheBuiltinRowsOnceAndLaterLoadsWriteNothi
     EXPECT_EQ(inode_of(itype_file), itype_inode);
     EXPECT_EQ(inode_of(ftype_file), ftype_inode);
     EXPECT_EQ(mot_test::read_file(itype_file), itype_text);
+}
+
+TEST_F(TypeLists, ProcessesLoadingAFreshInstallationTogetherWriteEachBuiltinRowOnce) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; i++) {
+        fflush(stdout);
+        fflush(stderr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            int ret = 1;
+            {
+                Proc p(home.path);
+                if (p.registered == 0 && p.connect(daemon.port, 150 + i))
+                    ret = p.load();
+                if (ret == 0 && (p.itypes().size() != 19 || p.ftypes().size() != 34))
+                    ret = 2;
+                p.end_request();
+            }
+            _exit(ret);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::string itypes = mot_test::read_file(itype_file), ftypes = mot_test::read_file(ftype_file);
+    EXPECT_EQ(mot_test::count_of(itypes, "SID 1,"), 19u) << itypes;
+    EXPECT_EQ(mot_test::count_of(ftypes, "\nSID "), 34u) << ftypes;
+    EXPECT_EQ(mot_test::count_of(itypes, "ID 19\n"), 1u);
+    EXPECT_EQ(mot_test::count_of(itypes, "ID 20\n"), 0u);
+    EXPECT_EQ(mot_test::count_of(ftypes, "ID 35\n"), 0u);
 }
 
 TEST_F(TypeLists, RefreshPutsBackBuiltinItemTypesAndFileTypesAsFarAsTheirLevelAllows) {
