@@ -67,7 +67,7 @@ public:
     static std::string server_env();
 
     std::string socket_path() const { return "/tmp/morvale." + std::to_string(port); }
-    std::string conf_path() const { return home + "/generated/httpd/httpd.conf"; }
+    std::string conf_path() const { return home + "/generated/httpd.conf"; }
     std::string error_log() const;
     std::string daemon_log() const;
     // What the server printed before its error log was open (configuration errors).
