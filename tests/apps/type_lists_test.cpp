@@ -387,7 +387,7 @@ TEST_F(TypeLists, GeneratedTypesFollowTheirSourceAndItsChangeMark) {
     p->end_request();
 
     // A new source row shows once the source raises its mark, in the same session.
-    tables.rows.push_back({12, "Tools", "", 0, 0, 0});
+    tables.rows.push_back({12, "To\nols", "", 0, 0, 0});
     tables.rows[1].delete_status = 0;
     int calls = tables.calls;
     ASSERT_EQ(p->load(), 0);
@@ -399,6 +399,7 @@ TEST_F(TypeLists, GeneratedTypesFollowTheirSourceAndItsChangeMark) {
     MOAP_ITYPE_T *tools = by_origin(*p, 2, 12);
     ASSERT_NE(tools, nullptr);
     EXPECT_EQ(tools->id, 22);
+    EXPECT_STREQ(tools->name, "To ols Table Type");
     EXPECT_EQ(tools->dir_type, 0);
     EXPECT_EQ(by_origin(*p, 2, 9)->delete_status, 0) << "undeleting the source undeletes its type";
     p->end_request();
