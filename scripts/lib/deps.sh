@@ -11,6 +11,8 @@ PKGS="
     apache2-utils
     binutils
     catdoc
+    chromium
+    chromium-driver
     clang-14
     clang-format
     cmake
@@ -34,6 +36,7 @@ PKGS="
     python3
     python3-aiosmtpd
     python3-markdown
+    python3-selenium
     swish-e
     unrtf
     weasyprint

@@ -18,3 +18,9 @@ int moad_set_admin_password(MOX_AUX_T *aux, const char *home) noexcept;
 // Puts "ADMIN_PASSWD <crypt_text>" into the setup file `path` in place of any line of that keyword,
 // keeping every other line as it was; the file is replaced whole, mode 0600. 1 after a report.
 int moad_write_admin_passwd(MOX_AUX_T *aux, const char *path, const char *crypt_text) noexcept;
+
+// Clears the deleted flag of the initial administrator in the user directory `user_dir` of the
+// installation at `home` (trailing blanks of both are dropped, as the restore tool adds one). Through
+// the daemon's locks when a daemon answers, else directly in the file. 1 after a report.
+int moad_undelete_admin_user(MOX_AUX_T *aux, const char *home, const char *user_dir,
+                             const char *platform) noexcept;

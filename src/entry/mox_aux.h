@@ -24,6 +24,7 @@ struct MOX_AUX_T {
     MOSK_SOCK_T *sock;
     MOME_MEM_T *mem;
     MOE_ERROR_T *error;
+    MOT_TOP_STYPE_T *tab_stype; // the tab record's page ("tab_gen"); NULL until the tab pages are registered
 };
 
 int mox_aux_construct(MOX_AUX_T **aux, MOIM_INTERM_T *interm) noexcept;

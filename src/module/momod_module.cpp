@@ -4,6 +4,7 @@
 // The module keeps the current request in module-wide state, so it runs only under a forking MPM
 // that serves one request per process at a time.
 #include "module/momod_module.h"
+#include "apps/moa_access_cmn.h"
 #include "daemon/mod_daemon_cmn.h"
 #include "daemon/molk_lock.h"
 #include "daemon/morq_req.h"
@@ -21,6 +22,7 @@
 #include "storage/mot_top.h"
 #include "web/moch_check.h"
 #include "web/moco_cookie.h"
+#include "web/molo_login.h"
 #include "web/mow_web.h"
 
 #include <httpd.h>
@@ -117,6 +119,21 @@ static int momod_module_init_steps(apr_pool_t *p) noexcept {
     return ret;
 }
 
+// ---- what the login service asks of the request
+
+static int momod_login_get_header(MOX_AUX_T *, const char *name, const char **value) noexcept {
+    request_rec *r = momod_state.local_r;
+    *value = r != nullptr ? apr_table_get(r->headers_in, name) : nullptr;
+    return 0;
+}
+
+static int momod_login_set_header(MOX_AUX_T *, const char *name, const char *value) noexcept {
+    request_rec *r = momod_state.local_r;
+    if (r != nullptr)
+        apr_table_set(r->headers_out, name, value);
+    return 0;
+}
+
 void momod_module_init(server_rec *, apr_pool_t *p) noexcept {
     MOMOD_MODULE_T &m = momod_state;
     m.init_ok = FALSE;
@@ -127,9 +144,11 @@ void momod_module_init(server_rec *, apr_pool_t *p) noexcept {
     snprintf(m.remote_user_name, sizeof(m.remote_user_name), "unknown");
     m.remote_machine_name = "unknown";
     m.remote_user_agent = "unknown";
-    m.login_check = momod_login_check_none;
-    m.login_form = momod_login_form_missing;
-    m.daemon_report = momod_daemon_report;
+    m.login_check = molo_login_check;
+    m.login_form = molo_login_form;
+    m.daemon_report = molo_daemon_report;
+    molo_server.get_header = momod_login_get_header;
+    molo_server.set_header = momod_login_set_header;
     int ret = momod_module_init_steps(p);
     if (ret != 0) {
         fputs(MOMOD_INIT_FAILURE, stderr);
@@ -147,11 +166,9 @@ static void momod_child_init(apr_pool_t *pchild, server_rec *s) {
 
 // ---- login stand-ins
 //
-// The login service and the user list are not part of this version yet, so nobody can log in: every
-// request is served as no user with no access and gets the login screen, which reports that it is not
-// available. The real molo_login_check, molo_login_form and molo_daemon_report take the three slots
-// of momod_state in momod_module_init, and the user list (the access service's init_user_array) is
-// loaded before the check.
+// Kept for builds and tests without the login service: nobody is logged in, so every request gets the
+// login screen, which reports that it is not available. The module installs molo_login_check,
+// molo_login_form and molo_daemon_report in momod_module_init.
 
 int momod_login_check_none(MOX_AUX_T *, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, MOCH_CHECK_T *,
                            mo_boolean_t *do_screen, char *) noexcept {
@@ -384,7 +401,9 @@ static int momod_handler_steps(request_rec *r) noexcept {
     }
     if (ret == 0)
         ret = moch_check_construct(&check, r->pool, aux);
-    // The user list (the access service's init_user_array) is loaded here once the access service exists.
+    // 14: the user list, which the login check looks names up in.
+    if (ret == 0)
+        ret = aux->access->init_user_array(aux->access, m.session);
     if (ret == 0) {
         ret = m.login_check(aux, out_def, req, check, &do_screen, m.remote_user_name);
         if (ret == 0 && !do_screen)
@@ -400,10 +419,17 @@ static int momod_handler_steps(request_rec *r) noexcept {
     // 8: the page, served as the logged-in user.
     if (ret == 0 && !do_screen) {
         r->user = apr_pstrdup(r->pool, m.remote_user_name);
-        // The access service's init_user_id, init_group_array and get_full_name come here, the lock
-        // client takes the user's full name, and the user's subscriptions go into aux->sub_ref.
-        ret = aux->req->lock_call->init(aux->req->lock_call, m.remote_user_name, machine, m.remote_user_agent,
-                                        atoi(m.process_id), nullptr);
+        // The lock client is known by the user's full name from here on.
+        MOA_ACCESS_T *access = aux->access;
+        const char *full_name = "";
+        ret = access->init_user_id(access);
+        if (ret == 0)
+            ret = access->init_group_array(access, m.session);
+        if (ret == 0)
+            ret = access->get_full_name(access, access->current_user_id, &full_name);
+        if (ret == 0)
+            ret = aux->req->lock_call->init(aux->req->lock_call, full_name, machine, m.remote_user_agent,
+                                            atoi(m.process_id), nullptr);
         if (ret == 0)
             ret = mog_gen_init_req(m.session, aux);
         if (ret == 0)

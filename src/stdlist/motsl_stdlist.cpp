@@ -554,19 +554,7 @@ int motsl_set_related_stypes(MOT_TOP_STYPE_T *stype, const char *useropt_name, c
     return 0;
 }
 
-// The commands themselves are the list pages'; these are where a family asks for them.
-int motsl_applic_register_web_cmds(MOT_TOP_STYPE_T *) noexcept {
-    return 0;
-}
-int motsl_applic_register_deleted_web_cmds(MOT_TOP_STYPE_T *) noexcept {
-    return 0;
-}
-int motsl_applic_register_template_web_cmds(MOT_TOP_STYPE_T *) noexcept {
-    return 0;
-}
-int motsl_applic_register_history_web_cmds(MOT_TOP_STYPE_T *) noexcept {
-    return 0;
-}
+// The family's web commands (motsl_applic_register_web_cmds and the others) are the list pages'.
 
 int motsl_stype_storage_init(MOT_TOP_SESSION_T *session, MOT_TOP_STYPE_T *stype, const char *keyword_id,
                              mo_boolean_t *is_new) noexcept {

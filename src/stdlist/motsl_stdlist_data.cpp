@@ -116,7 +116,9 @@ int load_file(MOT_TOP_STYPE_T *stype, MOT_TOP_STORAGE_T *cell, mo_boolean_t no_d
                 data->data_record = nullptr;
         }
     }
-    if (stype->type == MOT_STYPE_MAIN && do_id_array) {
+    // The deleted list reads the main list's file into the same cell: whichever reads it first, the
+    // main list (and every list naming its elements) finds the id index there.
+    if ((stype->type == MOT_STYPE_MAIN || stype->type == MOT_STYPE_SECONDARY) && do_id_array) {
         size_t offset = 0;
         ret = mome_new(aux->mem, pool, &data->id_array);
         if (ret == 0)
@@ -276,6 +278,15 @@ int motsl_stdlist_write_data(MOT_TOP_STYPE_T *stype) noexcept {
     ret = lock_file(stype, MOLK_FILE_WRITE_CHECK, nullptr);
     if (ret == 0)
         ret = check_ids(stype, data->data_record);
+    // Elements added since the load join the id index: the chain is kept as the file after the
+    // write, and other lists look names up through the index.
+    if (ret == 0 && data->id_array != nullptr) {
+        size_t offset = 0;
+        ret = id_offset(stype, &offset);
+        if (ret == 0)
+            ret = motc_init_id_array(aux, data->id_array, data->data_record, offset,
+                                     stype->data_storage->sub_pool_ref);
+    }
     if (ret != 0)
         return ret;
     mo_filename_t tmp;

@@ -11,6 +11,7 @@
 #include "storage/motr_trail.h"
 #include "entry/moim_interm.h"
 #include "entry/mox_aux.h"
+#include "apps/moa_access_cmn.h"
 
 #include <cctype>
 #include <climits>
@@ -36,6 +37,7 @@ int mow_construct_web(MOW_WEB_T **web_ptr, MOIM_INTERM_T *interm,
     web->check_browser = mow_check_browser;
     web->parse_form = parse_form;
     web->get_default_link = nullptr;
+    web->dir_list = nullptr;
     return 0;
 }
 
@@ -114,11 +116,11 @@ static void mow_release_args(MOX_AUX_T *aux, MOT_TOP_REQ_T *req) noexcept {
 
 // ---- trail of the request's user
 
-// The user whose trail is kept. The access service names the logged-in user; until it exists no
-// request has one, and a request without a user keeps no trail.
-static bool mow_trail_user(MOX_AUX_T *, int *user_id) noexcept {
-    *user_id = 0;
-    return false;
+// The user whose trail is kept: the logged-in user of the access service. A request without a user
+// keeps no trail.
+static bool mow_trail_user(MOX_AUX_T *aux, int *user_id) noexcept {
+    *user_id = aux->access != nullptr ? aux->access->current_user_id : -1;
+    return *user_id >= 0;
 }
 
 static int mow_trail_read(MOX_AUX_T *aux) noexcept {
@@ -218,8 +220,8 @@ static bool mow_parse_id(const char *text, int *value) noexcept {
     return true;
 }
 
-int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_STYPE_T *, MOT_TOP_REQ_T *,
-                                    MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT_TOP_STYPE_T *stype_list,
+                                    MOT_TOP_REQ_T *req, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
     MOE_ERROR_T *error = aux->error;
     MOW_WEB_T *web = aux->web;
     const char *dir_type = nullptr;
@@ -237,9 +239,32 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *, MOT_TOP_ST
         return 1;
     }
     // Index and list ranges, and the default stype of a folder, belong to the folder tree items of
-    // the item service. Without it no index exists.
-    error->report(error, "Index ID %d out of range\n", index_id);
-    return 1;
+    // the item service. Until it is there, the one index is 0 and a list is named by its stype with
+    // list id 0.
+    if (index_id != 0) {
+        error->report(error, "Index ID %d out of range\n", index_id);
+        return 1;
+    }
+    MOT_TOP_ARG_LIST_T *list_arg = (*arg_list_ptr)->next;
+    if (list_arg == nullptr || list_arg->val == nullptr || list_arg->val[0] == '\0') {
+        error->report(error, "Can't find any list_id argument\n");
+        return 1;
+    }
+    int list_id = 0;
+    if (!mow_parse_id(list_arg->val, &list_id)) {
+        error->report(error, "List ID %s is not a number\n", list_arg->val);
+        return 1;
+    }
+    if (list_id != 0) {
+        error->report(error, "List ID %d out of range\n", list_id);
+        return 1;
+    }
+    MOT_TOP_ARG_LIST_T *stype_arg = list_arg->next != nullptr ? list_arg->next->next : nullptr;
+    if (stype_arg == nullptr || stype_arg->val == nullptr || stype_arg->val[0] == '\0') {
+        error->report(error, "Can't find any stype argument\n");
+        return 1;
+    }
+    return mow_web_run_operation(aux, out_def, stype_list, req, stype_arg->val, arg_list_ptr);
 }
 
 int mow_web_run_operation(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT_TOP_STYPE_T *stype_list,

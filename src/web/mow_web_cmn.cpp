@@ -13,6 +13,12 @@
 #include "entry/mol_low.h"
 #include "entry/moim_interm.h"
 #include "entry/mox_aux.h"
+#include "entry/mog_gen.h"
+#include "apps/moa_access_cmn.h"
+#include "daemon/molk_lock.h"
+#include "daemon/morq_req.h"
+#include "web/moch_check.h"
+#include "web/molo_login.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -211,6 +217,7 @@ struct MowCgi {
     bool non_html = false;         // the body is not an HTML page: errors go to the log only
     MOT_TOP_REQ_T *req = nullptr;  // its outgoing cookies go with the header
     MOOU_OUT_DEF_T *out = nullptr; // standard output
+    mo_string_t user_name = "";    // the user the login check found
 };
 MowCgi mow_cgi;
 
@@ -428,6 +435,22 @@ static void mow_web_normal_script_location(MOX_AUX_T *aux) noexcept {
              plain ? script : "main");
 }
 
+// The CGI variable of a request header: "Origin" is HTTP_ORIGIN.
+static int mow_web_normal_header(MOX_AUX_T *, const char *name, const char **value) noexcept {
+    char variable[128] = "HTTP_";
+    size_t n = strlen(variable);
+    for (const char *p = name; *p != '\0' && n + 1 < sizeof(variable); p++)
+        variable[n++] = *p == '-' ? '_' : static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+    variable[n] = '\0';
+    *value = mow_env(variable);
+    return 0;
+}
+
+static int mow_web_normal_user_name(MOU_UTIL_T *, const char **name) noexcept {
+    *name = mow_cgi.user_name;
+    return 0;
+}
+
 int mow_web_normal_serve(MOT_TOP_SESSION_T *session, MOT_TOP_REQ_T *req, mo_boolean_t with_header) noexcept {
     MOX_AUX_T *aux = session->aux;
     MOE_ERROR_T *error = aux->error;
@@ -471,9 +494,53 @@ int mow_web_normal_serve(MOT_TOP_SESSION_T *session, MOT_TOP_REQ_T *req, mo_bool
     }
     if (ret == 0)
         ret = mot_top_init_static_stypes(aux, session->storage.stype_list, req);
-    // No login check runs yet: the request is served with no user, so it reaches only what needs none.
+    // The login check, as in the server module: the login page, or the page as the user. A bundle
+    // without the access service (no applications registered) serves as nobody, whom every access
+    // check refuses.
+    MOA_ACCESS_T *access = aux->access;
+    if (access == nullptr) {
+        if (ret == 0)
+            ret = mow_web_parse_display_web_arg(session, out_def, req, getenv("QUERY_STRING"));
+        mow_web_init(web);
+        if (ret != 0)
+            error->ignore = TRUE;
+        return ret;
+    }
+    mo_boolean_t do_screen = TRUE;
+    MOCH_CHECK_T *check = nullptr;
     if (ret == 0)
-        ret = mow_web_parse_display_web_arg(session, out_def, req, getenv("QUERY_STRING"));
+        ret = access->init_user_array(access, session);
+    if (ret == 0)
+        ret = moch_check_construct(&check, pool, aux);
+    if (ret == 0) {
+        molo_server.get_header = mow_web_normal_header;
+        ret = molo_login_check(aux, out_def, req, check, &do_screen, mow_cgi.user_name);
+    }
+    if (ret == 0 && do_screen)
+        ret = molo_login_form(aux, out_def, req, check, getenv("QUERY_STRING"));
+    if (ret == 0 && !do_screen) {
+        snprintf(error->user_name, sizeof(error->user_name), "%s", mow_cgi.user_name);
+        aux->util->get_real_user_name = mow_web_normal_user_name;
+        const char *full_name = "";
+        const char *host = "";
+        ret = access->init_user_id(access);
+        if (ret == 0)
+            ret = access->init_group_array(access, session);
+        if (ret == 0)
+            ret = access->get_full_name(access, access->current_user_id, &full_name);
+        if (ret == 0)
+            ret = aux->util->local_machine_name(aux->util, 0, &host);
+        mo_string_t process_id = "";
+        if (ret == 0)
+            ret = aux->util->get_process_id(aux->util, process_id);
+        if (ret == 0)
+            ret = aux->req->lock_call->init(aux->req->lock_call, full_name, host, "", atoi(process_id),
+                                            nullptr);
+        if (ret == 0)
+            ret = mog_gen_init_req(session, aux);
+        if (ret == 0)
+            ret = mow_web_parse_display_web_arg(session, out_def, req, getenv("QUERY_STRING"));
+    }
     mow_web_init(web);
     // The page has shown the failure; the command's own failure line goes to the log only.
     if (ret != 0)

@@ -35,18 +35,17 @@ TEST(ApacheModule, AnswersWithItsOwnPagesAndHeaders) {
     EXPECT_EQ(head.body, "");
     EXPECT_NE(head.header("expires"), expires) << head.head;
 
-    // Nobody is logged in yet: the page is the system's error page, one head and one "Error:" line.
+    // Nobody is logged in yet: the page is the login page, with one head and no error.
     HttpResponse page = site.get("/main");
     EXPECT_EQ(page.status, 200) << page.head;
     EXPECT_EQ(page.header("content-type"), "text/html") << page.head;
     EXPECT_EQ(page.count("expires"), 1u) << page.head;
     EXPECT_EQ(page.header("expires"), expires) << page.head;
-    EXPECT_EQ(occurrences(page.body, "<SPAN><B>Error:</B> "), 1u) << page.body;
-    EXPECT_NE(page.body.find("The login page is not available in this version of Morvale"), std::string::npos)
-        << page.body;
+    EXPECT_EQ(occurrences(page.body, "<HTML>"), 1u) << page.body;
+    EXPECT_EQ(occurrences(page.body, "<SPAN><B>Error:</B> "), 0u) << page.body;
+    EXPECT_NE(page.body.find("<FORM NAME=\"Login\""), std::string::npos) << page.body;
     EXPECT_EQ(page.count("set-cookie"), 0u) << page.head;
-    EXPECT_NE(site.error_log().find("Error:   "), std::string::npos) << site.error_log();
-    EXPECT_NE(site.error_log().find("The login page is not available"), std::string::npos);
+    EXPECT_EQ(site.error_log().find("Error:   "), std::string::npos) << site.error_log();
 
     // The site's address leads to the pages; static folders are served, the rest of the disk is not.
     HttpResponse root = site.get("/");
@@ -85,11 +84,11 @@ TEST(ApacheModule, DaemonDownGivesTheDaemonPage) {
     std::string log = site.error_log();
     EXPECT_NE(log.find("Can't connect to socket " + site.socket_path()), std::string::npos) << log;
 
-    // Once the daemon is there, the next request gets through.
+    // Once the daemon is there, the next request gets through to the login page.
     ASSERT_TRUE(site.start_daemon());
     HttpResponse again = site.get("/main");
     EXPECT_EQ(again.body.find("Daemon Communication Problem"), std::string::npos) << again.body;
-    EXPECT_NE(again.body.find("<B>Error:</B>"), std::string::npos) << again.body;
+    EXPECT_NE(again.body.find("<FORM NAME=\"Login\""), std::string::npos) << again.body;
     EXPECT_EQ(site.crash_lines(), "");
 }
 

@@ -3,6 +3,7 @@
 // length, broken bodies, cookies, and a daemon that is down.
 #include "support/files.h"
 #include "support/install.h"
+#include "e2e_users.h"
 
 #include <chrono>
 #include <csignal>
@@ -29,9 +30,13 @@ struct Cgi {
     size_t midway_at = 0;
 };
 
-// Runs `morvale web normal` with only the given environment and the body on a pipe.
-RunResult run_cgi(const Installation &inst, const Cgi &cgi,
+// Runs `morvale web normal` with only the given environment and the body on a pipe. Without a cookie
+// of its own the request is sent as the user anne, so that it gets past the login check.
+RunResult run_cgi(const Installation &inst, const Cgi &given,
                   std::vector<std::string> args = {"web", "normal", "-h"}) {
+    Cgi cgi = given;
+    if (cgi.env.count("HTTP_COOKIE") == 0)
+        cgi.env["HTTP_COOKIE"] = mot_test::password_cookie("anne", "pw");
     std::string out_path = inst.home + "/generated/logs/cgi_out";
     std::string err_path = inst.home + "/generated/logs/cgi_err";
     int fds[2];
@@ -160,6 +165,7 @@ protected:
     static void SetUpTestSuite() {
         signal(SIGPIPE, SIG_IGN);
         inst = new Installation();
+        mot_test::write_users(inst->home, {{.id = 2, .name = "anne", .password = "pw"}});
         ASSERT_TRUE(inst->start_daemon());
     }
     static void TearDownTestSuite() {
@@ -181,7 +187,8 @@ TEST_F(WebNormal, GetAndHeadRequests) {
     get.env = {{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", ""}, {"REMOTE_ADDR", "10.1.2.3"}};
     RunResult r = run_cgi(*inst, get);
     expect_error_page(r, {"No default page is set up for an empty address<BR>"});
-    EXPECT_NE(r.err.find("[10.1.2.3] morvale_web_normal: No default page"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("[10.1.2.3] [anne] morvale_web_normal: No default page"), std::string::npos)
+        << r.err;
 
     // Without the header option the page alone; the same page otherwise.
     RunResult bare = run_cgi(*inst, get, {"web", "normal"});

@@ -160,7 +160,7 @@ TEST(AdminTool, RefusalsChangeNothing) {
         {{"set_admin_password", inst.home}, "", "No password given"},
         {{"set_admin_password", inst.home}, std::string(600, 'x') + "\n", "Password longer than"},
         {{"set_admin_password", inst.home + "/missing"}, "goodpass\n", "gen.setup"},
-        {{"undelete_admin_user", inst.home, inst.home + "/user", "linux"}, "", "not available yet"},
+        {{"undelete_admin_user", inst.home, inst.home + "/user", "vms"}, "", "Unknown platform vms"},
         {{}, "", "Usage: mo_aux set_admin_password HOME"},
         {{"set_admin_password"}, "goodpass\n", "Usage:"},
         {{"reset_everything", inst.home}, "", "Usage:"},
@@ -250,4 +250,40 @@ TEST(AdminTool, OnATerminalAsksTwiceWithoutEcho) {
     EXPECT_EQ(screen.find("tty-pass-1"), std::string::npos) << "typed without echo: " << screen;
     int count = 0;
     EXPECT_TRUE(mocr_crypt_verify("tty-pass-1", admin_line(read_file(site), &count).c_str()));
+}
+
+TEST(AdminTool, UndeleteAdminUserWithAndWithoutTheDaemon) {
+    mot_test::Installation inst;
+    std::string users = inst.home + "/user/lib/passwd/0";
+    ASSERT_EQ(mkdir((inst.home + "/user/lib/passwd").c_str(), 0755), 0);
+    const std::string deleted_admin = "ID 2\nNEW 0\nDEL 0\nF Bob\nU bob\nPM 40\n------\n"
+                                      "ID 3\nNEW 0\nDEL 1\nF Initial Admin\nU admin\nP *\nPM 100\nSID 1\n";
+    // The restore tool's command line: each directory with a blank before its closing quote.
+    std::vector<std::string> args = {"undelete_admin_user", inst.home + " ", inst.home + "/user ", "nt"};
+
+    // No daemon runs (the tool stops the service first): the file is changed directly.
+    write_file(users, deleted_admin);
+    RunResult r = run_aux(args, "");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("The initial administrator \"admin\" is active again."), std::string::npos) << r.out;
+    std::string text = read_file(users);
+    EXPECT_NE(text.find("U admin\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("DEL 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("U bob\n"), std::string::npos) << text;
+    r = run_aux(args, "");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("was not deleted"), std::string::npos) << r.out;
+
+    // With the daemon running the change goes through its locks, and the administrator's other values
+    // are put back on the way.
+    write_file(users, deleted_admin);
+    ASSERT_TRUE(inst.start_daemon());
+    r = run_aux({"undelete_admin_user", inst.home, inst.home + "/user", "linux"}, "");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("is active again"), std::string::npos) << r.out;
+    text = read_file(users);
+    EXPECT_EQ(text.find("DEL 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("U admin\n"), std::string::npos) << text;
+    auto check = inst.run({"daemon", "check"});
+    EXPECT_EQ(check.out.find("Passwd Data"), std::string::npos) << "no lock is left behind: " << check.out;
 }

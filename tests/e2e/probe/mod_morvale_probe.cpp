@@ -102,7 +102,9 @@ int probe_page(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out, MOT_TOP_REQ_T *req, MOCH_CHE
     return ret;
 }
 
+// Nobody logs in, so every request reaches the probe in the login page's slot.
 void probe_child_init(apr_pool_t *, server_rec *) {
+    momod_state.login_check = momod_login_check_none;
     momod_state.login_form = probe_page;
 }
 
