@@ -4,7 +4,7 @@
 
 #include "apps/mocr_crypt.h"
 #include "mail/mocd_code64.h"
-#include "test_bundle.h"
+#include "support/bundle.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -27,7 +27,7 @@ struct TestUser {
 
 // The stored text for a password, as the system makes it.
 inline std::string hash_password(const std::string &password) {
-    LowBundle lb;
+    Bundle lb;
     char out[MOCR_HASH_SIZE];
     if (mocr_crypt_new_passwd(&lb.error, password.c_str(), out, sizeof(out)) != 0)
         abort();

@@ -91,7 +91,7 @@ struct LoginSite : ::testing::Test {
     }
     // The site's signing secret, as the server made it.
     static std::vector<unsigned char> session_key() {
-        mot_test::LowBundle lb;
+        mot_test::Bundle lb;
         std::vector<unsigned char> key(MOSN_KEY_LEN);
         std::string path = site->home + "/generated/session.key";
         EXPECT_EQ(moux_private_secret(&lb.error, path.c_str(), key.data(), key.size()), 0);
@@ -252,7 +252,7 @@ TEST_F(LoginSite, BadTokensAndCookiesLogOut) {
     std::string tampered = plain;
     tampered.back() = tampered.back() == '0' ? '1' : '0';
     std::vector<unsigned char> key = session_key();
-    mot_test::LowBundle lb;
+    mot_test::Bundle lb;
     char token[MOSN_TOKEN_SIZE];
     ASSERT_EQ(mosn_token_make(&lb.error, key.data(), "anne", "not the stored text", time(nullptr) + 3600,
                               token, sizeof(token)),

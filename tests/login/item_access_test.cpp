@@ -1,6 +1,6 @@
 // The item access cache: verdicts per (item, user, kind), kept only inside the bounds the cache was
 // built for, and dropped whenever the data they came from changes.
-#include "test_bundle.h"
+#include "support/bundle.h"
 #include "web/moia_item_access.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 namespace {
 
 struct Cache {
-    mot_test::LowBundle lb;
+    mot_test::Bundle lb;
     MOIA_ITEM_ACCESS_T *ia = nullptr;
     Cache() { EXPECT_EQ(moia_item_access_construct(&ia, &lb.mem, nullptr), 0); }
     int build(int max_item, int max_user, int tab = 1, int item = 1, int user = 1, int group = 1,

@@ -4,7 +4,7 @@
 #include "login_fixture.h"
 
 #include "apps/mocr_crypt.h"
-#include "test_util.h"
+#include "support/util.h"
 #include "web/mow_web.h"
 
 #include <algorithm>
