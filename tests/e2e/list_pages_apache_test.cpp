@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -33,10 +32,19 @@ std::string person(int i) {
 
 // The full names of the rows a list page shows, in order (the name cell follows the edit cell).
 std::vector<std::string> names(const std::string &page) {
+    // Found by plain search: std::regex trips the sanitizer build's warnings.
+    const std::string before = "ALT=\"View History Log\"></A>\n</TD>\n<TD ALIGN=LEFT> ";
+    const std::string after = " </TD>\n";
     std::vector<std::string> out;
-    std::regex cell("ALT=\"View History Log\"></A>\n</TD>\n<TD ALIGN=LEFT> ([^<]*) </TD>\n");
-    for (std::sregex_iterator it(page.begin(), page.end(), cell), end; it != end; ++it)
-        out.push_back((*it)[1]);
+    for (size_t at = page.find(before); at != std::string::npos; at = page.find(before, at + 1)) {
+        size_t start = at + before.size();
+        size_t end = page.find(after, start);
+        if (end == std::string::npos)
+            break;
+        std::string name = page.substr(start, end - start);
+        if (name.find('<') == std::string::npos)
+            out.push_back(name);
+    }
     return out;
 }
 
