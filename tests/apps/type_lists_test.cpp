@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <string>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +16,14 @@
 using namespace tt;
 
 namespace {
+
+// A text that records edited by a test point to: the list keeps the pointer, not a copy, so the
+// text lives as long as the test program (and is given back when it ends).
+char *kept(const char *text) {
+    static std::deque<std::string> texts;
+    texts.emplace_back(text);
+    return texts.back().data();
+}
 
 ino_t inode_of(const std::string &path) {
     struct stat st {};
@@ -252,26 +263,26 @@ TEST_F(TypeLists, RefreshPutsBackBuiltinItemTypesAndFileTypesAsFarAsTheirLevelAl
     // An administrator's edits, as the list pages would store them.
     edit<MOAP_ITYPE_T>(*p, "itype", [](MOAP_ITYPE_T *t) {
         if (t->id == 11) { // "Groups"
-            t->name = strdup("My Groups");
-            t->default_stype = strdup("nothing");
+            t->name = kept("My Groups");
+            t->default_stype = kept("nothing");
             t->new_method = 3;
             t->dir_type = 0;
         }
     });
     edit<MOAP_FTYPE_T>(*p, "ftype", [](MOAP_FTYPE_T *f) {
         if (f->sys_id == 4) { // "PDF", saved in the browser
-            f->name = strdup("My PDF");
-            f->index_script = strdup("mine.sh");
+            f->name = kept("My PDF");
+            f->index_script = kept("mine.sh");
             f->system_edited = 2;
         }
         if (f->sys_id == 9) { // "Text" at level 1
-            f->name = strdup("Plain");
-            f->pri_extension = strdup("asc");
-            f->index_script = strdup("old.sh");
+            f->name = kept("Plain");
+            f->pri_extension = kept("asc");
+            f->index_script = kept("old.sh");
             f->system_edited = 1;
         }
         if (f->sys_id == 11) { // "Zip" at level 0
-            f->name = strdup("Zap");
+            f->name = kept("Zap");
             f->new_window = 4;
             f->delete_status = 1;
         }
@@ -497,9 +508,9 @@ TEST_F(TypeLists, AnUnknownStypeLeavesOneTypeWithoutAccessAndChoosersEscapeHosti
     MOK_DATA_RECORD_T *rec = nullptr;
     ASSERT_EQ(motsl_stdlist_append_new(s, &rec), 0);
     auto *mine = static_cast<MOAP_ITYPE_T *>(rec->container);
-    mine->name = strdup(hostile);
-    mine->default_stype = strdup("no_such_stype");
-    mine->graphic_filename = strdup("x\" onerror=\"alert(1)");
+    mine->name = kept(hostile);
+    mine->default_stype = kept("no_such_stype");
+    mine->graphic_filename = kept("x\" onerror=\"alert(1)");
     ASSERT_EQ(s->write_data(s), 0);
     ASSERT_EQ(s->lock_file(s, MOLK_FILE_WRITE_RELEASE, nullptr), 0);
     p->end_request();
