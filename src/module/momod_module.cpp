@@ -436,7 +436,10 @@ static int momod_handler_steps(request_rec *r) noexcept {
             ret = mow_web_parse_display_web_arg(m.session, out_def, req, r->args);
     }
 
-    // 9: the end of the request, whatever happened.
+    // 9: the end of the request, whatever happened. A page cut short by an error (the error page
+    // itself included) still ends its document, so a browser and a client can tell it is whole.
+    if (out_def != nullptr && (m.plain_html || !m.body_started))
+        mow_web_footer_blank(aux, out_def);
     if (ret == 0)
         ret = aux->daemon->client_end(aux->daemon);
     if (ret != 0 && cleanup_fatal != nullptr) {
