@@ -321,6 +321,16 @@ TEST(ListEditSite, ANormalUserGetsOnlyWhatTheAccessRulesGive) {
                     "Can't find ID number 3/.. in passwd_profile records"));
     EXPECT_EQ(record_of(s.file("passwd/0"), 2), record_of(before, 2));
     EXPECT_TRUE(has(record_of(s.file("passwd/0"), 3), "F Norm Changed\n"));
+
+    // The histories are the administrators': the list links a normal user to none, whose page would
+    // only refuse him, and an administrator's list links to every row's.
+    std::string list = s.get(norm, Site::link("content", "A", "passwd_profile", "list")).body;
+    EXPECT_TRUE(has(list, "Norm Changed")) << list;
+    EXPECT_FALSE(has(list, "passwd_history&")) << list;
+    EXPECT_TRUE(has(s.get(norm, "/main?content&content&A&docs&0&0&3&passwd_history&3&list").body, refusal));
+    std::string boss = s.login("boss", "pw-boss");
+    list = s.get(boss, Site::link("content", "A", "passwd_profile", "list")).body;
+    EXPECT_TRUE(has(list, "passwd_history&3&list") && has(list, "passwd_history&2&list")) << list;
 }
 
 } // namespace
