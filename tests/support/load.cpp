@@ -58,6 +58,19 @@ std::map<int, long> children_rss(pid_t parent) {
     return rss;
 }
 
+// A request that waits as long as a lock left by a killed child may hold its page up (the write
+// lock's timeout and a little more) before it counts as unanswered.
+HttpResponse load_request(int port, const std::string &method, const std::string &target,
+                          const std::vector<std::string> &headers, const std::string &body = "") {
+    std::string req = method + " " + target + " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
+                      "\r\nConnection: close\r\n";
+    for (const std::string &h : headers)
+        req += h + "\r\n";
+    if (method == "POST")
+        req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return http_raw(port, req + "\r\n" + body, false, (MOLK_WRITE_TIMEOUT + 30) * 1000);
+}
+
 enum class Kind { expected, error_page, daemon_page, login_page, no_answer, foreign };
 
 // Sorts an answer. `marker` is a text only the asked-for page has ("" for any complete page that is
@@ -240,7 +253,7 @@ private:
     HttpResponse get(const std::string &kind, const std::string &target, const std::string &marker,
                      Kind *kind_out = nullptr) {
         auto start = Clock::now();
-        HttpResponse r = s_.site.get(target, {cookie_});
+        HttpResponse r = load_request(s_.site.port, "GET", target, {cookie_});
         double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         Kind k = s_.count(kind, name_, target, r, marker, ms);
         if (kind_out != nullptr)
@@ -250,7 +263,7 @@ private:
     HttpResponse post(const std::string &kind, const std::string &target, const Multipart &form,
                       const std::string &marker, Kind *kind_out) {
         auto start = Clock::now();
-        HttpResponse r = s_.site.post(target, form, {cookie_});
+        HttpResponse r = load_request(s_.site.port, "POST", target, {cookie_, form.content_type()}, form.finish());
         double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         *kind_out = s_.count(kind, name_, target, r, marker, ms);
         return r;
@@ -616,27 +629,51 @@ std::vector<std::string> daemon_locks(Shared &s) {
     return found;
 }
 
+// Seconds in a lock's age as the daemon words it ("1 minutes 45 secs ago").
+long age_seconds(const std::string &line) {
+    size_t at = line.find(" was locked ");
+    size_t end = line.find(" ago by ", at);
+    if (at == std::string::npos || end == std::string::npos)
+        return 0;
+    std::istringstream words(line.substr(at + 12, end - at - 12));
+    long total = 0, n = 0;
+    std::string word;
+    while (words >> word) {
+        if (isdigit(static_cast<unsigned char>(word[0])))
+            n = atol(word.c_str());
+        else if (word.rfind("day", 0) == 0)
+            total += n * 86400;
+        else if (word.rfind("hour", 0) == 0)
+            total += n * 3600;
+        else if (word.rfind("min", 0) == 0)
+            total += n * 60;
+        else if (word.rfind("sec", 0) == 0)
+            total += n;
+    }
+    return total;
+}
+
 // A killed child cannot give its locks back: they must end once their timeout has passed, at the
-// next request that needs them. For each lock left, waits until it is older than any timeout of a
-// file lock, then saves an element of its file, which must go through and take the lock over.
-void check_locks(Shared &s, const std::vector<User *> &users, const std::string &cookie,
-                 Clock::time_point run_start) {
+// next request that needs them. For each file lock left, waits until it is older than its timeout,
+// then sends the request that needs it (a save of an element of a list's file, else a page of the
+// user who held it, which writes that user's files), which must be answered and take the lock over.
+void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<std::string> &cookies) {
     std::vector<std::string> left = daemon_locks(s);
-    if (left.empty())
-        return;
     s.report.locks_left = static_cast<long>(left.size());
-    std::this_thread::sleep_until(run_start + std::chrono::seconds(MOLK_WRITE_TIMEOUT + 3));
     for (const std::string &line : left) {
         if (has(line, ") element ")) {
             s.report.problems.push_back("an element lock stayed after every form was closed: " + line);
             continue;
         }
+        long timeout = has(line, ") file for writing") ? MOLK_WRITE_TIMEOUT : MOLK_READ_TIMEOUT;
+        long wait = timeout - age_seconds(line) + 2;
+        if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::seconds(wait));
         size_t open = line.find("file(/");
         size_t close = line.find(") file for ", open);
         std::string lib = s.site.home + "/user/lib/";
-        std::string file = open == std::string::npos || close == std::string::npos
-                               ? ""
-                               : line.substr(open + 5, close - open - 5);
+        std::string file =
+            open == std::string::npos || close == std::string::npos ? "" : line.substr(open + 5, close - open - 5);
         if (file.rfind(lib, 0) == 0)
             file = file.substr(lib.size());
         // The element whose save needs that file: the one a history file is of, or any of a list's.
@@ -653,22 +690,38 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::string 
             for (const Tracked &t : u->tracked)
                 if (def != nullptr && id == 0 && t.list == def->page && t.create_confirmed)
                     id = t.id;
-        if (def == nullptr || id == 0) {
-            s.report.problems.push_back("a lock of no list's file: " + line);
-            continue;
+        HttpResponse r;
+        std::string what;
+        if (def != nullptr && id != 0) {
+            std::string base = "/main?content&blank&N&docs&0&0&0&" + std::string(def->page);
+            load_request(s.site.port, "GET", base + "&edit_start&ID&" + std::to_string(id), {cookies[0]});
+            Multipart form;
+            form.value(def->field, std::string(def->page) == "groups" ? "after_the_timeout" : "after the timeout")
+                .value("OK.x", "1");
+            r = load_request(s.site.port, "POST",
+                             "/main?content&none&N&docs&0&0&0&" + std::string(def->page) + "&edit_end&ID&" +
+                                 std::to_string(id),
+                             {cookies[0], form.content_type()}, form.finish());
+            what = "saving " + std::string(def->page) + " " + std::to_string(id);
+            if (!has(r.body, "<TITLE>Reload</TITLE>"))
+                s.report.problems.push_back(what + " after the lock's timeout failed: " + r.body.substr(0, 400));
+        } else {
+            // The holder by its full name, "Load User N".
+            size_t by = line.find(" ago by Load User ");
+            int n = by == std::string::npos ? 0 : atoi(line.c_str() + by + 18);
+            if (n < 1 || n > static_cast<int>(cookies.size())) {
+                s.report.problems.push_back("a lock of no list's file and no load user: " + line);
+                continue;
+            }
+            r = load_request(s.site.port, "GET", "/main?content&content&A&docs&0&0&0&passwd_profile&list",
+                             {cookies[static_cast<size_t>(n - 1)]});
+            if (classify(r, "&sort_toggle&") != Kind::expected)
+                s.report.problems.push_back(user_name(n - 1) + "'s page after the lock's timeout failed: " +
+                                            r.body.substr(0, 400));
         }
-        std::string base = "/main?content&blank&N&docs&0&0&0&" + std::string(def->page);
-        s.site.get(base + "&edit_start&ID&" + std::to_string(id), {cookie});
-        HttpResponse r = s.site.post("/main?content&none&N&docs&0&0&0&" + std::string(def->page) +
-                                         "&edit_end&ID&" + std::to_string(id),
-                                     Multipart().value(def->field, "after the timeout").value("OK.x", "1"),
-                                     {cookie});
-        if (!has(r.body, "<TITLE>Reload</TITLE>"))
-            s.report.problems.push_back("saving " + std::string(def->page) + " " + std::to_string(id) +
-                                        " after the lock's timeout failed: " + r.body.substr(0, 400));
     }
     for (const std::string &line : daemon_locks(s))
-        if (!has(line, " element "))
+        if (!has(line, ") element "))
             s.report.stale_locks.push_back(line);
 }
 
@@ -805,14 +858,16 @@ LoadReport run_load(ApacheSite &site, const LoadOptions &options) {
 
     // After the faults every user carries on with the cookie it has.
     for (size_t i = 0; i < cookies.size(); i++) {
-        HttpResponse r = site.get(s.frameset ? "/main" : "/main?content&content&A&docs&0&0&0&passwd_profile&list", {cookies[i]});
+        HttpResponse r = load_request(
+            site.port, "GET", s.frameset ? "/main" : "/main?content&content&A&docs&0&0&0&passwd_profile&list",
+            {cookies[i]});
         Kind k = classify(r, s.frameset ? "<FRAMESET" : "&sort_toggle&");
         if (k != Kind::expected)
             s.report.problems.push_back(user_name(static_cast<int>(i)) + " lost its session: " +
                                         r.body.substr(0, 200));
     }
     check_changes(s, users);
-    check_locks(s, users, cookies[0], start);
+    check_locks(s, users, cookies);
     for (User *u : users)
         delete u;
     return s.report;
