@@ -323,6 +323,9 @@ static int momod_handler_steps(request_rec *r) noexcept {
     }
     // Set now so that error and daemon pages carry it too.
     apr_table_setn(r->headers_out, "Expires", MOW_EXPIRES_TEXT);
+    // Nor kept at all: after a logout the back button must not bring a user's page out of the
+    // browser's cache (an old date alone does not keep a page out of the back-forward cache).
+    apr_table_setn(r->headers_out, "Cache-Control", "no-store");
 
     // 6: the request cycle's set-up; each step only while all went well.
     MOME_MEM_T *mem = aux->mem;
