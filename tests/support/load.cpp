@@ -300,9 +300,9 @@ private:
         HttpResponse page = get("list", link("content", "A", def.page, "list"), "&sort_toggle&", &k);
         if (k != Kind::expected)
             return;
-        // The elements the page shows, by the links to their histories.
+        // The elements the page shows, by their rows' tick boxes.
         std::vector<int> ids;
-        const std::string key = "_history&";
+        const std::string key = "NAME=\"PICKER_CHECK\" VALUE=\"";
         for (size_t at = page.body.find(key); at != std::string::npos; at = page.body.find(key, at + 1))
             ids.push_back(atoi(page.body.c_str() + at + key.size()));
         if (ids.empty())
