@@ -24,7 +24,8 @@ int main(int argc, char **argv) {
     mot_test::ApacheSite site;
     mot_test::write_load_users(site, options);
     if (!site.start_daemon() || !site.start_httpd("--users 8")) {
-        fprintf(stderr, "the site did not start:\n%s%s", site.daemon_log().c_str(), site.httpd_output().c_str());
+        fprintf(stderr, "the site did not start:\n%s%s", site.daemon_log().c_str(),
+                site.httpd_output().c_str());
         return 1;
     }
     printf("%d users (%d editing) for %d s%s on 127.0.0.1:%d\n", options.users, options.editors,

@@ -102,10 +102,10 @@ struct Tracked {
     int id = 0;
     bool create_confirmed = false;
     bool create_uncertain = false;
-    std::string last_confirmed;           // stored text of the last confirmed value
-    std::vector<std::string> after_last;  // values tried since then whose outcome is unknown
-    long confirmed = 0;                   // changes confirmed (the creation included)
-    long uncertain = 0;                   // changes whose answer never came
+    std::string last_confirmed;          // stored text of the last confirmed value
+    std::vector<std::string> after_last; // values tried since then whose outcome is unknown
+    long confirmed = 0;                  // changes confirmed (the creation included)
+    long uncertain = 0;                  // changes whose answer never came
 };
 
 // Where a list keeps its data and its history, and how a value is stored.
@@ -188,7 +188,7 @@ struct Shared {
     // The daemon is away (between its stop and its start again): failure pages are expected then.
     std::atomic<bool> daemon_away{false};
     std::set<std::string> seen_files; // data files found by the watcher (its thread only)
-    bool frameset = true; // the site serves the frameset (it needs the folder tree)
+    bool frameset = true;             // the site serves the frameset (it needs the folder tree)
 
     Shared(ApacheSite &s, const LoadOptions &o) : site(s), options(o) {}
 
@@ -263,7 +263,8 @@ private:
     HttpResponse post(const std::string &kind, const std::string &target, const Multipart &form,
                       const std::string &marker, Kind *kind_out) {
         auto start = Clock::now();
-        HttpResponse r = load_request(s_.site.port, "POST", target, {cookie_, form.content_type()}, form.finish());
+        HttpResponse r =
+            load_request(s_.site.port, "POST", target, {cookie_, form.content_type()}, form.finish());
         double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         *kind_out = s_.count(kind, name_, target, r, marker, ms);
         return r;
@@ -313,8 +314,9 @@ private:
         // history page refuses; a mail group's history page reads another file; the history of a user
         // just created is refused now and then: see the load test's notes).
         if (pick(4) == 0 && def.page == std::string("groups")) {
-            std::string history = def.page == std::string("passwd_profile") ? "passwd_history"
-                                                                            : std::string(def.page) + "_history";
+            std::string history = def.page == std::string("passwd_profile")
+                                      ? "passwd_history"
+                                      : std::string(def.page) + "_history";
             get("history",
                 "/main?content&content&A&docs&0&0&" + std::to_string(id) + "&" + history + "&" +
                     std::to_string(id) + "&list",
@@ -466,7 +468,8 @@ bool is_data_file(const std::string &rel) {
     std::string base = rel.substr(rel.rfind('/') + 1);
     if (base.empty() || !isdigit(static_cast<unsigned char>(base[0])))
         return false;
-    return std::all_of(base.begin(), base.end(), [](char c) { return isdigit(static_cast<unsigned char>(c)); });
+    return std::all_of(base.begin(), base.end(),
+                       [](char c) { return isdigit(static_cast<unsigned char>(c)); });
 }
 
 // Parses every data file once; counts the ones missing, partial or unreadable.
@@ -517,7 +520,8 @@ void inject_faults(Shared &s) {
         std::map<int, long> children = children_rss(s.site.httpd_pid);
         if (!children.empty()) {
             auto it = children.begin();
-            std::advance(it, std::uniform_int_distribution<int>(0, static_cast<int>(children.size()) - 1)(rng));
+            std::advance(it,
+                         std::uniform_int_distribution<int>(0, static_cast<int>(children.size()) - 1)(rng));
             if (kill(it->first, SIGKILL) == 0) {
                 std::lock_guard<std::mutex> hold(s.mutex);
                 s.report.kills++;
@@ -672,8 +676,9 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<
         size_t open = line.find("file(/");
         size_t close = line.find(") file for ", open);
         std::string lib = s.site.home + "/user/lib/";
-        std::string file =
-            open == std::string::npos || close == std::string::npos ? "" : line.substr(open + 5, close - open - 5);
+        std::string file = open == std::string::npos || close == std::string::npos
+                               ? ""
+                               : line.substr(open + 5, close - open - 5);
         if (file.rfind(lib, 0) == 0)
             file = file.substr(lib.size());
         // The element whose save needs that file: the one a history file is of, or any of a list's.
@@ -696,7 +701,8 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<
             std::string base = "/main?content&blank&N&docs&0&0&0&" + std::string(def->page);
             load_request(s.site.port, "GET", base + "&edit_start&ID&" + std::to_string(id), {cookies[0]});
             Multipart form;
-            form.value(def->field, std::string(def->page) == "groups" ? "after_the_timeout" : "after the timeout")
+            form.value(def->field,
+                       std::string(def->page) == "groups" ? "after_the_timeout" : "after the timeout")
                 .value("OK.x", "1");
             r = load_request(s.site.port, "POST",
                              "/main?content&none&N&docs&0&0&0&" + std::string(def->page) + "&edit_end&ID&" +
@@ -704,7 +710,8 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<
                              {cookies[0], form.content_type()}, form.finish());
             what = "saving " + std::string(def->page) + " " + std::to_string(id);
             if (!has(r.body, "<TITLE>Reload</TITLE>"))
-                s.report.problems.push_back(what + " after the lock's timeout failed: " + r.body.substr(0, 400));
+                s.report.problems.push_back(what +
+                                            " after the lock's timeout failed: " + r.body.substr(0, 400));
         } else {
             // The holder by its full name, "Load User N".
             size_t by = line.find(" ago by Load User ");
@@ -716,8 +723,8 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<
             r = load_request(s.site.port, "GET", "/main?content&content&A&docs&0&0&0&passwd_profile&list",
                              {cookies[static_cast<size_t>(n - 1)]});
             if (classify(r, "&sort_toggle&") != Kind::expected)
-                s.report.problems.push_back(user_name(n - 1) + "'s page after the lock's timeout failed: " +
-                                            r.body.substr(0, 400));
+                s.report.problems.push_back(
+                    user_name(n - 1) + "'s page after the lock's timeout failed: " + r.body.substr(0, 400));
         }
     }
     for (const std::string &line : daemon_locks(s))
@@ -741,7 +748,8 @@ void LoadReport::print(FILE *out) const {
     for (const auto &[list, n] : refused)
         fprintf(out, "%ld users may not view the list %s\n", n, list.c_str());
     if (!frameset)
-        fprintf(out, "the site serves no frameset (no folder tree): the frameset and its frames were left out\n");
+        fprintf(out,
+                "the site serves no frameset (no folder tree): the frameset and its frames were left out\n");
     fprintf(out, "%ld requests in %.1f s: %.1f requests/s\n", requests, seconds,
             seconds > 0 ? static_cast<double>(requests) / seconds : 0.0);
     fprintf(out, "%-18s %8s %10s %10s\n", "page kind", "count", "p50 ms", "p99 ms");
@@ -753,7 +761,8 @@ void LoadReport::print(FILE *out) const {
             "%ld cut or missing, %ld not a page of the system\n",
             expected, error_pages, daemon_pages, login_pages, no_answer, foreign);
     if (kills > 0 || restarted)
-        fprintf(out, "faults: %ld server children killed, daemon restarted: %s\n", kills, restarted ? "yes" : "no");
+        fprintf(out, "faults: %ld server children killed, daemon restarted: %s\n", kills,
+                restarted ? "yes" : "no");
     fprintf(out, "changes: %ld confirmed, %ld uncertain; lost %ld, duplicated %ld\n", changes_confirmed,
             changes_uncertain, lost, duplicated);
     fprintf(out,
@@ -816,8 +825,8 @@ LoadReport run_load(ApacheSite &site, const LoadOptions &options) {
     // folder tree's access lists give them).
     for (size_t i = 0; i < users.size(); i++) {
         for (int l = 0; l < 3; l++) {
-            HttpResponse r =
-                site.get("/main?content&content&A&docs&0&0&0&" + std::string(lists[l].page) + "&list", {cookies[i]});
+            HttpResponse r = site.get(
+                "/main?content&content&A&docs&0&0&0&" + std::string(lists[l].page) + "&list", {cookies[i]});
             if (classify(r, "&sort_toggle&") == Kind::expected)
                 users[i]->viewable.push_back(l);
             else if (has(r.body, "Sorry you don't have sufficient access privileges"))
@@ -863,8 +872,8 @@ LoadReport run_load(ApacheSite &site, const LoadOptions &options) {
             {cookies[i]});
         Kind k = classify(r, s.frameset ? "<FRAMESET" : "&sort_toggle&");
         if (k != Kind::expected)
-            s.report.problems.push_back(user_name(static_cast<int>(i)) + " lost its session: " +
-                                        r.body.substr(0, 200));
+            s.report.problems.push_back(user_name(static_cast<int>(i)) +
+                                        " lost its session: " + r.body.substr(0, 200));
     }
     check_changes(s, users);
     check_locks(s, users, cookies);

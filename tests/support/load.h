@@ -29,26 +29,26 @@ struct LoadOptions {
 
 struct LoadReport {
     std::map<std::string, long> refused; // list -> users its access rules keep out
-    bool frameset = false; // the frameset and its frames were part of the load
+    bool frameset = false;               // the frameset and its frames were part of the load
     double seconds = 0;
     long requests = 0;
     std::map<std::string, std::vector<double>> latency_ms; // per page kind
-    long expected = 0;      // the page the request asked for
-    long error_pages = 0;   // the system's error page
-    long daemon_pages = 0;  // the daemon problem page
-    long login_pages = 0;   // the login page: the session was lost
-    long no_answer = 0;     // the connection closed without a complete page
-    long foreign = 0;       // answers that are not a page of the system
-    std::vector<std::string> samples; // what the first odd answers were
+    long expected = 0;                                     // the page the request asked for
+    long error_pages = 0;                                  // the system's error page
+    long daemon_pages = 0;                                 // the daemon problem page
+    long login_pages = 0;                                  // the login page: the session was lost
+    long no_answer = 0;                                    // the connection closed without a complete page
+    long foreign = 0;                                      // answers that are not a page of the system
+    std::vector<std::string> samples;                      // what the first odd answers were
     long kills = 0;
     bool restarted = false;
     long changes_confirmed = 0;
     long changes_uncertain = 0; // attempts whose answer never came (the outcome may go either way)
     long lost = 0;
     long duplicated = 0;
-    std::vector<std::string> problems; // one line per lost, duplicated or damaged thing
-    long file_checks = 0;              // parses of the data files during the run (with faults)
-    long bad_files = 0;                // missing, partial or unreadable data files seen
+    std::vector<std::string> problems;    // one line per lost, duplicated or damaged thing
+    long file_checks = 0;                 // parses of the data files during the run (with faults)
+    long bad_files = 0;                   // missing, partial or unreadable data files seen
     long locks_left = 0;                  // file locks of killed children found after the run
     std::vector<std::string> stale_locks; // of them, the ones still there after their timeout
     size_t procs_start = 0, procs_end = 0;
