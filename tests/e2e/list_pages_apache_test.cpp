@@ -34,7 +34,8 @@ std::string person(int i) {
 // The full names of the rows a list page shows, in order (the name cell follows the edit cell).
 std::vector<std::string> names(const std::string &page) {
     std::vector<std::string> out;
-    std::regex cell("ALT=\"View History Log\"></A>\n</TD>\n<TD ALIGN=LEFT> ([^<]*) </TD>\n");
+    // The last button of a row: its history, or for a user who may not see histories its edit form.
+    std::regex cell("ALT=\"(?:View History Log|Edit Row)\"></A>\n</TD>\n<TD ALIGN=LEFT> ([^<]*) </TD>\n");
     for (std::sregex_iterator it(page.begin(), page.end(), cell), end; it != end; ++it)
         out.push_back((*it)[1]);
     return out;
