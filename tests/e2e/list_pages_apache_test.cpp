@@ -34,10 +34,22 @@ std::string person(int i) {
 // The full names of the rows a list page shows, in order (the name cell follows the edit cell).
 std::vector<std::string> names(const std::string &page) {
     std::vector<std::string> out;
-    // The last button of a row: its history, or for a user who may not see histories its edit form.
-    std::regex cell("ALT=\"(?:View History Log|Edit Row)\"></A>\n</TD>\n<TD ALIGN=LEFT> ([^<]*) </TD>\n");
-    for (std::sregex_iterator it(page.begin(), page.end(), cell), end; it != end; ++it)
-        out.push_back((*it)[1]);
+    // The cell after a row's last button: its history, or for a user who may not see histories its
+    // edit form.
+    const std::string cell = "></A>\n</TD>\n<TD ALIGN=LEFT> ";
+    for (size_t at = page.find(cell); at != std::string::npos; at = page.find(cell, at + 1)) {
+        size_t alt = page.rfind("ALT=\"", at);
+        std::string button = alt == std::string::npos ? "" : page.substr(alt, at - alt);
+        if (button != "ALT=\"View History Log\"" && button != "ALT=\"Edit Row\"")
+            continue;
+        size_t start = at + cell.size();
+        size_t end = page.find(" </TD>\n", start);
+        if (end == std::string::npos)
+            break;
+        std::string name = page.substr(start, end - start);
+        if (name.find('<') == std::string::npos)
+            out.push_back(name);
+    }
     return out;
 }
 
