@@ -400,6 +400,10 @@ int generate_row(void *context, const MOAP_ITYPE_SOURCE_ROW_T *row) noexcept {
     mo_string_t name, args;
     snprintf(name, sizeof(name), "%s%s", text_of(row->name), text_of(gen->name_suffix));
     snprintf(args, sizeof(args), "%d", row->origin_id);
+    // A line break would end the keyword line of the record file.
+    for (char *c = name; *c != '\0'; c++)
+        if (static_cast<unsigned char>(*c) < 0x20)
+            *c = ' ';
     ret = set_text(stype, &t->name, name, changed);
     if (ret == 0)
         ret = set_text(stype, &t->graphic_filename, text_of(row->graphic), changed);

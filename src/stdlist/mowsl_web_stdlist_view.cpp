@@ -900,17 +900,16 @@ int mowsl_button_go_back(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int di
 namespace {
 
 int page_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, bool enabled, int page, const char *graphic,
-                const char *alt_text) noexcept {
-    std::string image = graphic;
+                const char *disabled_graphic, const char *alt_text) noexcept {
     if (!enabled)
-        return mow_web_insert_graphic(stype->aux, out_def, (image + "_trans.gif").c_str());
+        return mow_web_insert_graphic(stype->aux, out_def, disabled_graphic);
     char number[MOTSL_ID_TEXT_LEN];
     snprintf(number, sizeof(number), "%d", page);
     const char *args[] = {"page", number};
     mo_string_t link;
     int ret = mowsl_call_link(stype, "none", "N", "page_select_page", args, 2, link);
     if (ret == 0)
-        ret = mow_web_insert_graphic_button(stype->aux, out_def, (image + ".gif").c_str(), alt_text, link);
+        ret = mow_web_insert_graphic_button(stype->aux, out_def, graphic, alt_text, link);
     return ret;
 }
 
@@ -918,9 +917,11 @@ int page_navigation(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const MOWSL
     bool first = p->page <= 1;
     bool last = p->page >= p->pages;
     mo_string_t window;
-    int ret = page_button(stype, out_def, !first, 1, "nav/page_prev_fast", "Go to the Beginning");
+    int ret = page_button(stype, out_def, !first, 1, "nav/page_prev_fast.gif", "nav/page_prev_fast_trans.gif",
+                          "Go to the Beginning");
     if (ret == 0)
-        ret = page_button(stype, out_def, !first, p->page - 1, "nav/page_prev", "Previous Page");
+        ret = page_button(stype, out_def, !first, p->page - 1, "nav/page_prev.gif", "nav/page_prev_trans.gif",
+                          "Previous Page");
     if (ret == 0)
         ret = mowsl_window_link(stype, "page_window", nullptr, 0, MOWSL_CHOOSER_WINDOW_W,
                                 MOWSL_CHOOSER_WINDOW_H, window);
@@ -928,9 +929,11 @@ int page_navigation(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const MOWSL
         ret = out_def->line_fn(out_def, "&nbsp; <A HREF=\"%s\">Page %d of %d</A> &nbsp;", window, p->page,
                                p->pages);
     if (ret == 0)
-        ret = page_button(stype, out_def, !last, p->page + 1, "nav/page_next", "Next Page");
+        ret = page_button(stype, out_def, !last, p->page + 1, "nav/page_next.gif", "nav/page_next_trans.gif",
+                          "Next Page");
     if (ret == 0)
-        ret = page_button(stype, out_def, !last, p->pages, "nav/page_next_fast", "Go to the End");
+        ret = page_button(stype, out_def, !last, p->pages, "nav/page_next_fast.gif",
+                          "nav/page_next_fast_trans.gif", "Go to the End");
     return ret;
 }
 

@@ -39,6 +39,7 @@ int mow_construct_web(MOW_WEB_T **web_ptr, MOIM_INTERM_T *interm,
     web->check_browser = mow_check_browser;
     web->parse_form = parse_form;
     web->get_default_link = nullptr;
+    web->dir_list = nullptr;
     return 0;
 }
 

@@ -10,6 +10,7 @@
 struct MOT_TOP_ARG_LIST_T;
 struct MOK_DATA_RECORD_T;
 struct MOCO_COOKIE_T;
+struct MODI_DIR_T;
 
 #define MOW_WEB_ARG_MAX 1000   // posted fields of one request, the end marker included
 #define MOW_ARG_LEN_MAX 1014   // longest query argument accepted
@@ -59,6 +60,7 @@ struct MOW_WEB_T {
     mow_check_browser_fn_t check_browser;         // always mow_check_browser
     mow_parse_form_fn_t parse_form;               // reads the posted form into the results
     mow_default_link_fn_t get_default_link;       // set by the directory types; NULL until then
+    MODI_DIR_T *dir_list;                         // the directory types (tabs); NULL until registered
 };
 
 // ---- web commands of storage types

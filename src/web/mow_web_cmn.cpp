@@ -494,10 +494,20 @@ int mow_web_normal_serve(MOT_TOP_SESSION_T *session, MOT_TOP_REQ_T *req, mo_bool
     }
     if (ret == 0)
         ret = mot_top_init_static_stypes(aux, session->storage.stype_list, req);
-    // The login check, as in the server module: the login page, or the page as the user.
+    // The login check, as in the server module: the login page, or the page as the user. A bundle
+    // without the access service (no applications registered) serves as nobody, whom every access
+    // check refuses.
+    MOA_ACCESS_T *access = aux->access;
+    if (access == nullptr) {
+        if (ret == 0)
+            ret = mow_web_parse_display_web_arg(session, out_def, req, getenv("QUERY_STRING"));
+        mow_web_init(web);
+        if (ret != 0)
+            error->ignore = TRUE;
+        return ret;
+    }
     mo_boolean_t do_screen = TRUE;
     MOCH_CHECK_T *check = nullptr;
-    MOA_ACCESS_T *access = aux->access;
     if (ret == 0)
         ret = access->init_user_array(access, session);
     if (ret == 0)

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tt;
 
@@ -55,6 +57,77 @@ MOAP_FTYPE_T *ftype_by_sys(Proc &p, int sys) {
         if (f->sys_id == sys)
             return f;
     return nullptr;
+}
+
+TEST_F(TypeLists, TheFamiliesRegisterTheirListsColumnsAndLockTexts) {
+    Proc p(home.path);
+    ASSERT_EQ(p.registered, 0);
+    struct Want {
+        const char *name;
+        int id, type;
+        const char *help, *element, *file;
+    } want[] = {
+        {"itype", 1, 0, "Active Itype Entries", "Itype ID Number", "Itype Data"},
+        {"itype_useropt", 3, 2, "Itype user options", "Itype User Option", "Itype User Option Data"},
+        {"ftype", 1, 0, "Active Ftype Entries", "Ftype ID Number", "Ftype Data"},
+        {"ftype_deleted", 2, 1, "Deleted Ftype Entries", "Ftype ID Number", "Ftype Data"},
+        {"ftype_useropt", 3, 2, "Ftype user options", "Ftype User Option", "Ftype User Option Data"},
+        {"ftype_history", 4, 3, "History of the ftype entries", "Ftype History ID Number",
+         "Ftype History Data"},
+        {"ftype_history_useropt", 5, 2, "Ftype history user options", "Ftype History User Option",
+         "Ftype History User Option Data"},
+    };
+    for (const Want &w : want) {
+        MOT_TOP_STYPE_T *s = p.stype(w.name);
+        ASSERT_NE(s, nullptr) << w.name;
+        EXPECT_EQ(s->id, w.id) << w.name;
+        EXPECT_EQ(s->type, w.type) << w.name;
+        EXPECT_STREQ(s->help, w.help);
+        EXPECT_STREQ(s->lock_element_string, w.element);
+        EXPECT_STREQ(s->lock_file_string, w.file);
+    }
+    EXPECT_EQ(p.stype("itype_deleted"), nullptr);
+    EXPECT_EQ(p.stype("itype_history"), nullptr);
+    auto columns = [&](const char *name) {
+        std::vector<std::string> out;
+        MOTSL_APPLIC_KEYWORDSTRUCT_T *ks = nullptr;
+        if (motsl_get_key_struct(p.stype(name), &ks) == 0)
+            for (MOTSL_APPLIC_KEYWORD_T *n = ks->keyword_list; n != nullptr; n = n->next)
+                out.push_back(std::string(n->stdlist->common->gen_keyword.keyword) + "=" +
+                              n->stdlist->user_name);
+        return out;
+    };
+    EXPECT_EQ(columns("itype"),
+              (std::vector<std::string>{"ID=ID", "NEW=New", "DEL=Status", "EDIT=Edit", "N=Type Name",
+                                        "G=Graphic File", "OT=Object Type", "T=Type", "OC=Open Cmd",
+                                        "IC=List Cmd", "DS=Default Stype", "AS=Allowed Stypes",
+                                        "EA=Extra Args", "NM=New Method", "CM=Contains Method", "DT=Dir Type",
+                                        "S=Searchable", "DV=Show in Dir View", "SID=Sys ID"}));
+    EXPECT_EQ(columns("ftype"), (std::vector<std::string>{
+                                    "ID=ID", "NEW=New", "DEL=Status", "EDIT=Edit", "N=Name", "E=Extension",
+                                    "EE=Extra Ext", "G=Graphic File", "A=Application", "NW=Use New Window",
+                                    "CIS=New/Checkin Script", "COS=Copy/Checkout Script", "IS=Index Script",
+                                    "SID=SID", "SE=System Type Has Been Edited (level of)"}));
+    // The method choices in display order, with 6 so that saving a generated type keeps it.
+    MOTSL_STDLIST_KEYWORD_T *nm = nullptr;
+    ASSERT_EQ(motsl_find_column(p.stype("itype"), "NM", &nm), 0);
+    std::vector<int> methods;
+    for (auto *o = static_cast<const MOTSL_DISPLAY_OPTIONS_T *>(nm->display_ref); o->number != -1; o++)
+        methods.push_back(o->number);
+    EXPECT_EQ(methods, (std::vector<int>{3, 4, 5, 6, 1, 2}));
+    // The service starts empty, with the stand-ins of the folder tree.
+    EXPECT_EQ(p.item->current_index_id, -1);
+    EXPECT_EQ(p.item->current_list_id, -1);
+    EXPECT_EQ(p.item->min_index, 0);
+    EXPECT_EQ(p.item->max_index, -1);
+    EXPECT_EQ(p.item->ftype_unknown_id, 0);
+    EXPECT_EQ(p.item->itype_ref, nullptr);
+    int max_id = 5, mod = 5;
+    EXPECT_EQ(p.item->get_litem_data_props(p.item, &max_id, &mod), 0);
+    EXPECT_EQ(max_id, 0);
+    EXPECT_EQ(mod, 0);
+    std::string err = mot_test::capture_stderr([&] { EXPECT_NE(moit_check_index(p.item, 0), 0); });
+    EXPECT_NE(err.find("Index ID 0 out of range"), std::string::npos);
 }
 
 TEST_F(TypeLists, EmptyInstallationGetsTheBuiltinRowsOnceAndLaterLoadsWriteNothing) {
@@ -137,6 +210,39 @@ TEST_F(TypeLists, EmptyInstallationGetsTheBuiltinRowsOnceAndLaterLoadsWriteNothi
     EXPECT_EQ(inode_of(itype_file), itype_inode);
     EXPECT_EQ(inode_of(ftype_file), ftype_inode);
     EXPECT_EQ(mot_test::read_file(itype_file), itype_text);
+}
+
+TEST_F(TypeLists, ProcessesLoadingAFreshInstallationTogetherWriteEachBuiltinRowOnce) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; i++) {
+        fflush(stdout);
+        fflush(stderr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            int ret = 1;
+            {
+                Proc p(home.path);
+                if (p.registered == 0 && p.connect(daemon.port, 150 + i))
+                    ret = p.load();
+                if (ret == 0 && (p.itypes().size() != 19 || p.ftypes().size() != 34))
+                    ret = 2;
+                p.end_request();
+            }
+            _exit(ret);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::string itypes = mot_test::read_file(itype_file), ftypes = mot_test::read_file(ftype_file);
+    EXPECT_EQ(mot_test::count_of(itypes, "SID 1,"), 19u) << itypes;
+    EXPECT_EQ(mot_test::count_of(ftypes, "\nSID "), 34u) << ftypes;
+    EXPECT_EQ(mot_test::count_of(itypes, "ID 19\n"), 1u);
+    EXPECT_EQ(mot_test::count_of(itypes, "ID 20\n"), 0u);
+    EXPECT_EQ(mot_test::count_of(ftypes, "ID 35\n"), 0u);
 }
 
 TEST_F(TypeLists, RefreshPutsBackBuiltinItemTypesAndFileTypesAsFarAsTheirLevelAllows) {
@@ -281,7 +387,7 @@ TEST_F(TypeLists, GeneratedTypesFollowTheirSourceAndItsChangeMark) {
     p->end_request();
 
     // A new source row shows once the source raises its mark, in the same session.
-    tables.rows.push_back({12, "Tools", "", 0, 0, 0});
+    tables.rows.push_back({12, "To\nols", "", 0, 0, 0});
     tables.rows[1].delete_status = 0;
     int calls = tables.calls;
     ASSERT_EQ(p->load(), 0);
@@ -293,6 +399,7 @@ TEST_F(TypeLists, GeneratedTypesFollowTheirSourceAndItsChangeMark) {
     MOAP_ITYPE_T *tools = by_origin(*p, 2, 12);
     ASSERT_NE(tools, nullptr);
     EXPECT_EQ(tools->id, 22);
+    EXPECT_STREQ(tools->name, "To ols Table Type");
     EXPECT_EQ(tools->dir_type, 0);
     EXPECT_EQ(by_origin(*p, 2, 9)->delete_status, 0) << "undeleting the source undeletes its type";
     p->end_request();

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -79,10 +78,11 @@ struct Site {
         HttpResponse r = get(cookie, link("blank", "N", stype, "new"));
         if (page != nullptr)
             *page = r.body;
-        std::smatch m;
-        if (!std::regex_search(r.body, m, std::regex("edit_end&amp;ID&amp;([0-9]+)\"")))
+        const std::string key = "edit_end&amp;ID&amp;";
+        size_t at = r.body.find(key);
+        if (at == std::string::npos)
             return 0;
-        return std::stoi(m[1]);
+        return atoi(r.body.c_str() + at + key.size());
     }
     std::string file(const std::string &path) { return mot_test::read_file(lib + "/" + path); }
 };

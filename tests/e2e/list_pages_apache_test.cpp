@@ -125,6 +125,8 @@ TEST_F(ListSite, PagingSortFiltersAndMatchOverThreeHundredUsers) {
     HttpResponse r = list();
     ASSERT_EQ(r.status, 200);
     EXPECT_NE(r.body.find("User Profile List"), std::string::npos) << r.body;
+    EXPECT_NE(r.body.find("ALT=\"Add New Entry\""), std::string::npos);
+    EXPECT_NE(r.body.find(">Trash</A>"), std::string::npos);
     EXPECT_NE(r.body.find("Total records [ 304 ]"), std::string::npos) << "300, anne, nora, eve, admin";
     EXPECT_NE(r.body.find(">Page 1 of 16</A>"), std::string::npos);
     std::vector<std::string> got = names(r.body);
@@ -224,6 +226,11 @@ TEST_F(ListSite, ElementPagesHistoryAndBatchListing) {
     EXPECT_NE(r.body.find("&quot;&gt;&lt;img src=x onerror=alert(1)&gt;@example.com"), std::string::npos);
     EXPECT_NE(r.body.find("<B> Full Name </B>"), std::string::npos);
     EXPECT_NE(r.body.find("ALT=\"History\""), std::string::npos);
+    // Its Edit button opens the edit form in the content frame, outside the trail.
+    EXPECT_NE(
+        r.body.find("<A HREF=\"main?content&blank&N&setup&0&0&0&passwd_profile&edit_start&ID&400\">Edit</A>"),
+        std::string::npos)
+        << r.body;
 
     // Its history: the entries with their operations; texts escaped.
     r = site->get("/main?content&content&A&setup&0&0&0&passwd_history&400&list", {admin});
@@ -265,6 +272,18 @@ TEST_F(ListSite, ElementPagesHistoryAndBatchListing) {
         << r.body.substr(0, 2000);
     EXPECT_EQ(r.body.find("$y$"), std::string::npos) << "no password hash leaves the server";
     EXPECT_EQ(r.body.find("<script>"), std::string::npos);
+}
+
+TEST_F(ListSite, TheGroupListWithItsOwnTitleAndColumns) {
+    HttpResponse r = site->get("/main?content&content&A&setup&0&0&0&groups&list", {admin});
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(error_of(r), "") << r.body;
+    EXPECT_NE(r.body.find("Group Name"), std::string::npos) << r.body;
+    EXPECT_NE(r.body.find("Total records [ 1 ]"), std::string::npos) << "the group of everyone";
+    EXPECT_NE(r.body.find("> ^all </TD>"), std::string::npos);
+    r = site->get("/main?content&content&A&setup&0&0&0&groups_deleted&list", {admin});
+    EXPECT_NE(r.body.find("Total records [ 0 ]"), std::string::npos) << r.body;
+    EXPECT_NE(r.body.find("ALT=\"Go back\""), std::string::npos);
 }
 
 TEST_F(ListSite, WhatANormalUserIsRefusedAndForgedArguments) {

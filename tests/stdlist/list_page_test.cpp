@@ -117,7 +117,7 @@ struct ListPage : ::testing::Test {
             MOK_DATA_RECORD_T *rec = nullptr;
             ASSERT_EQ(motsl_stdlist_append_new(s, &rec), 0);
             auto *n = static_cast<TNOTE_T *>(rec->container);
-            ASSERT_EQ(p->b.mem.restore_string(&p->b.mem, nullptr, &n->title, title.c_str()), 0);
+            ASSERT_EQ(p->aux->mem->restore_string(p->aux->mem, nullptr, &n->title, title.c_str()), 0);
             n->status = st;
             n->priority = priority;
         }
