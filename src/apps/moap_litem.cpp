@@ -11,6 +11,7 @@
 #include "apps/moap_ftype.h"
 #include "apps/moap_itype.h"
 #include "apps/moap_tab.h"
+#include "entry/moim_interm.h"
 #include "platform/mof_file_cmn.h"
 #include "platform/most_setup_cmn.h"
 #include "stdlist/mowsl_web_stdlist.h"

@@ -19,6 +19,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 using namespace moap_litem_local;
 
