@@ -119,6 +119,20 @@ bool is_builtin(const MOAP_LITEM_T *l) noexcept {
            l->sys_id_list->next != nullptr;
 }
 
+// The item type record of a type id, or NULL: a quiet look, for callers that treat an unknown type
+// as "no access" or "not a folder".
+const MOAP_ITYPE_T *quiet_itype(MOIT_ITEM_T *item, int itype_id) noexcept {
+    MOTSL_DATASTRUCT_T *types =
+        item->itype_ref != nullptr
+            ? static_cast<MOTSL_DATASTRUCT_T *>(static_cast<MOT_TOP_STORAGE_T *>(item->itype_ref)->struct_ref)
+            : nullptr;
+    void *container = nullptr;
+    if (types == nullptr || motc_get_container_from_id_array(types->id_array, itype_id, &container) != 0 ||
+        container == nullptr)
+        return nullptr;
+    return static_cast<const MOAP_ITYPE_T *>(container);
+}
+
 bool is_folder(MOIT_ITEM_T *item, int index_id, const MOAP_LITEM_T *l) noexcept {
     int idx = index_id, id = l->id;
     if (is_link(l) && moap_litem_follow_link(item, index_id, l->id, &idx, &id) != 0)
@@ -126,28 +140,33 @@ bool is_folder(MOIT_ITEM_T *item, int index_id, const MOAP_LITEM_T *l) noexcept 
     MOAP_LITEM_T *target = nullptr;
     if (moap_litem_find(item, idx, id, &target) != 0)
         return false;
-    MOAP_ITYPE_T *t = nullptr;
-    // A quiet look: a row with an unknown type is simply not a folder.
-    MOTSL_DATASTRUCT_T *types =
-        item->itype_ref != nullptr
-            ? static_cast<MOTSL_DATASTRUCT_T *>(static_cast<MOT_TOP_STORAGE_T *>(item->itype_ref)->struct_ref)
-            : nullptr;
-    void *container = nullptr;
-    if (types == nullptr || motc_get_container_from_id_array(types->id_array, target->itype_id, &container) != 0 ||
-        container == nullptr)
-        return false;
-    t = static_cast<MOAP_ITYPE_T *>(container);
-    return t->object_type == MOAP_ITYPE_FOLDER;
+    const MOAP_ITYPE_T *t = quiet_itype(item, target->itype_id);
+    return t != nullptr && t->object_type == MOAP_ITYPE_FOLDER;
+}
+
+// The access definition of an item (following links). An item type whose default list is not
+// registered (a mistyped name, or a kind of list this installation lacks) has none: such items are
+// simply out of everyone's reach, which is no failure of the request.
+int quiet_access_def(MOX_AUX_T *aux, int index_id, int id, int *idx, int *target, MOTSL_ACCESS_DEF_T **def) noexcept {
+    *def = nullptr;
+    MOAP_LITEM_T *l = nullptr;
+    int ret = moap_litem_follow_link(aux->item, index_id, id, idx, target);
+    if (ret == 0)
+        ret = moap_litem_find(aux->item, *idx, *target, &l);
+    if (ret != 0)
+        return ret;
+    const MOAP_ITYPE_T *t = quiet_itype(aux->item, l->itype_id);
+    if (t != nullptr)
+        *def = t->access_def;
+    return 0;
 }
 
 int item_passes(MOX_AUX_T *aux, int index_id, int id, bool edit, mo_boolean_t *ok) noexcept {
     *ok = FALSE;
     int idx = 0, target = 0;
     MOTSL_ACCESS_DEF_T *def = nullptr;
-    int ret = moap_litem_follow_link(aux->item, index_id, id, &idx, &target);
-    if (ret == 0)
-        ret = moap_litem_get_access_def(aux->item, idx, target, &def);
-    if (ret != 0)
+    int ret = quiet_access_def(aux, index_id, id, &idx, &target, &def);
+    if (ret != 0 || def == nullptr)
         return ret;
     const MOTSL_ACCESS_SET_T &set = edit ? def->edit : def->view;
     if (set.gen_fn == nullptr)
@@ -159,10 +178,8 @@ int item_level(MOX_AUX_T *aux, int index_id, int id, int level, mo_boolean_t *ok
     *ok = FALSE;
     int idx = 0, target = 0;
     MOTSL_ACCESS_DEF_T *def = nullptr;
-    int ret = moap_litem_follow_link(aux->item, index_id, id, &idx, &target);
-    if (ret == 0)
-        ret = moap_litem_get_access_def(aux->item, idx, target, &def);
-    if (ret != 0)
+    int ret = quiet_access_def(aux, index_id, id, &idx, &target, &def);
+    if (ret != 0 || def == nullptr)
         return ret;
     const MOTSL_ACCESSLIST_SET_T &set = level == MOTSL_ACCESS_LIB    ? def->lib_list
                                         : level == MOTSL_ACCESS_EDIT ? def->edit_list
