@@ -1186,8 +1186,16 @@ int moap_litem_get_graphic(MOIT_ITEM_T *item, int index_id, int id, const char *
     if (ret != 0)
         return ret;
     if (ftype_id != 0)
-        return moap_ftype_get_graphic(item, ftype_id, result);
-    return moap_itype_get_graphic(item, itype_id, result);
+        ret = moap_ftype_get_graphic(item, ftype_id, result);
+    if (ret == 0 && (*result == nullptr || **result == '\0'))
+        ret = moap_itype_get_graphic(item, itype_id, result);
+    // A type defined without an icon still shows as what it is.
+    if (ret == 0 && (*result == nullptr || **result == '\0')) {
+        const MOAP_ITYPE_T *t = quiet_itype(item, itype_id);
+        *result = t != nullptr && t->object_type == MOAP_ITYPE_FOLDER ? "system_file_types/folders/dir2.gif"
+                                                                      : "system_file_types/icons/unknown.gif";
+    }
+    return ret;
 }
 
 #define MOAP_LITEM_TYPE_ACCESSOR(fn, itype_fn)                                                               \
