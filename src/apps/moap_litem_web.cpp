@@ -439,6 +439,15 @@ int moap_litem_list_start_same_frame(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out
     return icon_and_name(stype, out_def, row, frame_of(stype->aux), "A", false);
 }
 
+namespace {
+
+// The tree's own list shows every committed folder; the column shows those the user may see.
+int view_row_test(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_T *row, void *, mo_boolean_t *ok) noexcept {
+    return moap_litem_check_view(stype->aux, index_of(stype), litem_of(row->container)->id, ok);
+}
+
+} // namespace
+
 int moap_litem_insert_dir(MOT_TOP_STYPE_T *stype, const char *title, int item_id, MOOU_OUT_DEF_T *out_def,
                           MOK_DATA_RECORD_T *rows) noexcept {
     MOX_AUX_T *aux = stype->aux;
@@ -460,7 +469,7 @@ int moap_litem_insert_dir(MOT_TOP_STYPE_T *stype, const char *title, int item_id
                 level.push_back(r);
         std::sort(level.begin(), level.end(), by_name);
         if (ret == 0)
-            ret = walk(stype, out_def, first, level, nullptr, moap_litem_list_start_content, nullptr, aux->sub_ref, 0,
+            ret = walk(stype, out_def, first, level, view_row_test, moap_litem_list_start_content, nullptr, aux->sub_ref, 0,
                        has_command(stype, "dir_list_a"));
     } catch (const std::bad_alloc &) {
         return out_of_memory(aux);

@@ -228,6 +228,9 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
         ASSERT_TRUE(has(r.body, "<A HREF=\"" + expand + "\">")) << r.body;
         r = s.get(boss, expand);
         EXPECT_FALSE(has(r.body, "Error:")) << r.body;
+        // Kept as the user's own list option of the tree.
+        EXPECT_TRUE(has(mot_test::read_file(s.site.home + "/user/user_defaults/litem_useropt/2"),
+                        "DLIST " + std::to_string(alpha) + ","));
     }
     r = s.get(boss, "/main?dir&dir&A&docs&0&1&0&litem_docs&list");
     EXPECT_TRUE(has(r.body, ">Gamma</A>")) << r.body;
@@ -251,7 +254,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
 
     // Alpha can't go into its own subfolder: the window says why, and a forced request is refused.
     r = s.get(boss, Site::at(docs, "litem_docs", "imove&1&" + std::to_string(alpha), "blank", "N"));
-    EXPECT_TRUE(has(r.body, "Gamma <I>(Can't move inside itself)</I>")) << r.body;
+    EXPECT_TRUE(has(r.body, "Gamma <I>(Can&#39;t move inside itself)</I>")) << r.body;
+    EXPECT_TRUE(has(r.body, "SRC=\"images/system_file_types/folders/dir2.gif\" ALT=\"Can&#39;t move")) << r.body;
     tree = s.tree();
     r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(gamma) + "&" + std::to_string(alpha),
                              "none", "N"));
@@ -283,11 +287,15 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
 
     // Alpha is kept to the administrator: the normal user sees Docs, Beta's old place empty, no Alpha.
     Multipart access;
-    access.value("N", "Alpha").value("VA", "boss").value("EA", "boss").value("LA", "boss").value("OK.x", "4");
+    access.value("N", "Alpha");
+    for (const char *level : {"VA", "EA", "LA"}) // the lists alone, without the parent's
+        access.value(level, "boss").value(std::string(level) + "PARENTBOX", "ON");
+    access.value("OK.x", "4");
     s.get(boss, Site::at(docs, "litem_docs", "edit_start&ID&" + std::to_string(alpha), "blank", "N"));
     r = s.site.post(Site::at(docs, "litem_docs", "edit_end&ID&" + std::to_string(alpha), "none", "N"), access,
                     {boss});
     EXPECT_FALSE(has(r.body, "Error:")) << r.body;
+    EXPECT_TRUE(has(record_of(s.tree(), alpha), "VA 2,^^0\n")) << record_of(s.tree(), alpha);
     r = s.get(norm, "/main");
     EXPECT_TRUE(has(r.body, "<FRAME SRC=\"main?nav&nav&A&docs&0&1&0&litem_docs&list\" NAME=\"nav\"")) << r.body;
     r = s.get(norm, "/main?nav&nav&A&docs&0&1&0&litem_docs&list");
