@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include <map>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -57,7 +59,8 @@ struct Site {
                                 .password = "pw-norm",
                                 .privilege = 40,
                                 .full_name = "Norm Al",
-                                .groups = "2,"}},
+                                .groups = "2,"},
+                               {.id = 4, .name = "chief", .password = "pw-chief", .privilege = 100, .full_name = "Chief"}},
                               site.uid, site.gid);
     }
 
@@ -120,6 +123,56 @@ struct Site {
         return site.post(at(list, stype, "picker", "none", "N"), form, {cookie});
     }
 };
+
+
+// The parents of the records of a tree file; a record that reaches a parent loop going up is named.
+int loop_in(const std::string &file) {
+    std::map<int, int> parent;
+    for (size_t at = 0; (at = file.find("ID ", at)) != std::string::npos; at++) {
+        if (at != 0 && file[at - 1] != '\n')
+            continue;
+        std::string rec = record_of(file, atoi(file.c_str() + at + 3));
+        parent[atoi(file.c_str() + at + 3)] = field_of(rec, "PID");
+    }
+    for (auto [id, p] : parent) {
+        int steps = 0;
+        for (int cur = p; cur > 0 && steps <= static_cast<int>(parent.size()); steps++)
+            cur = parent.count(cur) ? parent[cur] : 0;
+        if (steps > static_cast<int>(parent.size()))
+            return id;
+    }
+    return 0;
+}
+
+// Makes the administrator's kind of plain folder for Docs (its parent type is Docs' own type).
+int define_folder_type(Site &s, const std::string &cookie) {
+    int docs_type = field_of(record_of(s.tree(), 1), "IID");
+    HttpResponse r = s.get(cookie, "/main?content&blank&N&docs&0&0&0&itype&new");
+    const std::string key = "edit_end&amp;ID&amp;";
+    if (r.body.find(key) == std::string::npos)
+        return 0;
+    int type = atoi(r.body.c_str() + r.body.find(key) + key.size());
+    Multipart form;
+    form.value("N", "Plain Folder")
+        .value("OT", "Folder")
+        .value("T", "User")
+        .value("IC", "list")
+        .value("DS", "litem_dir")
+        .value("AS", "litem_history, litem_dir_deleted")
+        .value("NM", "Choose from children and parent")
+        .value("CM", "Choose from children and parent")
+        .value("DT", std::to_string(docs_type))
+        .value("OK.x", "4");
+    s.site.post("/main?content&none&N&docs&0&0&0&itype&edit_end&ID&" + std::to_string(type), form, {cookie});
+    return has(record_of(mot_test::read_file(s.lib + "/itype/0"), type), "N Plain Folder\n") ? type : 0;
+}
+
+// One move as the move window makes it: the items' locks, then the move.
+HttpResponse move(Site &s, const std::string &cookie, int from, const std::string &stype, int item, int to) {
+    s.get(cookie, Site::at(from, stype, "imove&" + std::to_string(from) + "&" + std::to_string(item), "blank", "N"));
+    return s.get(cookie, Site::at(from, stype, "imove2&" + std::to_string(to) + "&" + std::to_string(item), "none",
+                                  "N"));
+}
 
 // The type id a chooser offers under a name ("NewSelect(%d)" next to it).
 int offered_type(const std::string &page, const std::string &name) {
@@ -338,6 +391,101 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     r = s.get(boss, Site::at(docs, "litem_docs", "new_folder2&1&x1"));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
     EXPECT_EQ(s.tree(), tree);
+    EXPECT_EQ(s.site.crash_lines(), "");
+}
+
+TEST(FolderTreeSite, TwoAdministratorsMovingFoldersIntoEachOtherNeverMakeALoop) {
+    Site s;
+    ASSERT_TRUE(s.start()) << s.site.daemon_log() << s.site.httpd_output();
+    std::string boss = s.login("boss", "pw-boss");
+    std::string chief = s.login("chief", "pw-chief");
+    ASSERT_FALSE(boss.empty() || chief.empty());
+    int type = define_folder_type(s, boss);
+    ASSERT_GT(type, 0);
+    int a = s.create(boss, 1, "litem_docs", type, "A");
+    int b = s.create(boss, 1, "litem_docs", type, "B");
+    ASSERT_TRUE(a > 0 && b > 0);
+
+    // Each puts his folder into the other's and back, many times, at the same time.
+    const int rounds = 40;
+    // Returns the moves made, or -1 when the tree was seen with a loop.
+    auto mover = [&](const std::string &cookie, int mine, int other) {
+        int moved = 0;
+        for (int i = 0; i < rounds; i++) {
+            if (!has(move(s, cookie, 1, "litem_docs", mine, other).body, "Error:"))
+                moved++;
+            if (loop_in(s.tree()) != 0)
+                return -1;
+            // Back to Docs from wherever it went (a refused move leaves it in Docs).
+            int parent = field_of(record_of(s.tree(), mine), "PID");
+            if (parent != 1)
+                move(s, cookie, parent, "litem_dir", mine, 1);
+        }
+        return moved;
+    };
+    int pipe_fd[2];
+    ASSERT_EQ(pipe(pipe_fd), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipe_fd[0]);
+        int moved = mover(chief, b, a);
+        if (write(pipe_fd[1], &moved, sizeof(moved)) != sizeof(moved))
+            _exit(2);
+        _exit(0);
+    }
+    close(pipe_fd[1]);
+    int boss_moved = mover(boss, a, b);
+    int chief_moved = 0;
+    ASSERT_EQ(read(pipe_fd[0], &chief_moved, sizeof(chief_moved)), static_cast<ssize_t>(sizeof(chief_moved)));
+    close(pipe_fd[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string tree = s.tree();
+    EXPECT_EQ(loop_in(tree), 0) << tree;
+    // Each made moves, and each saw no loop on the way; both folders are back in Docs at the end.
+    EXPECT_GT(boss_moved, rounds / 4);
+    EXPECT_GT(chief_moved, rounds / 4);
+    std::cerr << "moves made: " << boss_moved << " and " << chief_moved << " of " << rounds << " each\n";
+    EXPECT_EQ(field_of(record_of(tree, a), "PID"), 1) << tree;
+    EXPECT_EQ(field_of(record_of(tree, b), "PID"), 1) << tree;
+    EXPECT_FALSE(has(s.site.error_log(), "form a loop")) << s.site.error_log();
+    EXPECT_EQ(s.site.crash_lines(), "");
+}
+
+TEST(FolderTreeSite, AHandMadeParentLoopGivesAnErrorNeverAHang) {
+    Site s;
+    ASSERT_TRUE(s.start()) << s.site.daemon_log() << s.site.httpd_output();
+    std::string boss = s.login("boss", "pw-boss");
+    ASSERT_FALSE(boss.empty());
+    int type = define_folder_type(s, boss);
+    ASSERT_GT(type, 0);
+    int x = s.create(boss, 1, "litem_docs", type, "X");
+    int y = s.create(boss, x, "litem_dir", type, "Y");
+    int z = s.create(boss, 1, "litem_docs", type, "Z");
+    ASSERT_TRUE(x > 0 && y > 0 && z > 0);
+    // X under Y and Y under X, by hand: no longer reachable from Docs, and every walk up them loops.
+    std::string text = s.tree();
+    std::string rec = record_of(text, x);
+    std::string fixed = rec;
+    fixed.replace(fixed.find("PID 1\n"), 6, "PID " + std::to_string(y) + "\n");
+    text.replace(text.find(rec), rec.size(), fixed);
+    s.put(s.lib + "/litem/0", text);
+    ASSERT_EQ(loop_in(s.tree()), x);
+
+    // Pages over the loop answer at once with the error; the rest of the tree keeps working.
+    HttpResponse r = s.get(boss, Site::at(y, "litem_dir", "imove&" + std::to_string(y) + "&" + std::to_string(x),
+                                          "blank", "N"));
+    EXPECT_TRUE(has(r.body, "form a loop")) << r.body;
+    r = move(s, boss, 1, "litem_docs", z, y);
+    EXPECT_TRUE(has(r.body, "form a loop")) << r.body;
+    EXPECT_EQ(field_of(record_of(s.tree(), z), "PID"), 1);
+    r = s.get(boss, "/main?dir&dir&A&docs&0&1&0&litem_docs&list");
+    EXPECT_TRUE(has(r.body, ">Z</A>")) << r.body;
+    EXPECT_FALSE(has(r.body, ">X</A>")) << r.body;
+    r = s.get(boss, Site::at(1, "litem_docs", "list"));
+    EXPECT_TRUE(has(r.body, "Z")) << r.body;
     EXPECT_EQ(s.site.crash_lines(), "");
 }
 
