@@ -265,6 +265,10 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     EXPECT_EQ(field_of(record_of(tree, alpha), "NEW"), 0) << tree;
     EXPECT_EQ(field_of(record_of(tree, alpha), "IID"), folder_type) << tree;
     EXPECT_EQ(field_of(record_of(tree, gamma), "PID"), alpha) << tree;
+    // A creation step is no place to come back to: the tab still opens on a folder list.
+    r = s.get(boss, "/main");
+    EXPECT_TRUE(has(r.body, "&list\" NAME=\"content\"")) << r.body;
+    EXPECT_FALSE(has(r.body, "new_folder2")) << r.body;
     EXPECT_TRUE(has(record_of(tree, gamma), "N Gamma\n")) << tree;
 
     // The column shows the top folders, names escaped; Gamma shows once Alpha is expanded.
@@ -486,6 +490,36 @@ TEST(FolderTreeSite, AHandMadeParentLoopGivesAnErrorNeverAHang) {
     EXPECT_FALSE(has(r.body, ">X</A>")) << r.body;
     r = s.get(boss, Site::at(1, "litem_docs", "list"));
     EXPECT_TRUE(has(r.body, "Z")) << r.body;
+    EXPECT_EQ(s.site.crash_lines(), "");
+}
+
+// Pictures of the frameset after login and after a folder was made, into the build folder.
+TEST(FolderTreeSite, ScreenshotsOfTheFramesetBeforeAndAfterANewFolder) {
+    Site s;
+    std::string install = "sh '" MORVALE_SOURCE_DIR "/scripts/lib/install_static.sh' '" + s.site.home +
+                          "' > '" + s.site.home + "/generated/static.log' 2>&1";
+    ASSERT_EQ(system(install.c_str()), 0) << mot_test::read_file(s.site.home + "/generated/static.log");
+    ASSERT_TRUE(s.start()) << s.site.daemon_log() << s.site.httpd_output();
+    std::string boss = s.login("boss", "pw-boss");
+    ASSERT_FALSE(boss.empty());
+    int type = define_folder_type(s, boss);
+    ASSERT_GT(type, 0);
+    std::string cookie = boss.substr(std::string("Cookie: U=").size());
+    std::string out = std::string(MORVALE_BUILD_DIR) + "/screenshots";
+    auto shoot = [&](const std::string &name, const std::string &path) {
+        std::string cmd = "/usr/bin/python3 '" MORVALE_SOURCE_DIR "/tests/setup/screenshots.py' " +
+                          std::to_string(s.site.port) + " '" + cookie + "' '" + out + "' '" + name + "=" + path +
+                          "' > '" + out + "_" + name + ".log' 2>&1";
+        EXPECT_EQ(system(cmd.c_str()), 0) << mot_test::read_file(out + "_" + name + ".log");
+        struct stat st {};
+        EXPECT_EQ(stat((out + "/" + name + ".png").c_str(), &st), 0) << name;
+        EXPECT_GT(st.st_size, 5000) << name;
+    };
+    shoot("frameset", "/main");
+    int folder = s.create(boss, 1, "litem_docs", type, "Projects 2026");
+    ASSERT_GT(folder, 0);
+    s.create(boss, folder, "litem_dir", type, "Budget");
+    shoot("frameset_new_folder", "/main");
     EXPECT_EQ(s.site.crash_lines(), "");
 }
 
