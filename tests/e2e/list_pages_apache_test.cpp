@@ -309,7 +309,7 @@ TEST_F(ListSite, WhatANormalUserIsRefusedAndForgedArguments) {
               "The argument 1&lt;b&gt; is not a number"},
              {"/main?content&content&A&setup&0&0&0&passwd_profile&view&ID&%3Cb%3E",
               "Can't find ID number &lt;b&gt; in passwd_profile records"},
-             {"/main?content&content&A&setup&0&7&0&passwd_profile&list", "List ID 7 out of range"},
+             {"/main?content&content&A&setup&0&999&0&passwd_profile&list", "List ID 999 out of range"},
              {"/main?content&content&A&setup&..%2F1&0&0&passwd_profile&list",
               "Index ID ../1 is not a number"},
              {"/main?content&content&A&setup&0&0&0&passwd_history&..%2F2&list",
