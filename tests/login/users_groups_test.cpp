@@ -550,10 +550,11 @@ TEST_F(Site, ExampleTypeSendsTheBrowserToTheSiteTab) {
     EXPECT_STREQ(call, "main?&blank&N&&0&0&0&user&page");
     Capture out;
     ASSERT_EQ(page->service_fn(user, &out.out, page, p.req, nullptr), 0);
-    EXPECT_NE(out.text.find("<script language=\"javascript\" type=\"text/javascript\">\n<!--\n"
-                            "location='http://intra.example/tab?a=\\x271\\x27\\x3c/script\\x3e\\x3cb\\x3e';\n"
-                            "// -->\n</script>\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.text.find(" <script language=\"Javascript\"> \n<!-- \n      "
+                      "location='http://intra.example/tab?a=\\x271\\x27\\x3c/script\\x3e\\x3cb\\x3e'; \n"
+                      "//--> \n</script> \n"),
+        std::string::npos)
         << out.text;
     EXPECT_EQ(out.text.find("</script><b>"), std::string::npos);
 

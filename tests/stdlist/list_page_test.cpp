@@ -416,6 +416,13 @@ TEST_F(ListPage, HostileValuesComeBackEscaped) {
     const std::string evil = "<script>alert(\"x\")</script>&'";
     add({{evil, 1, 0}, {"plain", 2, 0}});
     ASSERT_EQ(list(), 0) << err;
+    // A value whose filter link would not fit an address is left out of the choices with a note.
+    add({{std::string(400, '&'), 2, 0}});
+    ASSERT_EQ(get("content&blank&N&docs&0&0&0&tnote&option_select&T"), 0) << err;
+    EXPECT_NE(err.find("is too long to offer"), std::string::npos) << err;
+    EXPECT_NE(page.find(">plain</OPTION>"), std::string::npos);
+    EXPECT_EQ(page.find("&amp;&amp;&amp;&amp;</OPTION>"), std::string::npos);
+    ASSERT_EQ(list(), 0) << err;
     EXPECT_EQ(page.find("<script>alert"), std::string::npos);
     EXPECT_NE(page.find("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&amp;'"), std::string::npos)
         << page;
