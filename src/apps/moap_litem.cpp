@@ -30,33 +30,78 @@
 using namespace moap_litem_local;
 
 const MOAP_LITEM_SYS_T moap_litem_sys_table[] = {
-    {.sys_id = MOAP_LITEM_SYS_DOCS, .name = "Docs", .parent_sys_id = 0, .ftype_sys_id = 0, .itype_sys_id = 5,
+    {.sys_id = MOAP_LITEM_SYS_DOCS,
+     .name = "Docs",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 5,
      .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_TABLES, .name = "Tables", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 20, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_MGROUPS, .name = "Mail Groups", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 23, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_FILE_TYPES, .name = "Doc File Types", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 4, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_USER_PROFILE, .name = "User Profile", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 2, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_USER_CONTACT, .name = "User Contact", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 22, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_GROUP_LIST, .name = "Group List", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 3, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_TABLE_TYPES, .name = "Table Types", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = 10, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_DOC_FOLDER_TYPES, .name = "Doc Folder Types", .parent_sys_id = 0,
-     .ftype_sys_id = 0, .itype_sys_id = 16, .link_sys_id = 0},
-    {.sys_id = MOAP_LITEM_SYS_DOC_NUMBER_SCHEMES, .name = "Doc Number Schemes", .parent_sys_id = 0,
-     .ftype_sys_id = 0, .itype_sys_id = 21, .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_TABLES,
+     .name = "Tables",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 20,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_MGROUPS,
+     .name = "Mail Groups",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 23,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_FILE_TYPES,
+     .name = "Doc File Types",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 4,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_USER_PROFILE,
+     .name = "User Profile",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 2,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_USER_CONTACT,
+     .name = "User Contact",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 22,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_GROUP_LIST,
+     .name = "Group List",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 3,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_TABLE_TYPES,
+     .name = "Table Types",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 10,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_DOC_FOLDER_TYPES,
+     .name = "Doc Folder Types",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 16,
+     .link_sys_id = 0},
+    {.sys_id = MOAP_LITEM_SYS_DOC_NUMBER_SCHEMES,
+     .name = "Doc Number Schemes",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = 21,
+     .link_sys_id = 0},
 };
-const int moap_litem_sys_count = static_cast<int>(sizeof(moap_litem_sys_table) / sizeof(moap_litem_sys_table[0]));
+const int moap_litem_sys_count =
+    static_cast<int>(sizeof(moap_litem_sys_table) / sizeof(moap_litem_sys_table[0]));
 
 // New bookmarks are filed under this folder, so a fresh installation has it from the first read.
 const MOAP_LITEM_SYS_T moap_bkmark_sys_table[] = {
-    {.sys_id = MOAP_BKMARK_SYS_COMPANY, .name = "Company Bookmarks", .parent_sys_id = 0, .ftype_sys_id = 0,
-     .itype_sys_id = MOAP_ITYPE_SYS_BOOKMARK_FOLDER, .link_sys_id = 0},
+    {.sys_id = MOAP_BKMARK_SYS_COMPANY,
+     .name = "Company Bookmarks",
+     .parent_sys_id = 0,
+     .ftype_sys_id = 0,
+     .itype_sys_id = MOAP_ITYPE_SYS_BOOKMARK_FOLDER,
+     .link_sys_id = 0},
 };
 const int moap_bkmark_sys_count =
     static_cast<int>(sizeof(moap_bkmark_sys_table) / sizeof(moap_bkmark_sys_table[0]));
@@ -147,7 +192,8 @@ bool is_folder(MOIT_ITEM_T *item, int index_id, const MOAP_LITEM_T *l) noexcept 
 // The access definition of an item (following links). An item type whose default list is not
 // registered (a mistyped name, or a kind of list this installation lacks) has none: such items are
 // simply out of everyone's reach, which is no failure of the request.
-int quiet_access_def(MOX_AUX_T *aux, int index_id, int id, int *idx, int *target, MOTSL_ACCESS_DEF_T **def) noexcept {
+int quiet_access_def(MOX_AUX_T *aux, int index_id, int id, int *idx, int *target,
+                     MOTSL_ACCESS_DEF_T **def) noexcept {
     *def = nullptr;
     MOAP_LITEM_T *l = nullptr;
     int ret = moap_litem_follow_link(aux->item, index_id, id, idx, target);
@@ -220,8 +266,8 @@ std::string url_arg(const char *text) {
     std::string out;
     for (const char *p = text_of(text); *p != '\0'; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-            c == '-') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+            c == '.' || c == '-') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -306,7 +352,8 @@ int litem_filename(MOT_TOP_STYPE_T *stype) noexcept {
 int litem_history_filename(MOT_TOP_STYPE_T *stype) noexcept {
     int row = current_row(stype);
     if (row <= 0) {
-        err(stype->aux)->report(err(stype->aux), "The history of stype %s needs an element id\n", stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "The history of stype %s needs an element id\n", stype->name);
         return 1;
     }
     const char *dir = strncmp(stype->name, "bkmark", 6) == 0 ? "bkmark" : "litem";
@@ -339,11 +386,13 @@ int sort_folders_first_by(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *colum
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int name_sort(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, const void *c1, const void *c2) noexcept {
+int name_sort(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, const void *c1,
+              const void *c2) noexcept {
     return sort_folders_first_by(stype, column, c1, c2, true);
 }
 
-int access_sort(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, const void *c1, const void *c2) noexcept {
+int access_sort(MOT_TOP_STYPE_T *stype, MOTSL_STDLIST_KEYWORD_T *column, const void *c1,
+                const void *c2) noexcept {
     return sort_folders_first_by(stype, column, c1, c2, false);
 }
 
@@ -356,15 +405,15 @@ int del_view_none(MOT_TOP_STYPE_T *, MOTSL_STDLIST_KEYWORD_T *, mo_boolean_t *re
 constexpr unsigned TV_NAME = 0x9223;
 constexpr unsigned TV_ACCESS = 0x227;
 
-#define LITEM_ACCESS_COLUMN(kw, field, title)                                                                 \
+#define LITEM_ACCESS_COLUMN(kw, field, title)                                                                \
     {                                                                                                        \
         .keyword = kw, .struct_offset = offsetof(MOAP_LITEM_T, field), .init_ref = nullptr,                  \
         .common_alloc_fn = motsl_common_alloc_accesslist, .user_name = title, .help_string = "",             \
-        .type_vector = TV_ACCESS, .view_access_fn = motsl_col_access_all, .edit_access_fn = motsl_col_access_all, \
-        .bview_access_fn = motsl_col_access_none, .cell_list_fn = access_list_cell,                         \
-        .cell_edit_start_fn = access_edit_start, .cell_edit_end_fn = access_edit_end,                         \
-        .cell_sort_fn = access_sort, .view_text_fn = mowsl_view_text_super_access,                            \
-        .default_filter_fn = motsl_filter_general                                                            \
+        .type_vector = TV_ACCESS, .view_access_fn = motsl_col_access_all,                                    \
+        .edit_access_fn = motsl_col_access_all, .bview_access_fn = motsl_col_access_none,                    \
+        .cell_list_fn = access_list_cell, .cell_edit_start_fn = access_edit_start,                           \
+        .cell_edit_end_fn = access_edit_end, .cell_sort_fn = access_sort,                                    \
+        .view_text_fn = mowsl_view_text_super_access, .default_filter_fn = motsl_filter_general              \
     }
 
 const MOTSL_COLUMN_DEF_T litem_columns[] = {
@@ -455,7 +504,8 @@ int register_litem_columns(MOT_TOP_STYPE_T *stype) noexcept {
     if (ret == 0)
         ret = motsl_new_keyword_register(stype, offsetof(MOAP_LITEM_T, new_));
     if (ret == 0)
-        ret = motsl_del_keyword_register(stype, offsetof(MOAP_LITEM_T, delete_status), del_view_none, nullptr);
+        ret =
+            motsl_del_keyword_register(stype, offsetof(MOAP_LITEM_T, delete_status), del_view_none, nullptr);
     if (ret == 0)
         ret = motsl_edit_keyword_register_sp(stype, edit_list_cell);
     for (const MOTSL_COLUMN_DEF_T &c : litem_columns)
@@ -486,10 +536,12 @@ int row_litem_view(MOT_TOP_STYPE_T *stype, void *container, mo_boolean_t *ok) no
     int shown = 0;
     MOTSL_DATASTRUCT_T *types =
         stype->aux->item != nullptr && stype->aux->item->itype_ref != nullptr
-            ? static_cast<MOTSL_DATASTRUCT_T *>(static_cast<MOT_TOP_STORAGE_T *>(stype->aux->item->itype_ref)->struct_ref)
+            ? static_cast<MOTSL_DATASTRUCT_T *>(
+                  static_cast<MOT_TOP_STORAGE_T *>(stype->aux->item->itype_ref)->struct_ref)
             : nullptr;
     void *t = nullptr;
-    if (types != nullptr && motc_get_container_from_id_array(types->id_array, l->itype_id, &t) == 0 && t != nullptr)
+    if (types != nullptr && motc_get_container_from_id_array(types->id_array, l->itype_id, &t) == 0 &&
+        t != nullptr)
         shown = static_cast<MOAP_ITYPE_T *>(t)->in_dir_view;
     *ok = shown == 1 ? TRUE : FALSE;
     return 0;
@@ -581,8 +633,8 @@ const StypeSpec litem_specs[] = {
     {"litem_dir_deleted", 30, MOT_STYPE_SECONDARY, "Deleted Folders", motsl_applic_deleted_insert_title,
      motsl_access_item_view_edit, row_deleted_view, row_dir_edit, "litem_useropt", "litem_history", nullptr,
      CmdSet::deleted, mowsl_button_go_back},
-    {"litem_docs", 25, MOT_STYPE_MAIN, "Docs", motsl_insert_title_full_path, moap_tab_access_docs, row_dir_view,
-     row_dir_edit, "litem_useropt", "litem_history", "litem_docs_deleted", CmdSet::folder,
+    {"litem_docs", 25, MOT_STYPE_MAIN, "Docs", motsl_insert_title_full_path, moap_tab_access_docs,
+     row_dir_view, row_dir_edit, "litem_useropt", "litem_history", "litem_docs_deleted", CmdSet::folder,
      moap_litem_button_doc_folder_only},
     {"litem_docs_deleted", 31, MOT_STYPE_SECONDARY, "Deleted Docs", motsl_applic_deleted_insert_title,
      moap_tab_access_docs, row_deleted_view, row_dir_edit, "litem_useropt", "litem_history", nullptr,
@@ -593,12 +645,12 @@ const StypeSpec litem_specs[] = {
     {"litem_table_deleted", 32, MOT_STYPE_SECONDARY, "Deleted Tables", motsl_applic_deleted_insert_title,
      moap_tab_access_table, row_deleted_view, row_dir_edit, "litem_useropt", "litem_history", nullptr,
      CmdSet::deleted, mowsl_button_go_back},
-    {"litem_mgroups", 27, MOT_STYPE_MAIN, "Mail Groups", motsl_insert_title_full_path, moap_tab_access_mgroups,
-     row_dir_view, row_dir_edit, "litem_useropt", "litem_history", "litem_mgroups_deleted", CmdSet::folder,
-     moap_litem_button_folder_and_object},
-    {"litem_mgroups_deleted", 33, MOT_STYPE_SECONDARY, "Deleted Mail Groups", motsl_applic_deleted_insert_title,
-     moap_tab_access_mgroups, row_deleted_view, row_dir_edit, "litem_useropt", "litem_history", nullptr,
-     CmdSet::deleted, mowsl_button_go_back},
+    {"litem_mgroups", 27, MOT_STYPE_MAIN, "Mail Groups", motsl_insert_title_full_path,
+     moap_tab_access_mgroups, row_dir_view, row_dir_edit, "litem_useropt", "litem_history",
+     "litem_mgroups_deleted", CmdSet::folder, moap_litem_button_folder_and_object},
+    {"litem_mgroups_deleted", 33, MOT_STYPE_SECONDARY, "Deleted Mail Groups",
+     motsl_applic_deleted_insert_title, moap_tab_access_mgroups, row_deleted_view, row_dir_edit,
+     "litem_useropt", "litem_history", nullptr, CmdSet::deleted, mowsl_button_go_back},
 };
 
 const StypeSpec bkmark_specs[] = {
@@ -611,7 +663,8 @@ const StypeSpec bkmark_specs[] = {
 };
 
 // The base lists may be opened with list id 0; the directory lists always name their folder.
-int item_init_stype(MOT_TOP_STYPE_T **stype_ptr, mo_boolean_t use_args, MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
+int item_init_stype(MOT_TOP_STYPE_T **stype_ptr, mo_boolean_t use_args,
+                    MOT_TOP_ARG_LIST_T **arg_list_ptr) noexcept {
     if (!use_args)
         return 0;
     MOT_TOP_STYPE_T *stype = *stype_ptr;
@@ -634,14 +687,16 @@ int item_init_stype(MOT_TOP_STYPE_T **stype_ptr, mo_boolean_t use_args, MOT_TOP_
     }
     int ret = motsl_init_stype_default(stype_ptr, use_args, arg_list_ptr);
     // The stype may have switched to an allowed one; its own rule applies too.
-    if (ret == 0 && *stype_ptr != stype && current_list(*stype_ptr) == 0 && storage_of(*stype_ptr) != nullptr) {
+    if (ret == 0 && *stype_ptr != stype && current_list(*stype_ptr) == 0 &&
+        storage_of(*stype_ptr) != nullptr) {
         err(aux)->report(err(aux), "Only certain stypes are allowed access with a 0 list_id\n");
         return 1;
     }
     return ret;
 }
 
-int register_spec(MOT_TOP_SESSION_T *session, const StypeSpec &spec, int index_id, const char *keyword_id) noexcept {
+int register_spec(MOT_TOP_SESSION_T *session, const StypeSpec &spec, int index_id,
+                  const char *keyword_id) noexcept {
     MOX_AUX_T *aux = session->aux;
     void *pool = aux->mem->session_pool_ref;
     MOT_TOP_STYPE_DEF_T def = motsl_stype_def_main;
@@ -687,7 +742,8 @@ int register_useropt(MOT_TOP_SESSION_T *session, const char *name, int id, const
     def.help = help;
     mo_boolean_t is_new = FALSE;
     if (ret == 0)
-        ret = mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def, &stype);
+        ret = mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def,
+                                         &stype);
     if (ret == 0)
         ret = motsl_stype_storage_init(session, stype, name, &is_new);
     if (ret == 0)
@@ -717,7 +773,8 @@ int register_history(MOT_TOP_SESSION_T *session, const char *prefix, int index_i
     def.init_filename = litem_history_filename;
     MOT_TOP_STYPE_T *stype = nullptr, *main_stype = nullptr;
     mo_boolean_t is_new = FALSE;
-    ret = mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def, &stype);
+    ret = mot_top_register_stype_def(aux, &session->storage.stype_list, aux->mem->session_pool_ref, &def,
+                                     &stype);
     if (ret == 0)
         ret = motsl_stype_storage_init(session, stype, name_copy, &is_new);
     if (ret == 0)
@@ -729,8 +786,9 @@ int register_history(MOT_TOP_SESSION_T *session, const char *prefix, int index_i
     static_cast<MOTSL_HISTORY_STORAGE_T *>(stype->applic_storage_ref)->parent_stype = main_stype;
     ret = motsl_set_related_stypes(stype, useropt_copy, nullptr, nullptr, nullptr);
     if (ret == 0)
-        ret = register_useropt(session, useropt_copy, 23, bk ? "Bookmark history user options" : "Litem history user options",
-                               name_copy);
+        ret =
+            register_useropt(session, useropt_copy, 23,
+                             bk ? "Bookmark history user options" : "Litem history user options", name_copy);
     return ret;
 }
 
@@ -795,8 +853,8 @@ int check_builtin(MOT_TOP_STYPE_T *stype, mo_boolean_t *changed) noexcept {
         if (row.parent_sys_id != 0) {
             const MOAP_LITEM_T *p = find_sys(data->data_record, row.parent_sys_id);
             if (p == nullptr) {
-                err(aux)->report(err(aux), "Can't find parent item id for sys_id %d,%d\n", MOAP_LITEM_SYS_KIND,
-                                 row.sys_id);
+                err(aux)->report(err(aux), "Can't find parent item id for sys_id %d,%d\n",
+                                 MOAP_LITEM_SYS_KIND, row.sys_id);
                 return 1;
             }
             parent = p->id;
@@ -804,17 +862,19 @@ int check_builtin(MOT_TOP_STYPE_T *stype, mo_boolean_t *changed) noexcept {
         // Reported in the item types' own words too; this message names the item.
         MOAP_ITYPE_T *t = nullptr;
         int found = 0;
-        for (MOK_DATA_RECORD_T *r =
-                 static_cast<MOTSL_DATASTRUCT_T *>(static_cast<MOT_TOP_STORAGE_T *>(item->itype_ref)->struct_ref)
-                     ->data_record;
+        for (MOK_DATA_RECORD_T *r = static_cast<MOTSL_DATASTRUCT_T *>(
+                                        static_cast<MOT_TOP_STORAGE_T *>(item->itype_ref)->struct_ref)
+                                        ->data_record;
              r != nullptr && found == 0; r = r->next) {
             t = static_cast<MOAP_ITYPE_T *>(r->container);
-            if (t->new_ == 0 && t->sys_id_list != nullptr && t->sys_id_list->id == MOAP_ITYPE_ORIGIN_BUILTIN &&
-                t->sys_id_list->next != nullptr && t->sys_id_list->next->id == row.itype_sys_id)
+            if (t->new_ == 0 && t->sys_id_list != nullptr &&
+                t->sys_id_list->id == MOAP_ITYPE_ORIGIN_BUILTIN && t->sys_id_list->next != nullptr &&
+                t->sys_id_list->next->id == row.itype_sys_id)
                 found = t->id;
         }
         if (found == 0) {
-            err(aux)->report(err(aux), "Can't find itype id for sys_id %d,%d\n", MOAP_LITEM_SYS_KIND, row.sys_id);
+            err(aux)->report(err(aux), "Can't find itype id for sys_id %d,%d\n", MOAP_LITEM_SYS_KIND,
+                             row.sys_id);
             return 1;
         }
         itype = found;
@@ -883,7 +943,8 @@ int hook_parent(MOTSL_ITEM_HOOKS_T *h, int index_id, int id, int *parent_id) noe
 int hook_access_def(MOTSL_ITEM_HOOKS_T *h, int index_id, int id, MOTSL_ACCESS_DEF_T **def) noexcept {
     return moap_litem_get_access_def(hook_aux(h)->item, index_id, id, def);
 }
-int hook_access_list(MOTSL_ITEM_HOOKS_T *h, int index_id, int id, int level, MOIL_ACCESSLIST_T **list) noexcept {
+int hook_access_list(MOTSL_ITEM_HOOKS_T *h, int index_id, int id, int level,
+                     MOIL_ACCESSLIST_T **list) noexcept {
     MOIT_ITEM_T *item = hook_aux(h)->item;
     int idx = 0, target = 0;
     int ret = moap_litem_follow_link(item, index_id, id, &idx, &target);
@@ -1064,8 +1125,8 @@ int moap_litem_init_struct(MOT_TOP_STYPE_T *stype, void *req_ref, mo_boolean_t f
             ret = motsl_set_position(s, 0, 0, 0);
     for (const char *keyword : {"VA", "EA", "LA"})
         if (ret == 0)
-            ret = motsl_init_access_array_info_and_store(stype, req_ref, keyword, nullptr, access_parent_text, users,
-                                                         "U", "DEL", groups, "N", "DEL");
+            ret = motsl_init_access_array_info_and_store(stype, req_ref, keyword, nullptr, access_parent_text,
+                                                         users, "U", "DEL", groups, "N", "DEL");
     if (ret == 0)
         ret = motsl_init_array_info_and_store(stype, req_ref, "FID", ftypes, "N", "DEL");
     if (ret == 0)
@@ -1081,7 +1142,8 @@ int moap_litem_find(MOIT_ITEM_T *item, int index_id, int id, MOAP_LITEM_T **resu
     if (data == nullptr)
         return not_read(item, index_id);
     void *container = nullptr;
-    if (id <= 0 || motc_get_container_from_id_array(data->id_array, id, &container) != 0 || container == nullptr) {
+    if (id <= 0 || motc_get_container_from_id_array(data->id_array, id, &container) != 0 ||
+        container == nullptr) {
         item->interm->error->report(item->interm->error, "List ID %d out of range\n", id);
         return 1;
     }
@@ -1098,7 +1160,8 @@ int moap_litem_get_name(MOIT_ITEM_T *item, int index_id, int id, mo_boolean_t *d
     if (data == nullptr)
         return not_read(item, index_id);
     void *container = nullptr;
-    if (id <= 0 || motc_get_container_from_id_array(data->id_array, id, &container) != 0 || container == nullptr)
+    if (id <= 0 || motc_get_container_from_id_array(data->id_array, id, &container) != 0 ||
+        container == nullptr)
         return 0;
     MOAP_LITEM_T *l = litem_of(container);
     *result = text_of(l->name);
@@ -1107,8 +1170,8 @@ int moap_litem_get_name(MOIT_ITEM_T *item, int index_id, int id, mo_boolean_t *d
     return 0;
 }
 
-#define MOAP_LITEM_FIELD_ACCESSOR(fn, type, field, none)                                                      \
-    int fn(MOIT_ITEM_T *item, int index_id, int id, mo_boolean_t *deleted, type *result) noexcept {         \
+#define MOAP_LITEM_FIELD_ACCESSOR(fn, type, field, none)                                                     \
+    int fn(MOIT_ITEM_T *item, int index_id, int id, mo_boolean_t *deleted, type *result) noexcept {          \
         *result = none;                                                                                      \
         if (deleted != nullptr)                                                                              \
             *deleted = FALSE;                                                                                \
@@ -1130,7 +1193,8 @@ MOAP_LITEM_FIELD_ACCESSOR(moap_litem_get_access_edit, MOIL_ACCESSLIST_T *, edit_
 MOAP_LITEM_FIELD_ACCESSOR(moap_litem_get_access_lib, MOIL_ACCESSLIST_T *, lib_access, nullptr)
 #undef MOAP_LITEM_FIELD_ACCESSOR
 
-int moap_litem_follow_link(MOIT_ITEM_T *item, int index_id, int id, int *index_result, int *id_result) noexcept {
+int moap_litem_follow_link(MOIT_ITEM_T *item, int index_id, int id, int *index_result,
+                           int *id_result) noexcept {
     *index_result = index_id;
     *id_result = id;
     int idx = index_id, cur = id;
@@ -1143,8 +1207,8 @@ int moap_litem_follow_link(MOIT_ITEM_T *item, int index_id, int id, int *index_r
         if (!is_link(l))
             break;
         if (steps > bound) {
-            item->interm->error->report(item->interm->error, "The links of item %d of index %d form a loop\n", id,
-                                        index_id);
+            item->interm->error->report(item->interm->error, "The links of item %d of index %d form a loop\n",
+                                        id, index_id);
             return 1;
         }
         int next_index = l->link_id_list->id, next_id = l->link_id_list->next->id;
@@ -1199,7 +1263,7 @@ int moap_litem_get_graphic(MOIT_ITEM_T *item, int index_id, int id, const char *
 }
 
 #define MOAP_LITEM_TYPE_ACCESSOR(fn, itype_fn)                                                               \
-    int fn(MOIT_ITEM_T *item, int index_id, int id, const char **result) noexcept {                         \
+    int fn(MOIT_ITEM_T *item, int index_id, int id, const char **result) noexcept {                          \
         *result = "";                                                                                        \
         int itype_id = 0;                                                                                    \
         int ret = followed_itype(item, index_id, id, &itype_id, nullptr);                                    \
@@ -1258,8 +1322,8 @@ int moap_litem_get_ancestors(MOIT_ITEM_T *item, int index_id, int id, MOIL_IDLIS
         mo_boolean_t seen = FALSE;
         moil_check_in_idlist(*result, parent, &seen);
         if (seen || parent == id || steps > bound) {
-            item->interm->error->report(item->interm->error,
-                                        "The parents of item %d form a loop in folder tree %d\n", id, index_id);
+            item->interm->error->report(
+                item->interm->error, "The parents of item %d form a loop in folder tree %d\n", id, index_id);
             return 1;
         }
         ret = moil_add_to_idlist(item->interm, item->interm->mem->req_pool_ref, parent, result);
@@ -1278,8 +1342,8 @@ int moap_litem_check_view(MOX_AUX_T *aux, int index_id, int id, mo_boolean_t *ok
     return item_passes(aux, index_id, id, false, ok);
 }
 
-int moap_litem_get_default_call_of_id(MOX_AUX_T *aux, const char *frame, const char *trail, int index_id, int id,
-                                      const char *stype_name, char *result) noexcept {
+int moap_litem_get_default_call_of_id(MOX_AUX_T *aux, const char *frame, const char *trail, int index_id,
+                                      int id, const char *stype_name, char *result) noexcept {
     result[0] = '\0';
     MOIT_ITEM_T *item = aux->item;
     const char *stype = stype_name;
@@ -1295,10 +1359,12 @@ int moap_litem_get_default_call_of_id(MOX_AUX_T *aux, const char *frame, const c
     try {
         int n = snprintf(result, MO_STRING_LEN, "%s?%s&content&%s&%s&%d&%d&0&%s&%s",
                          aux->setup->httpd_script_main_loc, url_arg(frame).c_str(), url_arg(trail).c_str(),
-                         url_arg(dir_type).c_str(), index_id, id, url_arg(stype).c_str(), url_arg(list_cmd).c_str());
+                         url_arg(dir_type).c_str(), index_id, id, url_arg(stype).c_str(),
+                         url_arg(list_cmd).c_str());
         if (n < 0 || n >= MO_STRING_LEN) {
             result[0] = '\0';
-            err(aux)->report(err(aux), "The link to item %d is longer than %d characters\n", id, MO_STRING_LEN - 1);
+            err(aux)->report(err(aux), "The link to item %d is longer than %d characters\n", id,
+                             MO_STRING_LEN - 1);
             return 1;
         }
     } catch (const std::bad_alloc &) {

@@ -22,7 +22,7 @@ struct MOIL_ACCESSLIST_T;
 struct MOSU_SUBSCRIBE_T;
 
 // The two trees.
-#define MOAP_LITEM_INDEX MOIT_INDEX_LITEM   // folders
+#define MOAP_LITEM_INDEX MOIT_INDEX_LITEM         // folders
 #define MOAP_LITEM_INDEX_BKMARK MOIT_INDEX_BKMARK // bookmarks
 
 // Kind of `sys_id_list` (kind, system id) of a built-in item.
@@ -43,10 +43,10 @@ struct MOSU_SUBSCRIBE_T;
 #define MOAP_BKMARK_SYS_COMPANY 4
 
 #define MOAP_LITEM_DEFAULT_NAME "New Object"
-#define MOAP_LITEM_NOT_DEFINED "Not-Defined"   // name of an unknown item
-#define MOAP_LITEM_MOVE_WINDOW_W 400          // the move window
+#define MOAP_LITEM_NOT_DEFINED "Not-Defined" // name of an unknown item
+#define MOAP_LITEM_MOVE_WINDOW_W 400         // the move window
 #define MOAP_LITEM_MOVE_WINDOW_H 500
-#define MOAP_LITEM_NEW_WINDOW_W 400           // the new folder or object window
+#define MOAP_LITEM_NEW_WINDOW_W 400 // the new folder or object window
 #define MOAP_LITEM_NEW_WINDOW_H 300
 
 // One item of a tree.
@@ -68,25 +68,25 @@ typedef struct MOAP_LITEM_T moap_litem_t;
 
 struct MOAP_LITEM_STORAGE_T;
 // The move check as a move page uses it (moap_litem_check_move_item).
-typedef int (*moap_litem_check_move_fn_t)(MOX_AUX_T *aux, int index_id, int from_parent_id, int destination_id,
-                                          const MOIL_IDLIST_T *moved, const char **reason,
+typedef int (*moap_litem_check_move_fn_t)(MOX_AUX_T *aux, int index_id, int from_parent_id,
+                                          int destination_id, const MOIL_IDLIST_T *moved, const char **reason,
                                           mo_boolean_t *ok) noexcept;
 
 // Working storage of an item stype (its applic_storage_ref).
 struct MOAP_LITEM_STORAGE_T {
-    int index_id;                         // 0 folder lists, 1 bookmark lists
-    int parent_type_id;                   // item type of the parent of a new item
-    char *parent_id_string;               // the parent argument of the second creation step
-    int parent_id;                        // values a new item is given by the creation functions
-    int parent_index;                     //
-    int ftype_id;                         //
-    int itype_id;                         //
-    MOIL_IDLIST_T *link_id_list;          //
-    const char *name;                     //
-    MOT_TOP_STYPE_T *calling_stype;       // the list whose command creates the item
-    int from_parent_id;                   // the move page: the folder the items leave
-    char *idlist_string;                  // the moved ids joined by "_"
-    MOIL_IDLIST_T *idlist;                // the moved ids
+    int index_id;                             // 0 folder lists, 1 bookmark lists
+    int parent_type_id;                       // item type of the parent of a new item
+    char *parent_id_string;                   // the parent argument of the second creation step
+    int parent_id;                            // values a new item is given by the creation functions
+    int parent_index;                         //
+    int ftype_id;                             //
+    int itype_id;                             //
+    MOIL_IDLIST_T *link_id_list;              //
+    const char *name;                         //
+    MOT_TOP_STYPE_T *calling_stype;           // the list whose command creates the item
+    int from_parent_id;                       // the move page: the folder the items leave
+    char *idlist_string;                      // the moved ids joined by "_"
+    MOIL_IDLIST_T *idlist;                    // the moved ids
     moap_litem_check_move_fn_t check_move_fn; // the check each destination passes
 };
 typedef struct MOAP_LITEM_STORAGE_T moap_litem_storage_t;
@@ -170,7 +170,8 @@ int moap_litem_get_parent_access_def(MOIT_ITEM_T *item, int index_id, int id, in
 int moap_litem_find_sys_id(MOIT_ITEM_T *item, int index_id, int sys_kind, int sys_id, int *result) noexcept;
 // Follows links: while the item's link list has two numbers, go to (first, second). A chain longer
 // than the tree or a loop of links is reported.
-int moap_litem_follow_link(MOIT_ITEM_T *item, int index_id, int id, int *index_result, int *id_result) noexcept;
+int moap_litem_follow_link(MOIT_ITEM_T *item, int index_id, int id, int *index_result,
+                           int *id_result) noexcept;
 // The item's ancestors from its parent up to the top item (bounded; a loop is reported).
 int moap_litem_get_ancestors(MOIT_ITEM_T *item, int index_id, int id, MOIL_IDLIST_T **result) noexcept;
 // The parent function of the subscription walk (mosu_subscribe): `parent_ref` is the bundle.
@@ -251,8 +252,8 @@ typedef int (*moap_litem_row_test_fn_t)(MOT_TOP_STYPE_T *stype, MOK_DATA_RECORD_
 // subscription record) and the line writer's text; expanded rows are followed by their children one
 // level deeper. `visible` is the chain of every visible row.
 int moap_litem_print_dir(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECORD_T *visible,
-                         MOK_DATA_RECORD_T *level, moap_litem_row_test_fn_t row_test, moap_litem_line_fn_t line,
-                         void *ref, MOSU_SUBSCRIBE_T *sub, int depth) noexcept;
+                         MOK_DATA_RECORD_T *level, moap_litem_row_test_fn_t row_test,
+                         moap_litem_line_fn_t line, void *ref, MOSU_SUBSCRIBE_T *sub, int depth) noexcept;
 // Line writers: the icon and name linked to the item's default call, opened in the content frame
 // ("TARGET" when the link's frame differs from the current one; trail "R") or in the same frame
 // (trail "A").

@@ -45,7 +45,8 @@ MOAP_LITEM_T *find_in(MOK_DATA_RECORD_T *chain, int id) noexcept {
     return nullptr;
 }
 
-int copy_accesslist(MOX_AUX_T *aux, void *pool, const MOIL_ACCESSLIST_T *src, MOIL_ACCESSLIST_T **dst) noexcept {
+int copy_accesslist(MOX_AUX_T *aux, void *pool, const MOIL_ACCESSLIST_T *src,
+                    MOIL_ACCESSLIST_T **dst) noexcept {
     MOIL_ACCESSLIST_T *copy = nullptr;
     int ret = moil_new_accesslist(aux->interm, pool, &copy);
     if (ret != 0)
@@ -53,7 +54,8 @@ int copy_accesslist(MOX_AUX_T *aux, void *pool, const MOIL_ACCESSLIST_T *src, MO
     copy->use_parent = src != nullptr ? src->use_parent : TRUE;
     for (const MOIL_IDLIST_T *n = src != nullptr ? src->user : nullptr; ret == 0 && n != nullptr; n = n->next)
         ret = moil_add_to_idlist(aux->interm, pool, n->id, &copy->user);
-    for (const MOIL_IDLIST_T *n = src != nullptr ? src->group : nullptr; ret == 0 && n != nullptr; n = n->next)
+    for (const MOIL_IDLIST_T *n = src != nullptr ? src->group : nullptr; ret == 0 && n != nullptr;
+         n = n->next)
         ret = moil_add_to_idlist(aux->interm, pool, n->id, &copy->group);
     if (ret == 0)
         *dst = copy;
@@ -359,10 +361,12 @@ int moap_litem_check_move_item(MOX_AUX_T *aux, int index_id, int from_parent_id,
         if (ret != 0 || is_link(l))
             continue;
         mo_boolean_t allowed = FALSE;
-        ret = moap_itype_contains_check_if_allowed(item, dest->itype_id, contains, dir_type, l->itype_id, &allowed);
+        ret = moap_itype_contains_check_if_allowed(item, dest->itype_id, contains, dir_type, l->itype_id,
+                                                   &allowed);
         if (ret == 0 && !allowed) {
             try {
-                return req_text(aux, "Objects are not allowed under type (" + std::string(type_name) + ")", reason);
+                return req_text(aux, "Objects are not allowed under type (" + std::string(type_name) + ")",
+                                reason);
             } catch (const std::bad_alloc &) {
                 err(aux)->report(err(aux), "Out of memory\n");
                 return 1;

@@ -86,9 +86,9 @@ private:
 };
 
 // Escapes for where a text lands.
-std::string html(const char *text);     // HTML text and attribute values
-std::string url_arg(const char *text);  // one argument of a query string
-std::string js(const char *text);       // inside a quoted script string within a page
+std::string html(const char *text);      // HTML text and attribute values
+std::string url_arg(const char *text);   // one argument of a query string
+std::string js(const char *text);        // inside a quoted script string within a page
 std::string attr_link(const char *link); // a link the system built, inside HREF="..."
 
 // The "dir" frame lists reload their own frame, others the directory frame.

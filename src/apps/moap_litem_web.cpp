@@ -74,10 +74,11 @@ int out_of_memory(MOX_AUX_T *aux) noexcept {
 }
 
 int window_title(MOOU_OUT_DEF_T *out_def, const char *title) noexcept {
-    return out_def->line_fn(out_def,
-                            "<TABLE VSPACE=0 CELLPADDING=2 CELLSPACING=0 SUMMARY=\"\" BORDER=0 WIDTH=100%%>\n"
-                            "<TR><TD BGCOLOR=#9CB2A5><B><FONT color=white>%s</FONT></B>\n</TD></TR></TABLE>\n",
-                            html(title).c_str());
+    return out_def->line_fn(
+        out_def,
+        "<TABLE VSPACE=0 CELLPADDING=2 CELLSPACING=0 SUMMARY=\"\" BORDER=0 WIDTH=100%%>\n"
+        "<TR><TD BGCOLOR=#9CB2A5><B><FONT color=white>%s</FONT></B>\n</TD></TR></TABLE>\n",
+        html(title).c_str());
 }
 
 // The item a row shows, following links, and its own record.
@@ -113,7 +114,8 @@ int icon_and_name(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECO
     return ret;
 }
 
-int subscription_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOSU_SUBSCRIBE_T *sub, int id) noexcept {
+int subscription_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOSU_SUBSCRIBE_T *sub,
+                        int id) noexcept {
     MOX_AUX_T *aux = stype->aux;
     int value = 0;
     const char *image = "", *text = "";
@@ -291,9 +293,9 @@ struct TreeWalk {
     moap_litem_line_fn_t line;
     void *ref;
     MOSU_SUBSCRIBE_T *sub;
-    bool buttons;                 // expand and collapse buttons (else every folder is open)
+    bool buttons;                  // expand and collapse buttons (else every folder is open)
     const MOIL_IDLIST_T *expanded; // the user's open folders
-    std::set<int> printed;        // a row is printed once, whatever the tree file says
+    std::set<int> printed;         // a row is printed once, whatever the tree file says
 };
 
 int passes(TreeWalk &w, MOK_DATA_RECORD_T *r, bool *ok) noexcept {
@@ -387,8 +389,8 @@ bool by_name(MOK_DATA_RECORD_T *a, MOK_DATA_RECORD_T *b) noexcept {
 }
 
 int walk(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECORD_T *visible,
-         const std::vector<MOK_DATA_RECORD_T *> &level, moap_litem_row_test_fn_t row_test, moap_litem_line_fn_t line,
-         void *ref, MOSU_SUBSCRIBE_T *sub, int depth, bool buttons) noexcept {
+         const std::vector<MOK_DATA_RECORD_T *> &level, moap_litem_row_test_fn_t row_test,
+         moap_litem_line_fn_t line, void *ref, MOSU_SUBSCRIBE_T *sub, int depth, bool buttons) noexcept {
     try {
         TreeWalk w{.stype = stype,
                    .out_def = out_def,
@@ -416,14 +418,15 @@ int walk(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECORD_T *vis
 } // namespace
 
 int moap_litem_print_dir(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOK_DATA_RECORD_T *visible,
-                         MOK_DATA_RECORD_T *level, moap_litem_row_test_fn_t row_test, moap_litem_line_fn_t line,
-                         void *ref, MOSU_SUBSCRIBE_T *sub, int depth) noexcept {
+                         MOK_DATA_RECORD_T *level, moap_litem_row_test_fn_t row_test,
+                         moap_litem_line_fn_t line, void *ref, MOSU_SUBSCRIBE_T *sub, int depth) noexcept {
     try {
         std::vector<MOK_DATA_RECORD_T *> rows;
         for (MOK_DATA_RECORD_T *r = level; r != nullptr; r = r->next)
             rows.push_back(r);
         std::sort(rows.begin(), rows.end(), by_name);
-        return walk(stype, out_def, visible, rows, row_test, line, ref, sub, depth, has_command(stype, "dir_list_a"));
+        return walk(stype, out_def, visible, rows, row_test, line, ref, sub, depth,
+                    has_command(stype, "dir_list_a"));
     } catch (const std::bad_alloc &) {
         return out_of_memory(stype->aux);
     }
@@ -457,7 +460,8 @@ int moap_litem_insert_dir(MOT_TOP_STYPE_T *stype, const char *title, int item_id
         ret = mowsl_list_read(stype, &first);
     if (ret != 0)
         return ret;
-    ret = out_def->line_fn(out_def, "<TABLE CELLPADDING=2 CELLSPACING=0 SUMMARY=\"\" BORDER=0 WIDTH=100%%>\n<TR>\n");
+    ret = out_def->line_fn(out_def,
+                           "<TABLE CELLPADDING=2 CELLSPACING=0 SUMMARY=\"\" BORDER=0 WIDTH=100%%>\n<TR>\n");
     if (ret == 0)
         ret = out_def->line_fn(out_def, "  <TD CLASS=DirTitle> %s </TD>\n", html(title).c_str());
     if (ret == 0)
@@ -465,12 +469,13 @@ int moap_litem_insert_dir(MOT_TOP_STYPE_T *stype, const char *title, int item_id
     try {
         std::vector<MOK_DATA_RECORD_T *> level;
         for (MOK_DATA_RECORD_T *r = first; r != nullptr; r = r->next)
-            if (r->access_view && litem_of(r->container)->parent_id == item_id && litem_of(r->container)->id != item_id)
+            if (r->access_view && litem_of(r->container)->parent_id == item_id &&
+                litem_of(r->container)->id != item_id)
                 level.push_back(r);
         std::sort(level.begin(), level.end(), by_name);
         if (ret == 0)
-            ret = walk(stype, out_def, first, level, view_row_test, moap_litem_list_start_content, nullptr, aux->sub_ref, 0,
-                       has_command(stype, "dir_list_a"));
+            ret = walk(stype, out_def, first, level, view_row_test, moap_litem_list_start_content, nullptr,
+                       aux->sub_ref, 0, has_command(stype, "dir_list_a"));
     } catch (const std::bad_alloc &) {
         return out_of_memory(aux);
     }
@@ -518,15 +523,16 @@ int moap_litem_name_mod_parent(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, 
             mo_string_t link;
             ret = mowsl_call_link(page, "none", "N", "imove2", args, 2, link);
             if (ret == 0)
-                ret = mow_web_insert_graphic_button(aux, out_def, "nav/imove.gif", "Move Selected Under Here", link);
+                ret = mow_web_insert_graphic_button(aux, out_def, "nav/imove.gif", "Move Selected Under Here",
+                                                    link);
             if (ret == 0)
-                ret = out_def->line_fn(out_def, " <A HREF=\"%s\" TITLE=\"Move Selected Under Here\">%s</A>", link,
-                                       name.c_str());
+                ret = out_def->line_fn(out_def, " <A HREF=\"%s\" TITLE=\"Move Selected Under Here\">%s</A>",
+                                       link, name.c_str());
             return ret;
         }
         ret = out_def->line_fn(out_def, "<IMG BORDER=0 %s ALT=\"%s\" TITLE=\"%s\"> %s <I>(%s)</I>",
-                               mow_web_get_image_location(aux, graphic), html(reason).c_str(), html(reason).c_str(),
-                               name.c_str(), html(reason).c_str());
+                               mow_web_get_image_location(aux, graphic), html(reason).c_str(),
+                               html(reason).c_str(), name.c_str(), html(reason).c_str());
     } catch (const std::bad_alloc &) {
         return out_of_memory(aux);
     }
@@ -621,7 +627,8 @@ int imove_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T
         for (MOK_DATA_RECORD_T *r : level)
             r->access_view = TRUE;
         if (ret == 0)
-            ret = walk(tree, out_def, first, level, move_row_test, moap_litem_name_mod_parent, stype, nullptr, 0, false);
+            ret = walk(tree, out_def, first, level, move_row_test, moap_litem_name_mod_parent, stype, nullptr,
+                       0, false);
     } catch (const std::bad_alloc &) {
         return out_of_memory(aux);
     }
@@ -648,7 +655,9 @@ int imove2_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_
             return 1;
         }
         int ret = mowsl_release_element_locks(stype);
-        return ret != 0 ? ret : mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_NONE, MOWSL_RELOAD_NONE, MOWSL_RELOAD_NONE);
+        return ret != 0 ? ret
+                        : mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_NONE, MOWSL_RELOAD_NONE,
+                                       MOWSL_RELOAD_NONE);
     }
     int destination = 0;
     MOIL_IDLIST_T *ids = nullptr;
@@ -666,7 +675,8 @@ int imove2_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_
     if (ret == 0)
         ret = release;
     if (ret == 0)
-        ret = mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_OPENER, MOWSL_RELOAD_OPENER_DIR, MOWSL_RELOAD_NONE);
+        ret = mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_OPENER, MOWSL_RELOAD_OPENER_DIR,
+                           MOWSL_RELOAD_NONE);
     return ret;
 }
 
@@ -679,26 +689,27 @@ int imove_build_init(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def) noexcept {
     if (ret != 0)
         return ret;
     try {
-        return out_def->line_fn(out_def,
-                                "<script language=\"javascript\" type=\"text/javascript\">\n"
-                                "<!--\n"
-                                "function submit_imove() {\n"
-                                "    var form = document.picker;\n"
-                                "    var ids = \"\";\n"
-                                "    for (var i = 0; i < form.elements.length; i++) {\n"
-                                "        if (form.elements[i].name == \"PICKER_CHECK\" && form.elements[i].checked) {\n"
-                                "            ids = ids == \"\" ? form.elements[i].value : ids + \"_\" + form.elements[i].value;\n"
-                                "        }\n"
-                                "    }\n"
-                                "    if (ids == \"\") {\n"
-                                "        alert(\"Choose the items to move first\");\n"
-                                "        return;\n"
-                                "    }\n"
-                                "    NewWindow(\"%s\" + \"&\" + ids, 'imove', '%d', '%d', 'yes');\n"
-                                "}\n"
-                                "// -->\n"
-                                "</script>\n",
-                                js(link).c_str(), MOAP_LITEM_MOVE_WINDOW_W, MOAP_LITEM_MOVE_WINDOW_H);
+        return out_def->line_fn(
+            out_def,
+            "<script language=\"javascript\" type=\"text/javascript\">\n"
+            "<!--\n"
+            "function submit_imove() {\n"
+            "    var form = document.picker;\n"
+            "    var ids = \"\";\n"
+            "    for (var i = 0; i < form.elements.length; i++) {\n"
+            "        if (form.elements[i].name == \"PICKER_CHECK\" && form.elements[i].checked) {\n"
+            "            ids = ids == \"\" ? form.elements[i].value : ids + \"_\" + form.elements[i].value;\n"
+            "        }\n"
+            "    }\n"
+            "    if (ids == \"\") {\n"
+            "        alert(\"Choose the items to move first\");\n"
+            "        return;\n"
+            "    }\n"
+            "    NewWindow(\"%s\" + \"&\" + ids, 'imove', '%d', '%d', 'yes');\n"
+            "}\n"
+            "// -->\n"
+            "</script>\n",
+            js(link).c_str(), MOAP_LITEM_MOVE_WINDOW_W, MOAP_LITEM_MOVE_WINDOW_H);
     } catch (const std::bad_alloc &) {
         return out_of_memory(stype->aux);
     }
@@ -708,7 +719,8 @@ int imove_button(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def) noexcept {
     const char *link = "javascript: submit_imove();";
     int ret = out_def->line_fn(out_def, "&nbsp; ");
     if (ret == 0)
-        ret = mow_web_insert_graphic_button(stype->aux, out_def, "nav/imove.gif", "Move selected items", link);
+        ret =
+            mow_web_insert_graphic_button(stype->aux, out_def, "nav/imove.gif", "Move selected items", link);
     if (ret == 0)
         ret = out_def->line_fn(out_def, "<A HREF=\"%s\">Move</A>", link);
     return ret;
@@ -722,7 +734,8 @@ int imove_picker_service(MOT_TOP_STYPE_T *, MOOU_OUT_DEF_T *, MOT_TOP_REQ_T *, m
 
 // ---------------------------------------------------------------- delete and undelete
 
-int delete_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOT_TOP_REQ_T *req, mo_boolean_t *acted) noexcept {
+int delete_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOT_TOP_REQ_T *req,
+                   mo_boolean_t *acted) noexcept {
     *acted = FALSE;
     MOW_POST_RESULTS_T *form = req != nullptr ? req->results_ref : nullptr;
     const char *mode_text = nullptr;
@@ -737,8 +750,9 @@ int delete_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOT_TOP_REQ_
         return 0;
     *acted = TRUE;
     if (!mowsl_picker_allowed(stype, mode == MOWSL_MODE_DELETE ? "delete" : "undelete")) {
-        err(stype->aux)->report(err(stype->aux), "The entries of %s can't be %s here\n", stype->name,
-                                mode == MOWSL_MODE_DELETE ? "deleted" : "undeleted");
+        err(stype->aux)
+            ->report(err(stype->aux), "The entries of %s can't be %s here\n", stype->name,
+                     mode == MOWSL_MODE_DELETE ? "deleted" : "undeleted");
         return 1;
     }
     mo_boolean_t done = FALSE;
@@ -844,7 +858,8 @@ int new_doc_folder_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_
     if (ret == 0)
         ret = out_def->line_fn(out_def, "Choose the type of the new Doc Folder and Numbering Scheme<P>\n");
     if (ret == 0)
-        ret = moap_itype_doc_chooser(aux->item, out_def, link, choices, count, count > 0 ? choices[0].type_id : 0);
+        ret = moap_itype_doc_chooser(aux->item, out_def, link, choices, count,
+                                     count > 0 ? choices[0].type_id : 0);
     return ret;
 }
 
@@ -870,8 +885,9 @@ int new_second_step(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOT_TOP_ARG
             return ret;
     }
     if (itype == 0) {
-        err(aux)->report(err(aux), "Can't proceed as the type is 0. You may have a problem with your browser not "
-                                   "understanding javascript");
+        err(aux)->report(err(aux),
+                         "Can't proceed as the type is 0. You may have a problem with your browser not "
+                         "understanding javascript");
         return 1;
     }
     // Only a type the folder's placement rule offers, and not a deleted one.
@@ -935,13 +951,15 @@ int item_edit_access(MOT_TOP_STYPE_T *stype, MOW_WEB_CMD_T *, MOT_TOP_ARG_LIST_T
     if (args == nullptr) {
         // Asked for a button: the list's own edit test.
         MOTSL_ACCESS_DEF_T *def = def_of(stype);
-        return def != nullptr && def->edit.cmd_fn != nullptr ? def->edit.cmd_fn(stype, nullptr, nullptr, ok, message)
-                                                             : 0;
+        return def != nullptr && def->edit.cmd_fn != nullptr
+                   ? def->edit.cmd_fn(stype, nullptr, nullptr, ok, message)
+                   : 0;
     }
     int id = 0;
     if (strcmp(arg_at(args, 0), "ID") != 0 || motsl_parse_id(arg_at(args, 1), &id) != 0 || id <= 0) {
-        err(stype->aux)->report(err(stype->aux), "Elements of %s are edited by their ID, not by %s\n", stype->name,
-                                arg_at(args, 0));
+        err(stype->aux)
+            ->report(err(stype->aux), "Elements of %s are edited by their ID, not by %s\n", stype->name,
+                     arg_at(args, 0));
         return 1;
     }
     MOK_DATA_RECORD_T *first = nullptr;
@@ -983,18 +1001,19 @@ int edit_end_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CM
     bool show_new = was_new && !cancelled;
     try {
         if (ret == 0)
-            ret = out_def->line_fn(out_def,
-                                   "<script language=\"JavaScript\" type=\"text/javascript\">\n<!--  Hide me please!\n"
-                                   "if (window.opener && !window.opener.closed) {\n"
-                                   "%s"
-                                   "    window.close();\n"
-                                   "} else {\n"
-                                   "%s"
-                                   "%s"
-                                   "}\n//--></script>\n</BODY>\n</HTML>\n",
-                                   show_new ? "    window.opener.location.reload(); \n" : "",
-                                   found ? ("    location =\"" + js(link) + "\"\n").c_str() : "    history.back();\n",
-                                   show_new ? "    if (top.dir) top.dir.location.reload(); \n" : "");
+            ret = out_def->line_fn(
+                out_def,
+                "<script language=\"JavaScript\" type=\"text/javascript\">\n<!--  Hide me please!\n"
+                "if (window.opener && !window.opener.closed) {\n"
+                "%s"
+                "    window.close();\n"
+                "} else {\n"
+                "%s"
+                "%s"
+                "}\n//--></script>\n</BODY>\n</HTML>\n",
+                show_new ? "    window.opener.location.reload(); \n" : "",
+                found ? ("    location =\"" + js(link) + "\"\n").c_str() : "    history.back();\n",
+                show_new ? "    if (top.dir) top.dir.location.reload(); \n" : "");
     } catch (const std::bad_alloc &) {
         return out_of_memory(aux);
     }
@@ -1031,7 +1050,8 @@ int idlist_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_
     }
     if (ret == 0 && aux->web != nullptr)
         ret = aux->web->send_content_type(aux->web, out_def, 0, "text/plain");
-    for (MOK_DATA_RECORD_T *r = data != nullptr ? data->data_record : nullptr; ret == 0 && r != nullptr; r = r->next) {
+    for (MOK_DATA_RECORD_T *r = data != nullptr ? data->data_record : nullptr; ret == 0 && r != nullptr;
+         r = r->next) {
         const MOAP_LITEM_T *l = litem_of(r->container);
         if (l->delete_status != 0 || l->new_ != 0)
             continue;
@@ -1069,8 +1089,8 @@ int idlist_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_
 int bkmark_create(MOT_TOP_STYPE_T *stype) noexcept {
     MOX_AUX_T *aux = stype->aux;
     int parent = 0, id = 0;
-    int ret = moap_litem_find_sys_id(aux->item, MOAP_LITEM_INDEX_BKMARK, MOAP_LITEM_SYS_KIND, MOAP_BKMARK_SYS_COMPANY,
-                                     &parent);
+    int ret = moap_litem_find_sys_id(aux->item, MOAP_LITEM_INDEX_BKMARK, MOAP_LITEM_SYS_KIND,
+                                     MOAP_BKMARK_SYS_COMPANY, &parent);
     if (ret == 0)
         ret = moap_litem_create_new_bkmark(aux, index_of(stype), current_list(stype), parent, &id);
     return ret;
@@ -1099,13 +1119,14 @@ struct Cmd {
 int register_cmds(MOT_TOP_STYPE_T *stype, void *pool, const Cmd *cmds, size_t count) noexcept {
     int ret = 0;
     for (size_t i = 0; ret == 0 && i < count; i++)
-        ret = mow_web_cmd_register(stype, pool, cmds[i].name, cmds[i].min_args, cmds[i].max_args, cmds[i].call,
-                                   cmds[i].access, cmds[i].service);
+        ret = mow_web_cmd_register(stype, pool, cmds[i].name, cmds[i].min_args, cmds[i].max_args,
+                                   cmds[i].call, cmds[i].access, cmds[i].service);
     return ret;
 }
 
 int missing(MOT_TOP_STYPE_T *stype, const char *what) noexcept {
-    err(stype->aux)->report(err(stype->aux), "The %s access of stype %s has no command test\n", what, stype->name);
+    err(stype->aux)
+        ->report(err(stype->aux), "The %s access of stype %s has no command test\n", what, stype->name);
     return 1;
 }
 
@@ -1114,16 +1135,19 @@ int missing(MOT_TOP_STYPE_T *stype, const char *what) noexcept {
 namespace moap_litem_local {
 
 int reload_after_change(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, bool close) noexcept {
-    return close ? mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_OPENER, MOWSL_RELOAD_OPENER_DIR, MOWSL_RELOAD_NONE)
-                 : mowsl_reload(stype, out_def, FALSE, MOWSL_RELOAD_TRAIL, MOWSL_RELOAD_DIR, MOWSL_RELOAD_NONE);
+    return close
+               ? mowsl_reload(stype, out_def, TRUE, MOWSL_RELOAD_OPENER, MOWSL_RELOAD_OPENER_DIR,
+                              MOWSL_RELOAD_NONE)
+               : mowsl_reload(stype, out_def, FALSE, MOWSL_RELOAD_TRAIL, MOWSL_RELOAD_DIR, MOWSL_RELOAD_NONE);
 }
 
 int register_web(MOT_TOP_STYPE_T *stype, CmdSet set, mow_web_button_fn_t button_fn) noexcept {
     void *pool = stype->aux->mem->session_pool_ref;
     MOTSL_ACCESS_DEF_T *def = def_of(stype);
     if (def == nullptr) {
-        err(stype->aux)->report(err(stype->aux), "Stype %s has no access definition for its web commands\n",
-                                stype->name);
+        err(stype->aux)
+            ->report(err(stype->aux), "Stype %s has no access definition for its web commands\n",
+                     stype->name);
         return 1;
     }
     int ret = mow_web_init_storage(stype, pool, button_fn);
@@ -1152,8 +1176,8 @@ int register_web(MOT_TOP_STYPE_T *stype, CmdSet set, mow_web_button_fn_t button_
         case CmdSet::folder: {
             if (def->view.cmd_fn == nullptr)
                 return missing(stype, "view");
-            if (def->lib_list.cmd_fn == nullptr || def->add.cmd_fn == nullptr || def->move.cmd_fn == nullptr ||
-                def->picker_fn == nullptr)
+            if (def->lib_list.cmd_fn == nullptr || def->add.cmd_fn == nullptr ||
+                def->move.cmd_fn == nullptr || def->picker_fn == nullptr)
                 return missing(stype, "lib, add, move or picker");
             ret = mowsl_default_stdlist_web_register(stype, pool, def->view.cmd_fn);
             if (ret == 0)
@@ -1173,11 +1197,11 @@ int register_web(MOT_TOP_STYPE_T *stype, CmdSet set, mow_web_button_fn_t button_
             if (ret == 0)
                 ret = register_cmds(stype, pool, cmds, sizeof(cmds) / sizeof(cmds[0]));
             if (ret == 0)
-                ret = mow_web_picker_cmd_register(stype, pool, "delete", TRUE, mowsl_delete_build_init, def->picker_fn,
-                                                  mowsl_delete_button, delete_service);
+                ret = mow_web_picker_cmd_register(stype, pool, "delete", TRUE, mowsl_delete_build_init,
+                                                  def->picker_fn, mowsl_delete_button, delete_service);
             if (ret == 0)
-                ret = mow_web_picker_cmd_register(stype, pool, "imove", TRUE, imove_build_init, def->picker_fn,
-                                                  imove_button, imove_picker_service);
+                ret = mow_web_picker_cmd_register(stype, pool, "imove", TRUE, imove_build_init,
+                                                  def->picker_fn, imove_button, imove_picker_service);
             if (ret == 0)
                 ret = mowsl_bkmark_register(stype, pool, def->view.cmd_fn, bkmark_create);
             return ret;
@@ -1218,14 +1242,17 @@ int folder_bar(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int display_type
     if (ret != 0 || display_type != MOWSL_DTYPE_LIST)
         return ret;
     if (folder)
-        ret = mowsl_insert_cmd_button(stype, out_def, "new_folder", "nav/new_folder.gif", "New Folder", "New Folder");
+        ret = mowsl_insert_cmd_button(stype, out_def, "new_folder", "nav/new_folder.gif", "New Folder",
+                                      "New Folder");
     if (ret == 0 && doc_folder)
         ret = mowsl_insert_cmd_button(stype, out_def, "new_doc_folder", "nav/new_folder.gif", "New Folder",
                                       "New Folder");
     if (ret == 0 && object)
-        ret = mowsl_insert_cmd_button(stype, out_def, "new_object", "nav/new_object.gif", "New Object", "New Object");
+        ret = mowsl_insert_cmd_button(stype, out_def, "new_object", "nav/new_object.gif", "New Object",
+                                      "New Object");
     if (ret == 0)
-        ret = mowsl_insert_cmd_button(stype, out_def, "bkmark", "nav/bkmark.gif", "Bookmark this folder", "Bookmark");
+        ret = mowsl_insert_cmd_button(stype, out_def, "bkmark", "nav/bkmark.gif", "Bookmark this folder",
+                                      "Bookmark");
     return ret;
 }
 

@@ -148,7 +148,8 @@ int tree_viewable(MOX_AUX_T *aux, int item_id, mo_boolean_t *ok) noexcept {
     return moap_litem_check_view(aux, MOAP_LITEM_INDEX, item_id, ok);
 }
 
-int tree_default_call(MOX_AUX_T *aux, const char *frame, const char *trail, int item_id, char *link) noexcept {
+int tree_default_call(MOX_AUX_T *aux, const char *frame, const char *trail, int item_id,
+                      char *link) noexcept {
     link[0] = '\0';
     return moap_litem_get_default_call_of_id(aux, frame, trail, MOAP_LITEM_INDEX, item_id, nullptr, link);
 }
@@ -170,7 +171,8 @@ int tree_insert_dir(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, MOOU_OUT_DEF_T 
     if (ret == 0)
         ret = motsl_set_position(stype, MOAP_LITEM_INDEX, 0, 0);
     // The folders the user keeps open are his list options of the tree.
-    MOTSL_TYPE_STORAGE_T *ts = ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
+    MOTSL_TYPE_STORAGE_T *ts =
+        ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
     MOT_TOP_STYPE_T *useropt = ts != nullptr ? ts->useropt_stype : nullptr;
     if (ret == 0 && useropt != nullptr && useropt->init_struct != nullptr)
         ret = useropt->init_struct(useropt, nullptr, FALSE);

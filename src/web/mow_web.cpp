@@ -271,7 +271,8 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT
             ret = hooks->get_max_item_id(hooks, index_id, &max_id);
         if (ret != 0)
             return ret;
-        if (!tree || hooks == nullptr || hooks->get_default_stype == nullptr || list_id < 0 || list_id > max_id) {
+        if (!tree || hooks == nullptr || hooks->get_default_stype == nullptr || list_id < 0 ||
+            list_id > max_id) {
             error->report(error, "List ID %d out of range\n", list_id);
             return 1;
         }

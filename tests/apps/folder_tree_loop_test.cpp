@@ -48,8 +48,9 @@ TEST_F(FolderTreeLoop, WalksOverAHandMadeLoopStopWithAnErrorAndTheRestKeepsWorki
         ASSERT_EQ(p.registered, 0);
         ASSERT_TRUE(p.connect(daemon.port, 1));
         ASSERT_EQ(p.load_tree(), 0);
-        ASSERT_EQ(moap_litem_find_sys_id(p.item, MOAP_LITEM_INDEX, MOAP_LITEM_SYS_KIND, MOAP_LITEM_SYS_DOCS, &docs),
-                  0);
+        ASSERT_EQ(
+            moap_litem_find_sys_id(p.item, MOAP_LITEM_INDEX, MOAP_LITEM_SYS_KIND, MOAP_LITEM_SYS_DOCS, &docs),
+            0);
         folder_type = p.itype_id(1, 24); // the plain "Folder" type
         ASSERT_GT(folder_type, 0);
         p.end_request();
@@ -58,9 +59,10 @@ TEST_F(FolderTreeLoop, WalksOverAHandMadeLoopStopWithAnErrorAndTheRestKeepsWorki
     ASSERT_NE(text.find("SID 1,7,"), std::string::npos) << text;
     // 11 and 12 are each other's parent, 13 is its own, 14 sits below the loop, 15 is healthy under
     // Docs, and 16 and 17 are links to each other.
-    text += "------\n" + record(11, "Round", 12, folder_type) + "------\n" + record(12, "About", 11, folder_type) +
-            "------\n" + record(13, "Self", 13, folder_type) + "------\n" + record(14, "Below", 11, folder_type) +
-            "------\n" + record(15, "Healthy", docs, folder_type) + "------\n" +
+    text += "------\n" + record(11, "Round", 12, folder_type) + "------\n" +
+            record(12, "About", 11, folder_type) + "------\n" + record(13, "Self", 13, folder_type) +
+            "------\n" + record(14, "Below", 11, folder_type) + "------\n" +
+            record(15, "Healthy", docs, folder_type) + "------\n" +
             record(16, "LinkA", docs, folder_type, "0,17,") + "------\n" +
             record(17, "LinkB", docs, folder_type, "0,16,");
     mot_test::write_file(file, text);

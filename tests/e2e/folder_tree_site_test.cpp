@@ -26,7 +26,6 @@ bool has(const std::string &text, const std::string &what) {
     return text.find(what) != std::string::npos;
 }
 
-
 const char script_text[] = "<script>alert(\"x\")</script>";
 const char script_escaped[] = "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;";
 
@@ -52,16 +51,17 @@ struct Site {
 
     Site() {
         lib = site.home + "/user/lib";
-        mot_test::write_users(site.home,
-                              {{.id = 2, .name = "boss", .password = "pw-boss", .privilege = 100, .full_name = "Big Boss"},
-                               {.id = 3,
-                                .name = "norm",
-                                .password = "pw-norm",
-                                .privilege = 40,
-                                .full_name = "Norm Al",
-                                .groups = "2,"},
-                               {.id = 4, .name = "chief", .password = "pw-chief", .privilege = 100, .full_name = "Chief"}},
-                              site.uid, site.gid);
+        mot_test::write_users(
+            site.home,
+            {{.id = 2, .name = "boss", .password = "pw-boss", .privilege = 100, .full_name = "Big Boss"},
+             {.id = 3,
+              .name = "norm",
+              .password = "pw-norm",
+              .privilege = 40,
+              .full_name = "Norm Al",
+              .groups = "2,"},
+             {.id = 4, .name = "chief", .password = "pw-chief", .privilege = 100, .full_name = "Chief"}},
+            site.uid, site.gid);
     }
 
     bool start() { return site.start_daemon() && site.start_httpd(); }
@@ -85,8 +85,8 @@ struct Site {
     // A command on the list of folder `list` (stype `stype`) of the documents tab.
     static std::string at(int list, const std::string &stype, const std::string &rest,
                           const std::string &display = "content", const std::string &trail = "A") {
-        return "/main?content&" + display + "&" + trail + "&docs&0&" + std::to_string(list) + "&0&" + stype + "&" +
-               rest;
+        return "/main?content&" + display + "&" + trail + "&docs&0&" + std::to_string(list) + "&0&" + stype +
+               "&" + rest;
     }
     std::string tree() { return mot_test::read_file(lib + "/litem/0"); }
     void put(const std::string &path, const std::string &text) {
@@ -96,10 +96,10 @@ struct Site {
     }
 
     // A folder made in two steps: the chosen type's form, then its commit with the name.
-    int create(const std::string &cookie, int parent, const std::string &stype, int itype, const std::string &name,
-               std::string *page = nullptr) {
-        HttpResponse r = get(cookie, at(parent, stype, "new_folder2&" + std::to_string(parent) + "&" +
-                                                          std::to_string(itype)));
+    int create(const std::string &cookie, int parent, const std::string &stype, int itype,
+               const std::string &name, std::string *page = nullptr) {
+        HttpResponse r = get(
+            cookie, at(parent, stype, "new_folder2&" + std::to_string(parent) + "&" + std::to_string(itype)));
         if (page != nullptr)
             *page = r.body;
         const std::string key = "edit_end&amp;ID&amp;";
@@ -114,8 +114,8 @@ struct Site {
             *page += "\n== commit " + std::to_string(r.status) + "\n" + r.head + r.body;
         return id;
     }
-    HttpResponse picker(const std::string &cookie, int list, const std::string &stype, const std::string &mode,
-                        const std::vector<int> &ids) {
+    HttpResponse picker(const std::string &cookie, int list, const std::string &stype,
+                        const std::string &mode, const std::vector<int> &ids) {
         Multipart form;
         form.value("MATCH_GO", "").value("MATCH_CLEAR", "").value("DELETE_ALL", mode);
         for (int id : ids)
@@ -123,7 +123,6 @@ struct Site {
         return site.post(at(list, stype, "picker", "none", "N"), form, {cookie});
     }
 };
-
 
 // The parents of the records of a tree file; a record that reaches a parent loop going up is named.
 int loop_in(const std::string &file) {
@@ -169,9 +168,10 @@ int define_folder_type(Site &s, const std::string &cookie) {
 
 // One move as the move window makes it: the items' locks, then the move.
 HttpResponse move(Site &s, const std::string &cookie, int from, const std::string &stype, int item, int to) {
-    s.get(cookie, Site::at(from, stype, "imove&" + std::to_string(from) + "&" + std::to_string(item), "blank", "N"));
-    return s.get(cookie, Site::at(from, stype, "imove2&" + std::to_string(to) + "&" + std::to_string(item), "none",
-                                  "N"));
+    s.get(cookie,
+          Site::at(from, stype, "imove&" + std::to_string(from) + "&" + std::to_string(item), "blank", "N"));
+    return s.get(cookie, Site::at(from, stype, "imove2&" + std::to_string(to) + "&" + std::to_string(item),
+                                  "none", "N"));
 }
 
 // The type id a chooser offers under a name ("NewSelect(%d)" next to it).
@@ -201,7 +201,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
 
     // The frameset opens on the documents tab; its column holds the tree.
     HttpResponse r = s.get(boss, "/main");
-    EXPECT_TRUE(has(r.body, "<FRAME SRC=\"main?nav&nav&A&docs&0&1&0&litem_docs&list\" NAME=\"nav\"")) << r.body;
+    EXPECT_TRUE(has(r.body, "<FRAME SRC=\"main?nav&nav&A&docs&0&1&0&litem_docs&list\" NAME=\"nav\""))
+        << r.body;
     r = s.get(boss, "/main?dir&dir&A&docs&0&1&0&litem_docs&list");
     EXPECT_TRUE(has(r.body, "  <TD CLASS=DirTitle> Documents </TD>\n")) << r.body;
     EXPECT_FALSE(has(r.body, "Error:")) << r.body;
@@ -224,15 +225,19 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
         .value("CM", "Choose from children and parent")
         .value("DT", std::to_string(docs_type))
         .value("OK.x", "4");
-    r = s.site.post("/main?content&none&N&docs&0&0&0&itype&edit_end&ID&" + std::to_string(folder_type), type_form,
-                    {boss});
-    ASSERT_TRUE(has(record_of(mot_test::read_file(s.lib + "/itype/0"), folder_type), "N Plain Folder\n")) << r.body;
+    r = s.site.post("/main?content&none&N&docs&0&0&0&itype&edit_end&ID&" + std::to_string(folder_type),
+                    type_form, {boss});
+    ASSERT_TRUE(has(record_of(mot_test::read_file(s.lib + "/itype/0"), folder_type), "N Plain Folder\n"))
+        << r.body;
 
     // The chooser offers it, with the link of the second step.
     r = s.get(boss, Site::at(docs, "litem_docs", "new_folder", "blank", "N"));
     EXPECT_TRUE(has(r.body, "Choose the type of the new Folder<P>\n")) << r.body;
     EXPECT_EQ(offered_type(r.body, "Plain Folder"), folder_type) << r.body;
-    EXPECT_TRUE(has(r.body, "opener.location = \"main?content&content&A&docs&0&1&0&litem_docs&new_folder2&1\" + \"&\" + type_id; \n")) << r.body;
+    EXPECT_TRUE(
+        has(r.body, "opener.location = \"main?content&content&A&docs&0&1&0&litem_docs&new_folder2&1\" + "
+                    "\"&\" + type_id; \n"))
+        << r.body;
     EXPECT_FALSE(has(r.body, "Passwd Profile")) << "admin lists are not made in Docs\n" << r.body;
 
     // Folders made, a subfolder inside one, and a hostile name.
@@ -247,7 +252,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     // new row stays uncommitted.
     int evil = s.create(boss, docs, "litem_docs", folder_type, script_text, &page);
     ASSERT_GT(evil, 0) << page;
-    EXPECT_TRUE(has(page, std::string("The Name (") + script_escaped + ") is not allowed to contain")) << page;
+    EXPECT_TRUE(has(page, std::string("The Name (") + script_escaped + ") is not allowed to contain"))
+        << page;
     EXPECT_FALSE(has(page, script_text)) << page;
     EXPECT_EQ(field_of(record_of(s.tree(), evil), "NEW"), 2) << s.tree();
     // A name that came in another way (a document title, a hand-edited file) is escaped wherever shown.
@@ -302,8 +308,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     EXPECT_TRUE(has(r.body, "To move selected items<BR>choose a new location<P>\n")) << r.body;
     EXPECT_TRUE(has(r.body, "TITLE=\"Move Selected Under Here\">Alpha</A>")) << r.body;
     EXPECT_TRUE(has(r.body, "<B>Docs</B> <I>(The objects are already under here)</I>")) << r.body;
-    r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(alpha) + "&" + std::to_string(beta),
-                             "none", "N"));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "imove2&" + std::to_string(alpha) + "&" + std::to_string(beta), "none", "N"));
     EXPECT_FALSE(has(r.body, "Error:")) << r.body;
     EXPECT_EQ(field_of(record_of(s.tree(), beta), "PID"), alpha) << s.tree();
     std::string history = mot_test::read_file(s.lib + "/litem/history/" + std::to_string(beta));
@@ -312,21 +318,22 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     // Alpha can't go into its own subfolder: the window says why, and a forced request is refused.
     r = s.get(boss, Site::at(docs, "litem_docs", "imove&1&" + std::to_string(alpha), "blank", "N"));
     EXPECT_TRUE(has(r.body, "Gamma <I>(Can&#39;t move inside itself)</I>")) << r.body;
-    EXPECT_TRUE(has(r.body, "SRC=\"images/system_file_types/folders/dir2.gif\" ALT=\"Can&#39;t move")) << r.body;
+    EXPECT_TRUE(has(r.body, "SRC=\"images/system_file_types/folders/dir2.gif\" ALT=\"Can&#39;t move"))
+        << r.body;
     tree = s.tree();
-    r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(gamma) + "&" + std::to_string(alpha),
-                             "none", "N"));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "imove2&" + std::to_string(gamma) + "&" + std::to_string(alpha), "none", "N"));
     EXPECT_TRUE(has(r.body, "Is it not possible to move the Object: Can't move inside itself")) << r.body;
     EXPECT_EQ(s.tree(), tree);
-    r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(alpha) + "&" + std::to_string(alpha),
-                             "none", "N"));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "imove2&" + std::to_string(alpha) + "&" + std::to_string(alpha), "none", "N"));
     EXPECT_TRUE(has(r.body, "Is it not possible to move the Object")) << r.body;
     EXPECT_EQ(s.tree(), tree);
     // Nor may a built-in folder move, nor an item that is not in the listed folder.
     r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(alpha) + "&2", "none", "N"));
     EXPECT_TRUE(has(r.body, "Is it not possible to move the Object")) << r.body;
-    r = s.get(boss, Site::at(docs, "litem_docs", "imove2&" + std::to_string(evil) + "&" + std::to_string(gamma),
-                             "none", "N"));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "imove2&" + std::to_string(evil) + "&" + std::to_string(gamma), "none", "N"));
     EXPECT_TRUE(has(r.body, "Is it not possible to move the Object")) << r.body;
     EXPECT_EQ(s.tree(), tree);
 
@@ -354,7 +361,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     EXPECT_FALSE(has(r.body, "Error:")) << r.body;
     EXPECT_TRUE(has(record_of(s.tree(), alpha), "VA 2,^^0\n")) << record_of(s.tree(), alpha);
     r = s.get(norm, "/main");
-    EXPECT_TRUE(has(r.body, "<FRAME SRC=\"main?nav&nav&A&docs&0&1&0&litem_docs&list\" NAME=\"nav\"")) << r.body;
+    EXPECT_TRUE(has(r.body, "<FRAME SRC=\"main?nav&nav&A&docs&0&1&0&litem_docs&list\" NAME=\"nav\""))
+        << r.body;
     r = s.get(norm, "/main?nav&nav&A&docs&0&1&0&litem_docs&list");
     EXPECT_TRUE(has(r.body, ">Docs</A>")) << r.body;
     EXPECT_FALSE(has(r.body, ">Setup</A>")) << r.body;
@@ -372,25 +380,26 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     tree = s.tree();
     r = s.get(norm, Site::at(docs, "litem_docs", "new_folder2&1&" + std::to_string(folder_type)));
     EXPECT_TRUE(has(r.body, "Error:")) << "no librarian right on Docs\n" << r.body;
-    r = s.get(norm, Site::at(alpha, "litem_dir", "new_folder2&" + std::to_string(alpha) + "&" +
-                                                  std::to_string(folder_type)));
+    r = s.get(norm, Site::at(alpha, "litem_dir",
+                             "new_folder2&" + std::to_string(alpha) + "&" + std::to_string(folder_type)));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
-    r = s.get(norm, Site::at(docs, "litem_docs", "imove2&" + std::to_string(evil) + "&" + std::to_string(alpha),
-                             "none", "N"));
+    r = s.get(norm, Site::at(docs, "litem_docs",
+                             "imove2&" + std::to_string(evil) + "&" + std::to_string(alpha), "none", "N"));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
     r = s.get(norm, Site::at(docs, "litem_docs", "imove&1&" + std::to_string(alpha), "blank", "N"));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
-    r = s.get(norm, Site::at(alpha, "litem_dir", "imove2&" + std::to_string(docs) + "&" + std::to_string(gamma),
-                             "none", "N"));
+    r = s.get(norm, Site::at(alpha, "litem_dir",
+                             "imove2&" + std::to_string(docs) + "&" + std::to_string(gamma), "none", "N"));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
     r = s.picker(norm, docs, "litem_docs", "delete", {evil});
     EXPECT_EQ(s.tree(), tree);
 
     // The administrator's forged type and parent are refused as well.
-    r = s.get(boss, Site::at(docs, "litem_docs", "new_folder2&1&" + std::to_string(field_of(record_of(tree, 5), "IID"))));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "new_folder2&1&" + std::to_string(field_of(record_of(tree, 5), "IID"))));
     EXPECT_TRUE(has(r.body, "can't be made in a folder of type")) << r.body;
-    r = s.get(boss, Site::at(docs, "litem_docs", "new_folder2&" + std::to_string(alpha) + "&" +
-                                                     std::to_string(folder_type)));
+    r = s.get(boss, Site::at(docs, "litem_docs",
+                             "new_folder2&" + std::to_string(alpha) + "&" + std::to_string(folder_type)));
     EXPECT_TRUE(has(r.body, "A new item is made only in the folder being listed")) << r.body;
     r = s.get(boss, Site::at(docs, "litem_docs", "new_folder2&1&x1"));
     EXPECT_TRUE(has(r.body, "Error:")) << r.body;
@@ -479,8 +488,8 @@ TEST(FolderTreeSite, AHandMadeParentLoopGivesAnErrorNeverAHang) {
     ASSERT_EQ(loop_in(s.tree()), x);
 
     // Pages over the loop answer at once with the error; the rest of the tree keeps working.
-    HttpResponse r = s.get(boss, Site::at(y, "litem_dir", "imove&" + std::to_string(y) + "&" + std::to_string(x),
-                                          "blank", "N"));
+    HttpResponse r = s.get(
+        boss, Site::at(y, "litem_dir", "imove&" + std::to_string(y) + "&" + std::to_string(x), "blank", "N"));
     EXPECT_TRUE(has(r.body, "form a loop")) << r.body;
     r = move(s, boss, 1, "litem_docs", z, y);
     EXPECT_TRUE(has(r.body, "form a loop")) << r.body;
@@ -508,8 +517,8 @@ TEST(FolderTreeSite, ScreenshotsOfTheFramesetBeforeAndAfterANewFolder) {
     std::string out = std::string(MORVALE_BUILD_DIR) + "/screenshots";
     auto shoot = [&](const std::string &name, const std::string &path) {
         std::string cmd = "/usr/bin/python3 '" MORVALE_SOURCE_DIR "/tests/setup/screenshots.py' " +
-                          std::to_string(s.site.port) + " '" + cookie + "' '" + out + "' '" + name + "=" + path +
-                          "' > '" + out + "_" + name + ".log' 2>&1";
+                          std::to_string(s.site.port) + " '" + cookie + "' '" + out + "' '" + name + "=" +
+                          path + "' > '" + out + "_" + name + ".log' 2>&1";
         EXPECT_EQ(system(cmd.c_str()), 0) << mot_test::read_file(out + "_" + name + ".log");
         struct stat st {};
         EXPECT_EQ(stat((out + "/" + name + ".png").c_str(), &st), 0) << name;
