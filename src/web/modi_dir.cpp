@@ -170,12 +170,11 @@ int tree_insert_dir(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, MOOU_OUT_DEF_T 
     // The tree's own links (expand, collapse) go to the whole tree, which list id 0 names.
     if (ret == 0)
         ret = motsl_set_position(stype, MOAP_LITEM_INDEX, 0, 0);
-    // The folders the user keeps open are his list options of the tree.
-    MOTSL_TYPE_STORAGE_T *ts =
-        ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
-    MOT_TOP_STYPE_T *useropt = ts != nullptr ? ts->useropt_stype : nullptr;
-    if (ret == 0 && useropt != nullptr && useropt->init_struct != nullptr)
-        ret = useropt->init_struct(useropt, nullptr, FALSE);
+    // The folders the user keeps open are his list options of the tree: its option list is set up for
+    // this request as a list page's would be.
+    MOTSL_TYPE_STORAGE_T *ts = ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
+    if (ret == 0 && ts != nullptr)
+        ret = motsl_init_set_of_stype_light(stype_list, aux, nullptr, stype, ts->useropt_stype_name);
     if (ret == 0)
         ret = motsl_useropt_load_and_bind(stype);
     if (ret == 0)

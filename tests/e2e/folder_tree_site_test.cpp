@@ -337,6 +337,26 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     EXPECT_TRUE(has(r.body, "Is it not possible to move the Object")) << r.body;
     EXPECT_EQ(s.tree(), tree);
 
+    // A bookmark of Alpha goes under the one built-in bookmark folder and links to Alpha.
+    r = s.get(boss, Site::at(alpha, "litem_dir", "bkmark", "none", "N"));
+    EXPECT_FALSE(has(r.body, "Error:")) << r.body;
+    {
+        std::string marks = mot_test::read_file(s.lib + "/bkmark/0");
+        EXPECT_TRUE(has(record_of(marks, 1), "N Company Bookmarks\n")) << marks;
+        EXPECT_TRUE(has(record_of(marks, 1), "SID 1,4,")) << marks;
+        EXPECT_TRUE(has(record_of(marks, 2), "N Alpha\nPID 1\n")) << marks;
+        EXPECT_TRUE(has(record_of(marks, 2), "LID 0," + std::to_string(alpha) + ",")) << marks;
+    }
+    // The id list of the tree: full paths, as plain text, only what the user sees ("Docs" keeps the
+    // document folders only, and there are none here).
+    r = s.get(boss, "/main?content&none&N&docs&0&0&0&litem&idlist&Docs");
+    EXPECT_EQ(r.body, "") << r.body;
+    r = s.get(boss, "/main?content&none&N&docs&0&0&0&litem&idlist&Nowhere");
+    EXPECT_TRUE(has(r.body, "Don't understand the root_dir argument. Only Docs allowed<BR>")) << r.body;
+    r = s.get(boss, "/main?content&none&N&docs&0&0&0&litem&idlist&Root");
+    EXPECT_TRUE(has(r.body, "/Docs/Alpha/Beta = " + std::to_string(beta) + "\n")) << r.head << r.body;
+    EXPECT_EQ(r.header("content-type").substr(0, 10), "text/plain") << r.head;
+
     // Delete and undelete Beta through its folder's lists.
     r = s.picker(boss, alpha, "litem_dir", "delete", {beta});
     EXPECT_FALSE(has(r.body, "Error:")) << r.body;
