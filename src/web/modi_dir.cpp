@@ -172,7 +172,8 @@ int tree_insert_dir(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, MOOU_OUT_DEF_T 
         ret = motsl_set_position(stype, MOAP_LITEM_INDEX, 0, 0);
     // The folders the user keeps open are his list options of the tree: its option list is set up for
     // this request as a list page's would be.
-    MOTSL_TYPE_STORAGE_T *ts = ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
+    MOTSL_TYPE_STORAGE_T *ts =
+        ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
     if (ret == 0 && ts != nullptr)
         ret = motsl_init_set_of_stype_light(stype_list, aux, nullptr, stype, ts->useropt_stype_name);
     if (ret == 0)

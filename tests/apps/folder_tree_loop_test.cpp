@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tt;
 
 namespace {
@@ -65,12 +67,33 @@ TEST_F(FolderTreeLoop, WalksOverAHandMadeLoopStopWithAnErrorAndTheRestKeepsWorki
             record(15, "Healthy", docs, folder_type) + "------\n" +
             record(16, "LinkA", docs, folder_type, "0,17,") + "------\n" +
             record(17, "LinkB", docs, folder_type, "0,16,");
+    // A built-in folder renamed by hand is put back, and written once.
+    text.replace(text.find("N Docs\n"), 7, "N Hacked\n");
     mot_test::write_file(file, text);
 
     TreeProc p(home.path);
     ASSERT_EQ(p.registered, 0);
     ASSERT_TRUE(p.connect(daemon.port, 2));
     ASSERT_EQ(p.load_tree(), 0);
+    std::string after = mot_test::read_file(file);
+    EXPECT_NE(after.find("N Docs\n"), std::string::npos) << after;
+    EXPECT_EQ(after.find("N Hacked"), std::string::npos) << after;
+    EXPECT_NE(after.find("N Round\nPID 12\n"), std::string::npos) << "the loop itself is left as it is\n"
+                                                                  << after;
+    {
+        // A later process finds nothing to put back and writes nothing.
+        struct stat before {};
+        ASSERT_EQ(stat(file.c_str(), &before), 0);
+        TreeProc q(home.path);
+        ASSERT_TRUE(q.connect(daemon.port, 3));
+        ASSERT_EQ(q.load_tree(), 0);
+        struct stat now {};
+        ASSERT_EQ(stat(file.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, before.st_ino);
+        EXPECT_EQ(now.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        EXPECT_EQ(mot_test::read_file(file), after);
+        q.end_request();
+    }
     for (int id : {11, 12, 13, 14}) {
         MOIL_IDLIST_T *up = nullptr;
         std::string err = mot_test::capture_stderr(

@@ -234,8 +234,8 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     r = s.get(boss, Site::at(docs, "litem_docs", "new_folder", "blank", "N"));
     EXPECT_TRUE(has(r.body, "Choose the type of the new Folder<P>\n")) << r.body;
     EXPECT_EQ(offered_type(r.body, "Plain Folder"), folder_type) << r.body;
-    EXPECT_TRUE(
-        has(r.body, "opener.location = \"main?content&content&A&docs&0&1&0&litem_docs&new_folder2&1\" + "
+    EXPECT_TRUE(has(r.body,
+                    "opener.location = \"main?content&content&A&docs&0&1&0&litem_docs&new_folder2&1\" + "
                     "\"&\" + type_id; \n"))
         << r.body;
     EXPECT_FALSE(has(r.body, "Passwd Profile")) << "admin lists are not made in Docs\n" << r.body;
