@@ -63,9 +63,9 @@ int page_service(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, MOW_WEB_CMD_T 
     moap_user_escape_js(target != nullptr ? target : "", url, sizeof(url));
     int ret = mow_web_header_blank(aux, out_def, "user", "", "N", req->out_cookie, nullptr);
     if (ret == 0)
-        ret = out_def->line_fn(out_def,
-                               " <script language=\"Javascript\"> \n<!-- \n      location='%s'; \n//--> \n</script> \n",
-                               url);
+        ret = out_def->line_fn(
+            out_def, " <script language=\"Javascript\"> \n<!-- \n      location='%s'; \n//--> \n</script> \n",
+            url);
     if (ret == 0)
         ret = mow_web_footer_blank(aux, out_def);
     return ret;

@@ -676,7 +676,8 @@ TEST_F(ListPage, CellsChoosersAndTheirEscapes) {
 
     // The graphic chooser lists the system's and the user's graphics of the kind, but no "empty".
     snprintf(p->aux->setup->image_dir, sizeof(p->aux->setup->image_dir), "%s/images", home.path.c_str());
-    snprintf(p->aux->setup->user_image_dir, sizeof(p->aux->setup->user_image_dir), "%s/user", home.path.c_str());
+    snprintf(p->aux->setup->user_image_dir, sizeof(p->aux->setup->user_image_dir), "%s/user",
+             home.path.c_str());
     for (const char *dir : {"/images/system_file_types/folders", "/user/user_file_types/folders",
                             "/images/system_file_types/icons"})
         ASSERT_EQ(p->aux->file->make_dir(p->aux->file, (home.path + dir).c_str()), 0);
