@@ -323,6 +323,9 @@ static int momod_handler_steps(request_rec *r) noexcept {
     }
     // Set now so that error and daemon pages carry it too.
     apr_table_setn(r->headers_out, "Expires", MOW_EXPIRES_TEXT);
+    // Nor kept at all: after a logout the back button must not bring a user's page out of the
+    // browser's cache (an old date alone does not keep a page out of the back-forward cache).
+    apr_table_setn(r->headers_out, "Cache-Control", "no-store");
 
     // 6: the request cycle's set-up; each step only while all went well.
     MOME_MEM_T *mem = aux->mem;
@@ -436,7 +439,10 @@ static int momod_handler_steps(request_rec *r) noexcept {
             ret = mow_web_parse_display_web_arg(m.session, out_def, req, r->args);
     }
 
-    // 9: the end of the request, whatever happened.
+    // 9: the end of the request, whatever happened. A page cut short by an error (the error page
+    // itself included) still ends its document, so a browser and a client can tell it is whole.
+    if (out_def != nullptr && (m.plain_html || !m.body_started))
+        mow_web_footer_blank(aux, out_def);
     if (ret == 0)
         ret = aux->daemon->client_end(aux->daemon);
     if (ret != 0 && cleanup_fatal != nullptr) {

@@ -154,6 +154,10 @@ int insert_title(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, int dtype, voi
     int ret = title_name(stype, dtype, specific, full_path, &name);
     if (ret != 0)
         return ret;
+    // A list without a folder is named by its help text, which may say the same already ("History of
+    // the passwd entries"): the prefix is not repeated.
+    if (prefix[0] != '\0' && name.rfind(prefix, 0) == 0)
+        prefix = "";
     return out_def->line_fn(out_def, " <B><FONT COLOR=WHITE>%s%s%s</FONT></B>", dtype == 2 ? "Edit of " : "",
                             prefix, html_escape(name.c_str()).c_str());
 }

@@ -548,6 +548,18 @@ int mowsl_history_link(MOT_TOP_STYPE_T *stype, int element_id, char *link) noexc
     memcpy(hts->index, ts->index, sizeof(hts->index));
     memcpy(hts->list, ts->list, sizeof(hts->list));
     snprintf(hts->row, sizeof(hts->row), "%d", element_id);
+    // No link the user could only follow to a refusal: the history page's own access test first.
+    auto *storage = static_cast<MOW_WEB_STORAGE_T *>(history->web_storage_ref);
+    MOW_WEB_CMD_T *cmd = storage != nullptr ? storage->cmd_list : nullptr;
+    while (cmd != nullptr && strcmp(cmd->command_name, "list") != 0)
+        cmd = cmd->next;
+    mo_boolean_t ok = FALSE;
+    const char *message = nullptr;
+    if (cmd == nullptr || cmd->access_fn == nullptr)
+        return 0;
+    int access = cmd->access_fn(history, cmd, nullptr, &ok, &message);
+    if (access != 0 || !ok)
+        return access;
     char id[MOTSL_ID_TEXT_LEN];
     snprintf(id, sizeof(id), "%d", element_id);
     const char *args[] = {id, "list"};

@@ -549,8 +549,16 @@ int mow_web_normal_serve(MOT_TOP_SESSION_T *session, MOT_TOP_REQ_T *req, mo_bool
 }
 
 int mow_web_normal_end(MOX_AUX_T *aux) noexcept {
-    if (mow_cgi.out == nullptr || !mow_cgi.headers || mow_cgi.header_sent)
+    if (mow_cgi.out == nullptr)
         return 0;
-    mow_cgi.header_sent = true;
-    return mow_write_header(aux, mow_cgi.out, 0, "text/html");
+    int ret = 0;
+    if (mow_cgi.headers && !mow_cgi.header_sent) {
+        mow_cgi.header_sent = true;
+        ret = mow_write_header(aux, mow_cgi.out, 0, "text/html");
+    }
+    // A page cut short by an error (the error page itself included) still ends its document, as it
+    // does through the server.
+    if (ret == 0 && !mow_cgi.non_html)
+        ret = mow_web_footer_blank(aux, mow_cgi.out);
+    return ret;
 }

@@ -232,6 +232,9 @@ TEST(ListEditSite, AdministratorsCreateEditDeleteAndUndeleteWithHistory) {
         s.edit_form(boss, "passwd_profile", user).body,
         s.get(boss, history + "list").body,
     };
+    // The history page of a list without a folder is titled by its help text, said once.
+    EXPECT_TRUE(has(pages[3], "<FONT COLOR=WHITE>History of the passwd entries</FONT>")) << pages[3];
+    EXPECT_FALSE(has(pages[3], "History of History")) << pages[3];
     for (size_t i = 0; i < pages.size(); i++) {
         EXPECT_FALSE(has(pages[i], script_text)) << i << pages[i];
         EXPECT_TRUE(has(pages[i], script_escaped)) << i << pages[i];
@@ -321,6 +324,19 @@ TEST(ListEditSite, ANormalUserGetsOnlyWhatTheAccessRulesGive) {
                     "Can't find ID number 3/.. in passwd_profile records"));
     EXPECT_EQ(record_of(s.file("passwd/0"), 2), record_of(before, 2));
     EXPECT_TRUE(has(record_of(s.file("passwd/0"), 3), "F Norm Changed\n"));
+
+    // The histories are the administrators': the list links a normal user to none, whose page would
+    // only refuse him, and an administrator's list links to every row's.
+    HttpResponse page = s.get(norm, Site::link("content", "A", "passwd_profile", "list"));
+    // Kept by no cache: the back button after a logout must not show it.
+    EXPECT_EQ(page.header("cache-control"), "no-store");
+    std::string list = page.body;
+    EXPECT_TRUE(has(list, "Norm Changed")) << list;
+    EXPECT_FALSE(has(list, "passwd_history&")) << list;
+    EXPECT_TRUE(has(s.get(norm, "/main?content&content&A&docs&0&0&3&passwd_history&3&list").body, refusal));
+    std::string boss = s.login("boss", "pw-boss");
+    list = s.get(boss, Site::link("content", "A", "passwd_profile", "list")).body;
+    EXPECT_TRUE(has(list, "passwd_history&3&list") && has(list, "passwd_history&2&list")) << list;
 }
 
 } // namespace
