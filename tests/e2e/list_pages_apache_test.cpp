@@ -34,14 +34,6 @@ std::string person(int i) {
 std::vector<std::string> names(const std::string &page) {
     // Plain searches: std::regex draws warnings in the sanitizer build.
     std::vector<std::string> out;
-<<<<<<< HEAD
-    const std::string lead = "ALT=\"View History Log\"></A>\n</TD>\n<TD ALIGN=LEFT> ";
-    for (size_t at = page.find(lead); at != std::string::npos; at = page.find(lead, at + 1)) {
-        size_t begin = at + lead.size();
-        size_t end = page.find(" </TD>\n", begin);
-        if (end != std::string::npos && page.find('<', begin) >= end)
-            out.push_back(page.substr(begin, end - begin));
-=======
     // The cell after a row's last button: its history, or for a user who may not see histories its
     // edit form.
     const std::string cell = "></A>\n</TD>\n<TD ALIGN=LEFT> ";
@@ -57,7 +49,6 @@ std::vector<std::string> names(const std::string &page) {
         std::string name = page.substr(start, end - start);
         if (name.find('<') == std::string::npos)
             out.push_back(name);
->>>>>>> main
     }
     return out;
 }
