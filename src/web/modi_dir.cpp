@@ -666,6 +666,10 @@ int modi_dir_get_default_link(MOX_AUX_T *aux, char *link) noexcept {
             continue;
         mo_boolean_t ok = FALSE;
         int ret = modi_dir_visible(aux, dir, &ok);
+        // The mail groups tab shows to everyone, but its folder list only to those its access lists
+        // name: a user is not sent to a page that refuses him.
+        if (ret == 0 && ok && strcmp(name, "mgroups") == 0)
+            ret = access_tree(aux, SYS_MGROUPS, moap_tab_check_mgroups_view, current_user(aux), &ok);
         if (ret != 0)
             return ret;
         if (ok)
