@@ -126,6 +126,10 @@ constexpr int SYS_MGROUPS = 18;
 // The built-in folders are items of the folder tree (index 0) with system id kind 1.
 int tree_find_sys_id(MOX_AUX_T *aux, int sys_id, int *item_id) noexcept {
     *item_id = -1;
+    if (aux->item == nullptr) {
+        err(aux)->report(err(aux), "The folder tree is not available\n");
+        return 1;
+    }
     return moap_litem_find_sys_id(aux->item, MOAP_LITEM_INDEX, MOAP_LITEM_SYS_KIND, sys_id, item_id);
 }
 
@@ -668,7 +672,8 @@ int modi_dir_get_default_link(MOX_AUX_T *aux, char *link) noexcept {
         int ret = modi_dir_visible(aux, dir, &ok);
         // The mail groups tab shows to everyone, but its folder list only to those its access lists
         // name: a user is not sent to a page that refuses him.
-        if (ret == 0 && ok && strcmp(name, "mgroups") == 0)
+        bool tree = aux->item != nullptr && aux->item->max_index >= aux->item->min_index;
+        if (ret == 0 && ok && tree && strcmp(name, "mgroups") == 0)
             ret = access_tree(aux, SYS_MGROUPS, moap_tab_check_mgroups_view, current_user(aux), &ok);
         if (ret != 0)
             return ret;
