@@ -23,6 +23,7 @@ struct TestUser {
     std::string full_name = "Test User";
     bool deleted = false;
     std::string email = "";
+    std::string groups = ""; // group ids as stored, e.g. "2," for the system group "all"
 };
 
 // The stored text for a password, as the system makes it.
@@ -40,6 +41,8 @@ inline std::string user_record(const TestUser &u) {
     if (!u.password.empty())
         r += "P " + hash_password(u.password) + "\n";
     r += "PM " + std::to_string(u.privilege) + "\nADD " + u.email + "\n";
+    if (!u.groups.empty())
+        r += "GR " + u.groups + "\n";
     return r;
 }
 

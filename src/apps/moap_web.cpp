@@ -297,6 +297,14 @@ int record_last(MOX_AUX_T *aux, MOT_TOP_REQ_T *req) noexcept {
         place = place->next;
     if (place == nullptr)
         return 0;
+    // The command follows the tab, the index, list and row ids and the stype. A creation step ("new",
+    // "new_folder2", "new_object2") makes a row: replayed by the tab link it would open a new form
+    // in place of the folder, so the tab keeps the place it had.
+    MOT_TOP_ARG_LIST_T *command = place;
+    for (int i = 0; i < 5 && command != nullptr; i++)
+        command = command->next;
+    if (command != nullptr && strncmp(text_of(command->val), "new", 3) == 0)
+        return 0;
     try {
         std::string text = joined_args(place);
         return modi_dir_record_last(aux, place->val, text.c_str());

@@ -8,6 +8,7 @@
 #include "apps/moap_ftype.h"
 #include "apps/moap_groups.h"
 #include "apps/moap_itype.h"
+#include "apps/moap_litem.h"
 #include "apps/moap_mgroups.h"
 #include "apps/moap_passwd.h"
 #include "apps/moap_pop.h"
@@ -83,6 +84,8 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     if (ret == 0)
         ret = moap_ftype_construct(session);
     if (ret == 0)
+        ret = moap_litem_construct(session);
+    if (ret == 0)
         ret = moap_itype_construct(session);
     if (ret == 0)
         ret = moap_about_construct(session);
@@ -102,6 +105,8 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
     if (ret == 0)
         ret = moap_itype_setup(session);
     if (ret == 0)
+        ret = moap_litem_setup(session);
+    if (ret == 0)
         ret = moap_mgroups_setup(session);
     if (ret == 0)
         ret = moa_construct_access(&aux->access, aux, &mog_access_ops);
@@ -112,12 +117,11 @@ int mog_gen_construct(MOT_TOP_SESSION_T *session) noexcept {
             aux->list_hooks->cache = &aux->session->item_access->list_cache;
     }
     if (ret == 0) {
-        // The folder trees install their operations when they are registered.
         const MOIT_ITEM_OPS_T item_ops = {
-            .init_litem_array = nullptr,
+            .init_litem_array = moap_litem_init_litem_array,
             .init_itype_array = moap_itype_init_itype_array,
             .init_ftype_array = moap_ftype_init_ftype_array,
-            .get_litem_data_props = nullptr,
+            .get_litem_data_props = moap_litem_get_litem_data_props,
         };
         ret = moit_construct_item(&aux->item, aux, MOIT_INDEX_COUNT, &item_ops);
     }

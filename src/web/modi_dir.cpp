@@ -8,6 +8,7 @@
 #include "web/modi_dir.h"
 
 #include "apps/moa_access_cmn.h"
+#include "apps/moap_litem.h"
 #include "apps/moap_passwd.h"
 #include "apps/moap_tab.h"
 #include "apps/moap_user.h"
@@ -122,47 +123,68 @@ constexpr int SYS_NUMBER_SCHEMES = 16;
 constexpr int SYS_CONTACT = 17;
 constexpr int SYS_MGROUPS = 18;
 
-int no_tree(MOX_AUX_T *aux) noexcept {
-    err(aux)->report(err(aux), "The folder tree is not available\n");
-    return 1;
-}
-
-int tree_find_sys_id(MOX_AUX_T *aux, int, int *item_id) noexcept {
+// The built-in folders are items of the folder tree (index 0) with system id kind 1.
+int tree_find_sys_id(MOX_AUX_T *aux, int sys_id, int *item_id) noexcept {
     *item_id = -1;
-    return no_tree(aux);
+    if (aux->item == nullptr) {
+        err(aux)->report(err(aux), "The folder tree is not available\n");
+        return 1;
+    }
+    return moap_litem_find_sys_id(aux->item, MOAP_LITEM_INDEX, MOAP_LITEM_SYS_KIND, sys_id, item_id);
 }
 
-int tree_default_stype_in(MOX_AUX_T *aux, int, int, const char **stype) noexcept {
+int tree_default_stype_in(MOX_AUX_T *aux, int index_id, int item_id, const char **stype) noexcept {
     *stype = nullptr;
-    return no_tree(aux);
+    return moap_litem_get_default_stype(aux->item, index_id, item_id, stype);
 }
 
 int tree_default_stype(MOX_AUX_T *aux, int item_id, const char **stype) noexcept {
-    return tree_default_stype_in(aux, 0, item_id, stype);
+    return tree_default_stype_in(aux, MOAP_LITEM_INDEX, item_id, stype);
 }
 
-int tree_list_cmd(MOX_AUX_T *aux, int, const char **cmd) noexcept {
+int tree_list_cmd(MOX_AUX_T *aux, int item_id, const char **cmd) noexcept {
     *cmd = nullptr;
-    return no_tree(aux);
+    return moap_litem_get_list_cmd(aux->item, MOAP_LITEM_INDEX, item_id, cmd);
 }
 
-int tree_viewable(MOX_AUX_T *aux, int, mo_boolean_t *ok) noexcept {
+int tree_viewable(MOX_AUX_T *aux, int item_id, mo_boolean_t *ok) noexcept {
     *ok = FALSE;
-    return no_tree(aux);
+    return moap_litem_check_view(aux, MOAP_LITEM_INDEX, item_id, ok);
 }
 
-int tree_default_call(MOX_AUX_T *aux, const char *, const char *, int, char *link) noexcept {
+int tree_default_call(MOX_AUX_T *aux, const char *frame, const char *trail, int item_id,
+                      char *link) noexcept {
     link[0] = '\0';
-    return no_tree(aux);
+    return moap_litem_get_default_call_of_id(aux, frame, trail, MOAP_LITEM_INDEX, item_id, nullptr, link);
 }
 
-int tree_graphic(MOX_AUX_T *aux, int, const char **graphic) noexcept {
+int tree_graphic(MOX_AUX_T *aux, int item_id, const char **graphic) noexcept {
     *graphic = nullptr;
-    return no_tree(aux);
+    return moap_litem_get_graphic(aux->item, MOAP_LITEM_INDEX, item_id, graphic);
 }
 
-int tree_insert_dir(MOT_TOP_STYPE_T *, MOX_AUX_T *aux, MOOU_OUT_DEF_T *, int, const char *) noexcept {
-    return no_tree(aux);
+// The tree below a built-in folder in a titled box, read through the folder tree's own list.
+int tree_insert_dir(MOT_TOP_STYPE_T *stype_list, MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, int sys_id,
+                    const char *title) noexcept {
+    int item_id = -1;
+    MOT_TOP_STYPE_T *stype = nullptr;
+    int ret = tree_find_sys_id(aux, sys_id, &item_id);
+    if (ret == 0)
+        ret = mot_top_find_stype(stype_list, aux, "litem", &stype);
+    // The tree's own links (expand, collapse) go to the whole tree, which list id 0 names.
+    if (ret == 0)
+        ret = motsl_set_position(stype, MOAP_LITEM_INDEX, 0, 0);
+    // The folders the user keeps open are his list options of the tree: its option list is set up for
+    // this request as a list page's would be.
+    MOTSL_TYPE_STORAGE_T *ts =
+        ret == 0 ? static_cast<MOTSL_TYPE_STORAGE_T *>(stype->type_storage_ref) : nullptr;
+    if (ret == 0 && ts != nullptr)
+        ret = motsl_init_set_of_stype_light(stype_list, aux, nullptr, stype, ts->useropt_stype_name);
+    if (ret == 0)
+        ret = motsl_useropt_load_and_bind(stype);
+    if (ret == 0)
+        ret = moap_litem_insert_dir(stype, title, item_id, out_def, nullptr);
+    return ret;
 }
 
 // The contact rule of the user list: a record that is active, committed and no system record.
@@ -648,6 +670,11 @@ int modi_dir_get_default_link(MOX_AUX_T *aux, char *link) noexcept {
             continue;
         mo_boolean_t ok = FALSE;
         int ret = modi_dir_visible(aux, dir, &ok);
+        // The mail groups tab shows to everyone, but its folder list only to those its access lists
+        // name: a user is not sent to a page that refuses him.
+        bool tree = aux->item != nullptr && aux->item->max_index >= aux->item->min_index;
+        if (ret == 0 && ok && tree && strcmp(name, "mgroups") == 0)
+            ret = access_tree(aux, SYS_MGROUPS, moap_tab_check_mgroups_view, current_user(aux), &ok);
         if (ret != 0)
             return ret;
         if (ok)

@@ -12,6 +12,8 @@
 #include "entry/moim_interm.h"
 #include "entry/mox_aux.h"
 #include "apps/moa_access_cmn.h"
+#include "apps/moit_item_cmn.h"
+#include "stdlist/motsl_stdlist.h"
 
 #include <cctype>
 #include <climits>
@@ -239,9 +241,11 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT
         return 1;
     }
     // Index and list ranges, and the default stype of a folder, belong to the folder tree items of
-    // the item service. Until it is there, the one index is 0 and a list is named by its stype with
+    // the item service. Without a loaded tree the one index is 0 and a list is named by its stype with
     // list id 0.
-    if (index_id != 0) {
+    MOIT_ITEM_T *item = aux->item;
+    bool tree = item != nullptr && item->max_index >= item->min_index;
+    if (tree ? (index_id < item->min_index || index_id > item->max_index) : index_id != 0) {
         error->report(error, "Index ID %d out of range\n", index_id);
         return 1;
     }
@@ -255,9 +259,32 @@ int mow_web_parse_operation_web_arg(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, MOT
         error->report(error, "List ID %s is not a number\n", list_arg->val);
         return 1;
     }
+    if (item != nullptr) {
+        item->current_index_id = index_id;
+        item->current_list_id = list_id;
+    }
     if (list_id != 0) {
-        error->report(error, "List ID %d out of range\n", list_id);
-        return 1;
+        // A folder item names its own stype; a gap in the ids is no item.
+        MOTSL_ITEM_HOOKS_T *hooks = aux->list_hooks != nullptr ? aux->list_hooks->item : nullptr;
+        int max_id = 0;
+        if (tree && hooks != nullptr && hooks->get_max_item_id != nullptr)
+            ret = hooks->get_max_item_id(hooks, index_id, &max_id);
+        if (ret != 0)
+            return ret;
+        if (!tree || hooks == nullptr || hooks->get_default_stype == nullptr || list_id < 0 ||
+            list_id > max_id) {
+            error->report(error, "List ID %d out of range\n", list_id);
+            return 1;
+        }
+        const char *stype_name = nullptr;
+        ret = hooks->get_default_stype(hooks, index_id, list_id, &stype_name);
+        if (ret != 0)
+            return ret;
+        if (stype_name == nullptr || stype_name[0] == '\0') {
+            error->report(error, "Can't find any stype argument\n");
+            return 1;
+        }
+        return mow_web_run_operation(aux, out_def, stype_list, req, stype_name, arg_list_ptr);
     }
     MOT_TOP_ARG_LIST_T *stype_arg = list_arg->next != nullptr ? list_arg->next->next : nullptr;
     if (stype_arg == nullptr || stype_arg->val == nullptr || stype_arg->val[0] == '\0') {

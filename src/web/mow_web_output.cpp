@@ -276,7 +276,12 @@ int mow_web_insert_graphic_button(MOX_AUX_T *aux, MOOU_OUT_DEF_T *out_def, const
 const char *mow_web_get_image_location(MOX_AUX_T *aux, const char *image) noexcept {
     static std::string result;
     try {
-        result = "SRC=\"" + mow_html(aux->setup->httpd_image_loc, false) + mow_html(image, false) + "\"";
+        // Image names come with and without their leading "/": exactly one joins them to the location.
+        std::string loc = aux->setup->httpd_image_loc;
+        std::string name = image != nullptr ? image : "";
+        if (!loc.empty() && loc.back() != '/' && (name.empty() || name[0] != '/'))
+            loc += '/';
+        result = "SRC=\"" + mow_html(loc.c_str(), false) + mow_html(name.c_str(), false) + "\"";
     } catch (const std::bad_alloc &) {
         result.clear();
     }

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -33,6 +32,7 @@ std::string person(int i) {
 
 // The full names of the rows a list page shows, in order (the name cell follows the edit cell).
 std::vector<std::string> names(const std::string &page) {
+    // Plain searches: std::regex draws warnings in the sanitizer build.
     std::vector<std::string> out;
     // The cell after a row's last button: its history, or for a user who may not see histories its
     // edit form.
@@ -322,7 +322,7 @@ TEST_F(ListSite, WhatANormalUserIsRefusedAndForgedArguments) {
               "The argument 1&lt;b&gt; is not a number"},
              {"/main?content&content&A&setup&0&0&0&passwd_profile&view&ID&%3Cb%3E",
               "Can't find ID number &lt;b&gt; in passwd_profile records"},
-             {"/main?content&content&A&setup&0&7&0&passwd_profile&list", "List ID 7 out of range"},
+             {"/main?content&content&A&setup&0&999&0&passwd_profile&list", "List ID 999 out of range"},
              {"/main?content&content&A&setup&..%2F1&0&0&passwd_profile&list",
               "Index ID ../1 is not a number"},
              {"/main?content&content&A&setup&0&0&0&passwd_history&..%2F2&list",

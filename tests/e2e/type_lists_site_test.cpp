@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 
 namespace {
@@ -65,10 +64,9 @@ struct Site {
     }
     int create(const std::string &cookie, const std::string &stype) {
         HttpResponse r = get(cookie, link("blank", stype, "new"));
-        std::smatch m;
-        if (!std::regex_search(r.body, m, std::regex("edit_end&amp;ID&amp;([0-9]+)\"")))
-            return 0;
-        return std::stoi(m[1]);
+        const std::string key = "edit_end&amp;ID&amp;";
+        size_t at = r.body.find(key);
+        return at == std::string::npos ? 0 : atoi(r.body.c_str() + at + key.size());
     }
     std::string file(const std::string &path) { return mot_test::read_file(lib + "/" + path); }
 };

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,21 +32,40 @@ size_t count(const std::string &text, const std::string &what) {
     return n;
 }
 
-// The address of a frame in a frameset page.
+// The address of a frame in a frameset page. (Plain searches: std::regex draws warnings in the
+// sanitizer build.)
 std::string frame_src(const std::string &page, const std::string &name) {
-    std::smatch m;
-    if (!std::regex_search(page, m, std::regex("<FRAME SRC=\"([^\"]*)\" NAME=\"" + name + "\"")))
+    size_t at = page.find("\" NAME=\"" + name + "\"");
+    size_t src = at == std::string::npos ? std::string::npos : page.rfind("<FRAME SRC=\"", at);
+    if (src == std::string::npos)
         return "";
-    return m[1].str();
+    src += std::string("<FRAME SRC=\"").size();
+    std::string text = page.substr(src, at - src);
+    return text.find('"') == std::string::npos ? text : "";
 }
 
 // The HREF of a tab in a top bar, found by its label.
 std::string tab_href(const std::string &nav, const std::string &label) {
-    std::smatch m;
-    std::regex re("CLASS=NavTab(?:Sel)?>&nbsp;<A TARGET=\"_top\" HREF=\"([^\"]*)\"[^>]*>" + label + "</A>");
-    if (!std::regex_search(nav, m, re))
-        return "";
-    return m[1].str();
+    for (const char *cls : {"CLASS=NavTab>", "CLASS=NavTabSel>"}) {
+        const std::string lead = std::string(cls) + "&nbsp;<A TARGET=\"_top\" HREF=\"";
+        for (size_t at = nav.find(lead); at != std::string::npos; at = nav.find(lead, at + 1)) {
+            size_t begin = at + lead.size();
+            size_t end = nav.find('"', begin);
+            size_t close = end == std::string::npos ? end : nav.find('>', end);
+            if (close != std::string::npos && nav.compare(close + 1, label.size() + 4, label + "</A>") == 0)
+                return nav.substr(begin, end - begin);
+        }
+    }
+    return "";
+}
+
+// Does the text start with `head`, go on with a decimal number and end with `tail`?
+bool number_between(const std::string &text, const std::string &head, const std::string &tail) {
+    if (text.size() <= head.size() + tail.size() || text.compare(0, head.size(), head) != 0 ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    std::string middle = text.substr(head.size(), text.size() - head.size() - tail.size());
+    return middle.find_first_not_of("0123456789") == std::string::npos;
 }
 
 struct Site {
@@ -63,7 +81,8 @@ struct Site {
               .name = "norm",
               .password = "pw-norm",
               .privilege = 40,
-              .full_name = "<b>\"Norm\" & 'Al'</b><script>alert(1)</script>"},
+              .full_name = "<b>\"Norm\" & 'Al'</b><script>alert(1)</script>",
+              .groups = "2,"},
              {.id = 5, .name = "viewer", .password = "pw-view", .privilege = 20, .full_name = "Vi Ewer"}},
             site.uid, site.gid);
     }
@@ -126,10 +145,9 @@ TEST(FramesSite, AdministratorWorksInTheFrameset) {
     std::string nav = frame_src(r.body, "nav");
     std::string dir = frame_src(r.body, "dir");
     std::string content = frame_src(r.body, "content");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(nav, m, std::regex("main\\?nav&nav&A&docs&0&([0-9]+)&0&litem_docs&list")))
-        << nav;
-    std::string docs_id = m[1].str();
+    ASSERT_TRUE(number_between(nav, "main?nav&nav&A&docs&0&", "&0&litem_docs&list")) << nav;
+    std::string docs_id = nav.substr(std::string("main?nav&nav&A&docs&0&").size());
+    docs_id = docs_id.substr(0, docs_id.find('&'));
     EXPECT_EQ(dir, "main?dir&dir&A&docs&0&" + docs_id + "&0&litem_docs&list");
     EXPECT_EQ(content, "main?content&content&A&docs&0&" + docs_id + "&0&litem_docs&list");
     EXPECT_TRUE(
@@ -164,8 +182,8 @@ TEST(FramesSite, AdministratorWorksInTheFrameset) {
         has(bar, "CLASS=NavTabSel>&nbsp;<A TARGET=\"_top\" HREF=\"" + tab_href(bar, "Docs") + "\">Docs</A>"))
         << bar;
     EXPECT_EQ(count(bar, "CLASS=NavTabSel>"), 1u) << bar;
-    EXPECT_TRUE(std::regex_match(tab_href(bar, "Setup"),
-                                 std::regex("main\\?top&frames&A&setup&0&[0-9]+&0&passwd_profile&list")))
+    EXPECT_TRUE(
+        number_between(tab_href(bar, "Setup"), "main?top&frames&A&setup&0&", "&0&passwd_profile&list"))
         << tab_href(bar, "Setup");
     EXPECT_TRUE(has(bar,
                     "HREF=\"main?content&blank&N&docs&0&0&0&about&view\" "
@@ -173,17 +191,22 @@ TEST(FramesSite, AdministratorWorksInTheFrameset) {
         << bar;
     EXPECT_EQ(tab_href(bar, "Support"), "main?top&frames&A&support&0&0&0&support&download");
     EXPECT_TRUE(
-        std::regex_search(tab_href(bar, "My Info"),
-                          std::regex("^main\\?top&frames&A&desk&0&[0-9]+&0&passwd_profile&view&ID&2$")))
+        number_between(tab_href(bar, "My Info"), "main?top&frames&A&desk&0&", "&0&passwd_profile&view&ID&2"))
         << tab_href(bar, "My Info");
 
     // The left columns.
     r = s.get(boss, "/main?dir&dir&A&setup");
     ASSERT_EQ(r.status, 200);
-    for (const char *label : {"User Profile List", "Group List", "General Setup", "Default Access Lists",
-                              "Doc File Types", "Doc Folder Types", "Doc Number Schemes", "Table Types"})
+    for (const char *label :
+         {"User Profile List", "Group List", "General Setup", "Default Access Lists", "Doc File Types"})
         EXPECT_TRUE(has(r.body, std::string("\" TARGET=\"content\">") + label + "</A><BR>"))
             << label << r.body;
+    // The type lists of tables and document folders are not in this installation: their folders are
+    // out of everyone's reach, and the column still comes whole.
+    for (const char *label : {"Doc Folder Types", "Doc Number Schemes", "Table Types"})
+        EXPECT_FALSE(has(r.body, std::string("\" TARGET=\"content\">") + label + "</A><BR>"))
+            << label << r.body;
+    EXPECT_FALSE(has(r.body, "Error:")) << r.body;
     EXPECT_TRUE(has(r.body, "<TD BGCOLOR=#9CB2A5 CLASS=DirButton>\n")) << r.body;
     EXPECT_TRUE(has(r.body, "<A HREF=\"main?content&content&R&setup&0&0&0&tab_gen&view\" TARGET=\"content\">"
                             "<IMG  BORDER=0 SRC=\"images/system_file_types/icons/tab.gif\" ALT=\"General "
@@ -196,15 +219,12 @@ TEST(FramesSite, AdministratorWorksInTheFrameset) {
     EXPECT_TRUE(has(r.body, "HREF=\"main?content&content&R&support&0&0&0&support&download\" "
                             "TARGET=\"content\">Batch/CLI Download</A>"))
         << r.body;
-    EXPECT_TRUE(std::regex_search(r.body, std::regex("TARGET=\"_blank\">Report an Issue</A>"))) << r.body;
-    EXPECT_TRUE(std::regex_search(r.body, std::regex("TARGET=\"_blank\">Request a Feature</A>"))) << r.body;
+    EXPECT_TRUE(has(r.body, "TARGET=\"_blank\">Report an Issue</A>")) << r.body;
+    EXPECT_TRUE(has(r.body, "TARGET=\"_blank\">Request a Feature</A>")) << r.body;
 
     r = s.get(boss, "/main?dir&dir&A&desk");
-    EXPECT_TRUE(std::regex_search(r.body, std::regex("&passwd_profile&view&ID&2\" TARGET=\"content\">My "
-                                                     "Profile</A>")))
-        << r.body;
-    EXPECT_TRUE(std::regex_search(r.body, std::regex("&view&ID&2\" TARGET=\"content\">My Contact Info</A>")))
-        << r.body;
+    EXPECT_TRUE(has(r.body, "&passwd_profile&view&ID&2\" TARGET=\"content\">My Profile</A>")) << r.body;
+    EXPECT_TRUE(has(r.body, "&view&ID&2\" TARGET=\"content\">My Contact Info</A>")) << r.body;
 
     r = s.get(boss, "/main?dir&dir&A&docs");
     EXPECT_TRUE(has(r.body, "Documents")) << r.body;
@@ -321,8 +341,7 @@ TEST(FramesSite, EachUserSeesHisOwnTabsAndNamesComeBackEscaped) {
     ASSERT_TRUE(has(r.body, "<TITLE>Reload</TITLE>")) << r.body;
     r = s.get(norm, "/main");
     nav = frame_src(r.body, "nav");
-    EXPECT_TRUE(std::regex_match(nav, std::regex("main\\?nav&nav&A&tables&0&[0-9]+&0&litem_table&list")))
-        << r.body;
+    EXPECT_TRUE(number_between(nav, "main?nav&nav&A&tables&0&", "&0&litem_table&list")) << r.body;
     bar = s.get(norm, nav).body;
     EXPECT_EQ(tab_href(bar, "Docs"), "") << bar;
     EXPECT_TRUE(has(bar, "CLASS=NavTabSel>&nbsp;<A TARGET=\"_top\" HREF=\"" + tab_href(bar, "Tables") +

@@ -10,7 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstring>
+
 #include <set>
 #include <cstdlib>
 #include <string>
@@ -221,14 +222,17 @@ TEST(SetupSite, DefaultAccessListsNormalUsersAndRevocationInEveryServerProcess) 
     EXPECT_FALSE(has(r.body, "Help Email")) << r.body;
     // "everyone" is the system group "all" (system id 1), by its id in the group list.
     std::string file = s.tab();
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(file, m, std::regex("\nDVA \\^([0-9]+),\\^0\n"))) << file;
+    // (Plain searches: std::regex draws warnings in the sanitizer build.)
+    size_t dva = file.find("\nDVA ^");
+    ASSERT_NE(dva, std::string::npos) << file;
+    std::string all_id = file.substr(dva + 6, file.find(',', dva) - dva - 6);
+    ASSERT_FALSE(all_id.empty()) << file;
+    ASSERT_EQ(all_id.find_first_not_of("0123456789"), std::string::npos) << file;
+    ASSERT_EQ(file.compare(dva + 6 + all_id.size(), 4, ",^0\n"), 0) << file;
     std::string groups = mot_test::read_file(s.lib + "/groups/0");
-    EXPECT_TRUE(
-        std::regex_search(groups, std::regex("ID " + m[1].str() + "\nNEW 0\nDEL 0\nN \\^all\nSID 1\n")))
-        << groups;
+    EXPECT_TRUE(has(groups, "ID " + all_id + "\nNEW 0\nDEL 0\nN ^all\nSID 1\n")) << groups;
     for (const char *kw : {"DEA", "TVA", "TEA", "MVA", "MEA", "CVA"})
-        EXPECT_TRUE(has(file, std::string("\n") + kw + " ^" + m[1].str() + ",^0\n")) << kw << "\n" << file;
+        EXPECT_TRUE(has(file, std::string("\n") + kw + " ^" + all_id + ",^0\n")) << kw << "\n" << file;
     for (const char *kw : {"DLA", "TLA", "MLA", "SVA"})
         EXPECT_TRUE(has(file, std::string("\n") + kw + " ^^0\n")) << kw << "\n" << file;
 
@@ -390,15 +394,22 @@ TEST(SetupSite, StaticFilesThePagesNameAreServedAndScreenshots) {
         "/main?content&content&A&support&0&0&0&support&download",
     };
     std::set<std::string> targets;
-    std::regex ref("(?:SRC|HREF|BACKGROUND)=\"((?:images|css|man)/[^\"]+)\"");
+
     for (const std::string &page : pages) {
         HttpResponse r = page == "/main" ? s.site.get(page) : s.get(boss, page);
         ASSERT_EQ(r.status, 200) << page;
         EXPECT_FALSE(has(r.body, "<B>Error:</B>"))
             << page << "\n"
             << r.body.substr(r.body.find("Error:") == std::string::npos ? 0 : r.body.find("Error:"));
-        for (std::sregex_iterator it(r.body.begin(), r.body.end(), ref), end; it != end; ++it)
-            targets.insert((*it)[1].str());
+        for (const char *attr : {"SRC=\"", "HREF=\"", "BACKGROUND=\""})
+            for (size_t at = r.body.find(attr); at != std::string::npos; at = r.body.find(attr, at + 1)) {
+                size_t begin = at + strlen(attr);
+                size_t end = r.body.find('"', begin);
+                std::string value = end == std::string::npos ? "" : r.body.substr(begin, end - begin);
+                if (value.size() > 4 && (value.rfind("images/", 0) == 0 || value.rfind("css/", 0) == 0 ||
+                                         value.rfind("man/", 0) == 0))
+                    targets.insert(value);
+            }
     }
     EXPECT_GT(targets.size(), 20u);
     for (const char *must : {"css/win.css", "images/nav/edit.gif", "images/nav/help2.gif",
