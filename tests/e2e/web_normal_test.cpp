@@ -54,6 +54,11 @@ RunResult run_cgi(const Installation &inst, const Cgi &given,
         std::vector<std::string> env_text;
         for (auto &[k, v] : cgi.env)
             env_text.push_back(k + "=" + v);
+        // The sanitizer build's settings go along: the program's pools are nominal by design, so the
+        // suite switches the leak checker off for it.
+        for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char *v = getenv(name); v != nullptr && cgi.env.count(name) == 0)
+                env_text.push_back(std::string(name) + "=" + v);
         std::vector<char *> envp;
         for (auto &t : env_text)
             envp.push_back(t.data());
