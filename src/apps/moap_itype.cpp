@@ -939,8 +939,12 @@ int moap_itype_plain_chooser(MOIT_ITEM_T *item, MOOU_OUT_DEF_T *out_def, const c
                 continue;
             mo_string_t select;
             snprintf(select, sizeof(select), "/junk\" onclick=\"NewSelect(%d); return false;", t->id);
-            ret = mow_web_insert_graphic_button(aux, out_def, text_of(t->graphic_filename), "Create New",
-                                                select);
+            // A type defined without an icon shows as what it is, as its items do.
+            const char *graphic = text_of(t->graphic_filename);
+            if (graphic[0] == '\0')
+                graphic = t->object_type == MOAP_ITYPE_FOLDER ? "system_file_types/folders/dir2.gif"
+                                                              : "system_file_types/icons/unknown.gif";
+            ret = mow_web_insert_graphic_button(aux, out_def, graphic, "Create New", select);
             if (ret == 0)
                 ret = out_def->line_fn(out_def, " <A HREF=\"%s\"> ", select);
             if (ret == 0)

@@ -777,11 +777,13 @@ int new_doc_folder_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept {
 int new_object_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept {
     return new_window_call(stype, "new_object", call_string);
 }
+// A creation step stays out of the trail: the saved form goes back to the folder's list, never to a
+// step that would make another new item.
 int new_folder2_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept {
-    return mowsl_call_link(stype, "content", "A", "new_folder2", nullptr, 0, call_string);
+    return mowsl_call_link(stype, "content", "N", "new_folder2", nullptr, 0, call_string);
 }
 int new_object2_call(MOT_TOP_STYPE_T *stype, char *call_string) noexcept {
-    return mowsl_call_link(stype, "content", "A", "new_object2", nullptr, 0, call_string);
+    return mowsl_call_link(stype, "content", "N", "new_object2", nullptr, 0, call_string);
 }
 
 // The type of the listed folder (following links).
@@ -791,12 +793,13 @@ int current_type(MOT_TOP_STYPE_T *stype, int *itype_id) noexcept {
     return ret != 0 ? ret : moap_litem_get_itype_id(stype->aux->item, idx, id, nullptr, itype_id);
 }
 
-// The link the choosers send the opener to: the second step with the listed folder as parent.
+// The link the choosers send the opener to: the second step with the listed folder as parent (kept
+// out of the trail, as above).
 int second_step_link(MOT_TOP_STYPE_T *stype, const char *command, char *link) noexcept {
     char parent[MOTSL_ID_TEXT_LEN];
     snprintf(parent, sizeof(parent), "%d", current_list(stype));
     const char *args[] = {parent};
-    return mowsl_call_link(stype, "content", "A", command, args, 1, link);
+    return mowsl_call_link(stype, "content", "N", command, args, 1, link);
 }
 
 int new_choice_page(MOT_TOP_STYPE_T *stype, MOOU_OUT_DEF_T *out_def, const char *what, int object_type,

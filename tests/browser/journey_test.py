@@ -2,7 +2,9 @@
 """The web interface in a real browser: Debian's Chromium, headless, driven through chromedriver against
 an installation of its own that scripts/demo builds and starts, as the README starts one. A new
 administrator logs in with the printed password, creates the group "sales" and the user "bob" in that
-group, pages through a list and sees an edit in its history; bob logs in, opens his list, filters it,
+group, pages through a list, defines a kind of folder for Docs and makes there the folder "Contracts"
+that sales may see and "Board" that they may not, and sees an edit in its history; bob logs in, sees
+"Contracts" and not "Board" in Docs (its list and its directory column), opens his list, filters it,
 pages it, edits his entry, logs out, and the back button shows no page of his. No page may log a
 script error to the browser's console. Every step leaves a screenshot in the build folder:
     journey_test.py [SCREENSHOT_DIR]      (default: build/normal/browser_journey)
@@ -256,6 +258,39 @@ class Journey(unittest.TestCase):
         row = self.driver.find_element(By.XPATH, "//td[contains(., %r)]/.." % row_text)
         return row.find_element(By.XPATH, ".//a[contains(@href, %r)]" % href_part)
 
+    def row_id(self, row_text):
+        """The id of the list row whose first text cell is exactly `row_text`, from its edit link."""
+        self.frame("content")
+        row = self.driver.find_element(By.XPATH, "//tr[td[normalize-space(.)=%r]]" % row_text)
+        link = row.find_element(By.XPATH, ".//a[contains(@href, 'edit_start')]").get_attribute("href")
+        m = re.search(r"edit_start&ID&(\d+)", link)
+        self.assertIsNotNone(m, link)
+        return m.group(1)
+
+    def new_folder(self, name, kind, viewers):
+        """In the listed Docs folder: "New Folder", the chooser window's folder type, then the new
+        folder's form with its name and its access lists alone (not the parent's): `viewers` may view
+        it, the administrator alone edits it and is its librarian (either of which would let a user
+        view it too)."""
+        d = self.driver
+        main = self.popup("//a[img[@alt='New Folder']]")
+        self.wait_for("Choose the type of the new Folder")
+        d.find_element(By.LINK_TEXT, kind).click()
+        self.back_from_popup(main)
+        self.wait_for('name="edit"', frame="content")
+        self.fill({"N": name, "VA": "", "EA": "", "LA": ""})
+        # A list's text is filled by choosing from its user or group menu.
+        for level, who in (("VA", viewers), ("EA", self.admin), ("LA", self.admin)):
+            if who.startswith("^"):
+                Select(d.find_element(By.NAME, "grp" + level)).select_by_value("Group_" + who)
+            else:
+                Select(d.find_element(By.NAME, "usr" + level)).select_by_value("User_" + who)
+            self.assertEqual(d.find_element(By.NAME, level).get_attribute("value"), who)
+            box = d.find_element(By.NAME, level + "PARENT")
+            if box.is_selected():
+                box.click()
+            self.assertFalse(box.is_selected())
+
     # ---- the journey
 
     def test_journey(self):
@@ -291,9 +326,11 @@ class Journey(unittest.TestCase):
         self.wait_for(">Add</a>", frame="content")
         d.find_element(By.LINK_TEXT, "Add").click()
         self.wait_for('name="edit"', frame="content")
+        # Everyone's group "all" (which may see Docs) and "sales".
         self.fill({"F": "Bob Builder", "U": "bob", "P_1": BOB_PASSWORD, "P_2": BOB_PASSWORD,
-                   "ADD": "bob@example.com", "GR": ""}, {"PM": "Normal", "selGR": "^sales"})
-        self.assertEqual(d.find_element(By.NAME, "GR").get_attribute("value"), "^sales")
+                   "ADD": "bob@example.com", "GR": ""}, {"PM": "Normal", "selGR": "^all"})
+        Select(d.find_element(By.NAME, "selGR")).select_by_visible_text("^sales")
+        self.assertEqual(d.find_element(By.NAME, "GR").get_attribute("value"), "^all, ^sales")
         self.step("new_user_form")
         self.save_form("Bob Builder")
         self.assertNotIn(BOB_PASSWORD, self.source())
@@ -310,6 +347,36 @@ class Journey(unittest.TestCase):
         self.assertNotEqual(first, self.source())
         self.step("item_types_page_2")
 
+        # Docs takes no built-in item type: the administrator defines a plain kind of folder whose
+        # directory type is that of Docs, from the item type list (all of it on one page).
+        self.page_size("100 Lines per page")
+        self.wait_for("Page 1 of 1", frame="content")
+        # The type of Docs is the top level document folder.
+        docs_type = self.row_id("Top Level Document Folder")
+        self.frame("content")
+        d.find_element(By.LINK_TEXT, "Add").click()
+        self.wait_for('name="edit"', frame="content")
+        self.fill({"N": "Plain Folder", "IC": "list", "DS": "litem_dir",
+                   "AS": "litem_history, litem_dir_deleted", "DT": docs_type},
+                  {"OT": "Folder", "T": "User", "NM": "Choose from children and parent",
+                   "CM": "Choose from children and parent"})
+        self.step("new_folder_type_form")
+        self.save_form("Plain Folder")
+        self.step("item_types_with_plain_folder")
+
+        # In Docs, the folder "Contracts" that sales may see and "Board" that they may not.
+        self.click_tab("Docs")
+        self.wait_for("New Folder", frame="content")
+        self.new_folder("Contracts", "Plain Folder", "^sales")
+        self.step("new_folder_contracts_form")
+        self.save_form("Contracts")
+        self.new_folder("Board", "Plain Folder", self.admin)
+        self.step("new_folder_board_form")
+        self.save_form("Board")
+        self.wait_for(">Contracts</a>", frame="dir")
+        self.wait_for(">Board</a>", frame="dir")
+        self.step("docs_with_contracts_and_board")
+
         # Log out: the login page again.
         self.click_tab("logout")
         d.switch_to.default_content()
@@ -318,10 +385,18 @@ class Journey(unittest.TestCase):
 
         # bob logs in: no setup tab for him.
         self.login("bob", BOB_PASSWORD)
-        self.frameset(("My Info", "About"))
+        self.frameset(("Docs", "My Info", "About"))
         self.frame("nav")
         self.assertEqual(d.find_elements(By.LINK_TEXT, "Setup"), [])
         self.step("bob_frameset")
+
+        # Of the Docs folders, bob sees "Contracts" and not "Board": in the list and in the column.
+        self.click_tab("Docs")
+        self.wait_for("Contracts", frame="content")
+        self.assertNotIn("Board", self.source())
+        self.wait_for(">Contracts</a>", frame="dir")
+        self.assertNotIn("Board", self.source())
+        self.step("bob_docs")
 
         # His list: the user list, filtered, searched and paged.
         self.content_to(content("content", "A", "docs", "passwd_profile", "list"))
@@ -375,8 +450,6 @@ class Journey(unittest.TestCase):
         d.find_element(By.XPATH, "//a[img[@alt='Expand Advanced Columns']]").click()
         self.wait_for("Full Name Changed from (Bob Builder) to (Bob the Builder)", frame="content")
         self.step("bob_history")
-        print("NOTE: the Docs folder steps (a folder \"Contracts\" sales may see, \"Board\" they may not) "
-              "are not part of this journey yet", flush=True)
 
 
 if __name__ == "__main__":

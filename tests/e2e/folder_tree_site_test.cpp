@@ -235,7 +235,7 @@ TEST(FolderTreeSite, AdministratorBuildsTheTreeAndANormalUserSeesWhatHeMay) {
     EXPECT_TRUE(has(r.body, "Choose the type of the new Folder<P>\n")) << r.body;
     EXPECT_EQ(offered_type(r.body, "Plain Folder"), folder_type) << r.body;
     EXPECT_TRUE(has(r.body,
-                    "opener.location = \"main?content&content&A&docs&0&1&0&litem_docs&new_folder2&1\" + "
+                    "opener.location = \"main?content&content&N&docs&0&1&0&litem_docs&new_folder2&1\" + "
                     "\"&\" + type_id; \n"))
         << r.body;
     EXPECT_FALSE(has(r.body, "Passwd Profile")) << "admin lists are not made in Docs\n" << r.body;
