@@ -576,7 +576,9 @@ int mok_write_multi_line(MOX_AUX_T *aux, void *, void *container, size_t struct_
     out.put(start_string);
     for (const MOK_MULTI_LINE_T *l = lines; l != nullptr && out.status == 0; l = l->next) {
         for (const char *p = l->string != nullptr ? l->string : ""; *p != '\0'; p++) {
-            if (*p == '\\')
+            // The reader skips the blanks after the keyword: a leading blank of the value is escaped
+            // so that it comes back.
+            if (*p == '\\' || (l == lines && p == l->string && is_blank(*p)))
                 out.put('\\');
             out.put(*p);
         }

@@ -317,16 +317,17 @@ TEST_F(KeyFile, MultiLineForms) {
     // A doubled backslash is one; an unknown escape keeps its byte.
     EXPECT_EQ(lines_of(recs[3]->txt), std::vector<std::string>{"a\\bqc"});
 
-    // Leading blanks of the first line are lost on the round trip; backslashes are doubled.
+    // A leading blank of the first line is escaped so that it survives the round trip; backslashes
+    // are doubled.
     MOK_DATA_RECORD_T *r = new_record();
     Rec *rec = static_cast<Rec *>(r->container);
     rec->txt = nullptr;
     mok_add_multi_line(&env.aux, nullptr, "  x\\y", &rec->txt);
     mok_add_multi_line(&env.aux, nullptr, "", &rec->txt);
     ASSERT_EQ(write("m", r), 0);
-    EXPECT_THAT(env.get("m"), HasSubstr("TXT   x\\\\y\\n\\n\n"));
+    EXPECT_THAT(env.get("m"), HasSubstr("TXT \\  x\\\\y\\n\\n\n"));
     ASSERT_EQ(read("m"), 0);
-    EXPECT_EQ(lines_of(static_cast<Rec *>(start->container)->txt), (std::vector<std::string>{"x\\y", ""}));
+    EXPECT_EQ(lines_of(static_cast<Rec *>(start->container)->txt), (std::vector<std::string>{"  x\\y", ""}));
 
     // 1023 characters fit one line, 1024 do not.
     recs = parse("TXT " + std::string(1023, 'm') + "\\n\n");
