@@ -214,6 +214,17 @@ int take_file_lock(MOLK_LOCK_CONTROL_T *control, MOLK_LOCK_MSG_T *msg, bool writ
     long conf_timeout = write ? msg->read_timeout : msg->write_timeout;
     int sender = msg->sender_id;
 
+    // Read locks of this file past their timeout go: readers never wait for each other, so without
+    // this a dead reader's lock would stay until the next writer came.
+    if (!write) {
+        for (MOLK_QUEUE_T *q = control->queue; q != nullptr;) {
+            MOLK_QUEUE_T *next = q->next;
+            if (q->lock_type == MOLK_READ_LOCK && same_file(q, msg) && age_of(now, q->date) > own_timeout)
+                remove_entry(control, q);
+            q = next;
+        }
+    }
+
     // A reader's own write lock is not waited for (it would wait for itself): it is caught below
     // as a double lock. A writer's own read lock is waited out like anyone's.
     MOLK_QUEUE_T *conflict = find_live(

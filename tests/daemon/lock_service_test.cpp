@@ -71,6 +71,23 @@ TEST(LockService, ReadersShareAWriterWaitsAndBreaksExpiredLocks) {
         << err;
 }
 
+TEST(LockService, AReaderClearsAnotherReadersExpiredLockOfTheFile) {
+    DaemonProcess d;
+    Client r1(d.port, "r1", 101), r2(d.port, "r2", 102);
+    ASSERT_EQ(r1.lock->file_lock(r1.lock, MOLK_FILE_READ, "/data/groups", "Groups Data", nullptr), 0);
+    ASSERT_EQ(r1.lock->file_lock(r1.lock, MOLK_FILE_READ, "/data/users", "Groups Data", nullptr), 0);
+    // Within the timeout both readers hold the file.
+    EXPECT_EQ(raw_op(r2, MOLK_OP_READ_LOCK, "/data/groups")->exit_status, MOLK_DONE);
+    EXPECT_EQ(mot_test::count_of(r2.list(), "file(/data/groups) file for reading"), 2u);
+    EXPECT_EQ(raw_op(r2, MOLK_OP_READ_UNLOCK, "/data/groups")->exit_status, MOLK_DONE);
+    // Under a timeout below its age, r1's lock (say of a killed process) goes when the next reader asks;
+    // its lock of another file stays.
+    EXPECT_EQ(raw_op(r2, MOLK_OP_READ_LOCK, "/data/groups", -1)->exit_status, MOLK_DONE);
+    std::string list = r2.list();
+    EXPECT_EQ(mot_test::count_of(list, "file(/data/groups) file for reading"), 1u) << list;
+    EXPECT_EQ(mot_test::count_of(list, "file(/data/users) file for reading"), 1u) << list;
+}
+
 TEST(LockService, AWaitingWriterGetsTheLockOnceTheReaderReleases) {
     DaemonProcess d;
     Client reader(d.port, "reader");
