@@ -720,8 +720,13 @@ void check_locks(Shared &s, const std::vector<User *> &users, const std::vector<
                 s.report.problems.push_back("a lock of no list's file and no load user: " + line);
                 continue;
             }
+            // The frameset and its top bar read the user's last places of every tab; the list page
+            // reads and writes the user's list options.
+            const std::string &cookie = cookies[static_cast<size_t>(n - 1)];
+            load_request(s.site.port, "GET", "/main", {cookie});
+            load_request(s.site.port, "GET", "/main?nav&nav&A&docs&0&0&0&passwd_profile&list", {cookie});
             r = load_request(s.site.port, "GET", "/main?content&content&A&docs&0&0&0&passwd_profile&list",
-                             {cookies[static_cast<size_t>(n - 1)]});
+                             {cookie});
             if (classify(r, "&sort_toggle&") != Kind::expected)
                 s.report.problems.push_back(
                     user_name(n - 1) + "'s page after the lock's timeout failed: " + r.body.substr(0, 400));
